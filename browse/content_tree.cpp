@@ -1,0 +1,119 @@
+// The archive content tree: splitting, insertion and lookup.
+#include "browse/content_tree.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace browse {
+
+content_node::content_node(std::string name, content_node* parent)
+    : name_(std::move(name)), parent_(parent)
+{
+}
+
+const std::vector<content_node*>& content_node::children() const
+{
+    if (!children_sorted_) {
+        std::sort(children_.begin(), children_.end(),
+                  [](const content_node* a, const content_node* b) { return a->name_ < b->name_; });
+        children_sorted_ = true;
+    }
+    return children_;
+}
+
+const content_node* content_node::find_child(std::string_view name) const
+{
+    const auto& list = children();
+    auto it = std::lower_bound(list.begin(), list.end(), name,
+                               [](const content_node* child, std::string_view wanted) {
+                                   return std::string_view(child->name_) < wanted;
+                               });
+    if (it == list.end() || (*it)->name_ != name)
+        return nullptr;
+    return *it;
+}
+
+void split_path(std::string_view path, std::vector<std::string>& components)
+{
+    components.clear();
+    std::size_t start = 0;
+    for (std::size_t pos = 0; pos <= path.size(); ++pos) {
+        if (pos < path.size() && path[pos] != '/' && path[pos] != '\\')
+            continue;
+        std::string_view component = path.substr(start, pos - start);
+        start = pos + 1;
+        if (component.empty() || component == ".")
+            continue;
+        if (component == "..") {
+            if (!components.empty())
+                components.pop_back();
+            continue;
+        }
+        components.emplace_back(component);
+    }
+}
+
+std::size_t content_tree::child_hash::operator()(const child_key& key) const
+{
+    std::size_t h = std::hash<std::string_view>{}(key.name);
+    return h ^ (std::hash<const void*>{}(key.parent) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+}
+
+std::size_t content_tree::child_hash::operator()(const content_node* node) const
+{
+    return (*this)(child_key{node->parent_, node->name_});
+}
+
+bool content_tree::child_equal::operator()(const content_node* a, const content_node* b) const
+{
+    return a->parent_ == b->parent_ && a->name_ == b->name_;
+}
+
+bool content_tree::child_equal::operator()(const child_key& a, const content_node* b) const
+{
+    return a.parent == b->parent_ && a.name == b->name_;
+}
+
+bool content_tree::child_equal::operator()(const content_node* a, const child_key& b) const
+{
+    return (*this)(b, a);
+}
+
+content_tree::content_tree()
+{
+    nodes_.emplace_back(std::string(root_name), nullptr);
+}
+
+content_node& content_tree::find_or_add_child(content_node& parent, std::string_view name)
+{
+    auto found = children_index_.find(child_key{&parent, name});
+    if (found != children_index_.end())
+        return **found;
+
+    content_node& child = nodes_.emplace_back(std::string(name), &parent);
+    children_index_.insert(&child);
+    if (!parent.children_.empty() && parent.children_sorted_ && parent.children_.back()->name_ > child.name_)
+        parent.children_sorted_ = false;
+    parent.children_.push_back(&child);
+    return child;
+}
+
+void content_tree::add_item(std::string_view path, std::uint32_t item_index)
+{
+    split_path(path, scratch_components_);
+    content_node* node = &nodes_.front();
+    for (const std::string& component : scratch_components_)
+        node = &find_or_add_child(*node, component);
+    node->item_index_ = item_index;
+    node->holds_item_ = true;
+}
+
+const content_node* content_tree::find_node(const std::vector<std::string>& components) const
+{
+    const content_node* node = &root();
+    for (std::size_t i = 1; i < components.size() && node; ++i)
+        node = node->find_child(components[i]);
+    return node;
+}
+
+}  // namespace browse

@@ -1,0 +1,102 @@
+// The archive content tree: every item path of the archive, split into its
+// components and hung into a tree of named nodes. A node at which an item's path
+// ends remembers that item's index. Filled once while the archive is listed,
+// read afterwards by the request handler and the JSON listing.
+//
+// Children are kept in byte order of their names (unsigned bytes, shorter prefix
+// first). Insertion appends and indexes a child in a tree-wide hash; a node's
+// children are put in order the first time they are read, so that filling a
+// folder of n names costs O(n log n) in all.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace browse {
+
+inline constexpr std::string_view root_name = "ArchiveContent";
+
+class content_node {
+public:
+    content_node(std::string name, content_node* parent);
+    content_node(const content_node&) = delete;
+    content_node& operator=(const content_node&) = delete;
+
+    const std::string& name() const { return name_; }
+    const content_node* parent() const { return parent_; }
+
+    // Children in name order.
+    const std::vector<content_node*>& children() const;
+
+    // The child whose name equals `name` byte for byte, or null.
+    const content_node* find_child(std::string_view name) const;
+
+    // Index of the archive item whose path ends here; meaningful only when
+    // holds_item() is true (nodes made on the way to deeper items hold none).
+    std::uint32_t item_index() const { return item_index_; }
+    bool holds_item() const { return holds_item_; }
+
+private:
+    friend class content_tree;
+
+    std::string name_;
+    content_node* parent_;
+    mutable std::vector<content_node*> children_;
+    std::uint32_t item_index_ = 0;
+    bool holds_item_ = false;
+    mutable bool children_sorted_ = true;
+};
+
+// Splits a path at every '/' and backslash byte into `components`: empty and "."
+// components are dropped, ".." removes the component before it (nothing at the top).
+void split_path(std::string_view path, std::vector<std::string>& components);
+
+class content_tree {
+public:
+    content_tree();
+    content_tree(const content_tree&) = delete;
+    content_tree& operator=(const content_tree&) = delete;
+
+    const content_node& root() const { return nodes_.front(); }
+
+    // Inserts the path and records the index where it ends; a later insertion of
+    // the same path overwrites the index. Every path is accepted.
+    void add_item(std::string_view path, std::uint32_t item_index);
+
+    // The node that the components lead to, or null. The first component names
+    // the root and is not compared; the list holds at least one component.
+    const content_node* find_node(const std::vector<std::string>& components) const;
+
+    // The child of `parent` with that name, created in its place when missing.
+    content_node& find_or_add_child(content_node& parent, std::string_view name);
+
+private:
+    // Looks a child up by (parent, name) without building a key node.
+    struct child_key {
+        const content_node* parent;
+        std::string_view name;
+    };
+    struct child_hash {
+        using is_transparent = void;
+        std::size_t operator()(const child_key& key) const;
+        std::size_t operator()(const content_node* node) const;
+    };
+    struct child_equal {
+        using is_transparent = void;
+        bool operator()(const content_node* a, const content_node* b) const;
+        bool operator()(const child_key& a, const content_node* b) const;
+        bool operator()(const content_node* a, const child_key& b) const;
+    };
+
+    // Every node lives here, the root first: no node is freed before the tree,
+    // and destroying the tree never recurses, however deep it is.
+    std::deque<content_node> nodes_;
+    std::unordered_set<content_node*, child_hash, child_equal> children_index_;
+    std::vector<std::string> scratch_components_;
+};
+
+}  // namespace browse

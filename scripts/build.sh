@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder: build.sh FOLDER [cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+folder="$1"; shift
+cmake -S . -B "$folder" -G Ninja "$@" >/dev/null
+cmake --build "$folder"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Brings a Debian 12 machine to the state where Vorsel builds, runs and is tested.
+# Idempotent and quiet: it asks apt only for what is missing, and updates the
+# package lists only then.
+#   setup.sh          what building and running need
+#   setup.sh --test   also what the tests need
+set -euo pipefail
+
+packages=(g++ cmake ninja-build libboost-dev p7zip-full)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]})); then
+  sudo=()
+  if [[ "$(id -u)" -ne 0 ]]; then sudo=(sudo); fi
+  echo "setup: installing ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
