@@ -11,11 +11,49 @@ content_node::content_node(std::string name, content_node* parent)
 {
 }
 
+namespace {
+
+// A child to sort, with up to eight bytes of its name, taken after the prefix
+// that all siblings share, packed big-endian: comparing keys orders most pairs
+// without touching the names themselves, which lie all over memory.
+struct sort_entry {
+    std::uint64_t key;
+    content_node* node;
+};
+
+std::uint64_t name_key(std::string_view name, std::size_t shared_prefix)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        std::size_t pos = shared_prefix + i;
+        key = (key << 8) | (pos < name.size() ? static_cast<unsigned char>(name[pos]) : 0u);
+    }
+    return key;
+}
+
+// Sorts nodes by name: a shorter name sorts before a longer one it begins,
+// and a zero byte pads a key, so equal keys fall back to the whole names.
+void sort_by_name(std::vector<content_node*>& nodes, std::size_t shared_prefix)
+{
+    std::vector<sort_entry> entries;
+    entries.reserve(nodes.size());
+    for (content_node* node : nodes)
+        entries.push_back({name_key(node->name(), shared_prefix), node});
+    std::sort(entries.begin(), entries.end(), [](const sort_entry& a, const sort_entry& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        return a.node->name() < b.node->name();
+    });
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        nodes[i] = entries[i].node;
+}
+
+}  // namespace
+
 const std::vector<content_node*>& content_node::children() const
 {
     if (!children_sorted_) {
-        std::sort(children_.begin(), children_.end(),
-                  [](const content_node* a, const content_node* b) { return a->name_ < b->name_; });
+        sort_by_name(children_, children_shared_prefix_);
         children_sorted_ = true;
     }
     return children_;
@@ -33,7 +71,10 @@ const content_node* content_node::find_child(std::string_view name) const
     return *it;
 }
 
-void split_path(std::string_view path, std::vector<std::string>& components)
+namespace {
+
+// The components of a path as views into it; split_path's rules.
+void split_path_views(std::string_view path, std::vector<std::string_view>& components)
 {
     components.clear();
     std::size_t start = 0;
@@ -49,8 +90,17 @@ void split_path(std::string_view path, std::vector<std::string>& components)
                 components.pop_back();
             continue;
         }
-        components.emplace_back(component);
+        components.push_back(component);
     }
+}
+
+}  // namespace
+
+void split_path(std::string_view path, std::vector<std::string>& components)
+{
+    std::vector<std::string_view> views;
+    split_path_views(path, views);
+    components.assign(views.begin(), views.end());
 }
 
 std::size_t content_tree::child_hash::operator()(const child_key& key) const
@@ -92,17 +142,26 @@ content_node& content_tree::find_or_add_child(content_node& parent, std::string_
 
     content_node& child = nodes_.emplace_back(std::string(name), &parent);
     children_index_.insert(&child);
-    if (!parent.children_.empty() && parent.children_sorted_ && parent.children_.back()->name_ > child.name_)
-        parent.children_sorted_ = false;
+    if (parent.children_.empty()) {
+        parent.children_shared_prefix_ = static_cast<std::uint16_t>(std::min<std::size_t>(child.name_.size(), 0xFFFF));
+    } else {
+        std::string_view first = parent.children_.front()->name_;
+        std::size_t shared = 0;
+        while (shared < parent.children_shared_prefix_ && shared < child.name_.size() && child.name_[shared] == first[shared])
+            ++shared;
+        parent.children_shared_prefix_ = static_cast<std::uint16_t>(shared);
+        if (parent.children_sorted_ && parent.children_.back()->name_ > child.name_)
+            parent.children_sorted_ = false;
+    }
     parent.children_.push_back(&child);
     return child;
 }
 
 void content_tree::add_item(std::string_view path, std::uint32_t item_index)
 {
-    split_path(path, scratch_components_);
+    split_path_views(path, scratch_components_);
     content_node* node = &nodes_.front();
-    for (const std::string& component : scratch_components_)
+    for (std::string_view component : scratch_components_)
         node = &find_or_add_child(*node, component);
     node->item_index_ = item_index;
     node->holds_item_ = true;

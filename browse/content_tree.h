@@ -49,6 +49,8 @@ private:
     std::uint32_t item_index_ = 0;
     bool holds_item_ = false;
     mutable bool children_sorted_ = true;
+    // Bytes that every child's name begins with (capped, as a lower bound is enough).
+    std::uint16_t children_shared_prefix_ = 0;
 };
 
 // Splits a path at every '/' and backslash byte into `components`: empty and "."
@@ -96,7 +98,7 @@ private:
     // and destroying the tree never recurses, however deep it is.
     std::deque<content_node> nodes_;
     std::unordered_set<content_node*, child_hash, child_equal> children_index_;
-    std::vector<std::string> scratch_components_;
+    std::vector<std::string_view> scratch_components_;
 };
 
 }  // namespace browse

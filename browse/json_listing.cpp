@@ -49,30 +49,32 @@ void open_object(std::string& out, const content_node& node)
     out += after_name;
 }
 
+// An open object: the position of the next child to look at for sub-folders,
+// and the files met on the way, written when the sub-folders are done.
+struct open_frame {
+    explicit open_frame(const content_node* object) : node(object) {}
+
+    const content_node* node;
+    std::size_t next_child = 0;
+    bool wrote_folder = false;
+    std::vector<const content_node*> files;
+};
+
 // Ends an object whose sub-folders are written: its files, then the closing piece.
-void close_object(std::string& out, const content_node& node)
+void close_object(std::string& out, const open_frame& frame)
 {
     out += between_arrays;
     bool first = true;
-    for (const content_node* child : node.children()) {
-        if (is_folder(*child))
-            continue;
+    for (const content_node* file : frame.files) {
         if (!first)
             out += ',';
         first = false;
         out += '"';
-        append_escaped(out, child->name());
+        append_escaped(out, file->name());
         out += '"';
     }
     out += object_end;
 }
-
-// An open object and the position of the next child to look at for sub-folders.
-struct open_frame {
-    const content_node* node;
-    std::size_t next_child;
-    bool wrote_folder;
-};
 
 }  // namespace
 
@@ -80,14 +82,14 @@ void write_json(std::string& out, const content_node& node)
 {
     std::vector<open_frame> stack;
     open_object(out, node);
-    stack.push_back({&node, 0, false});
+    stack.emplace_back(&node);
     while (!stack.empty()) {
         open_frame& frame = stack.back();
         const auto& children = frame.node->children();
         while (frame.next_child < children.size() && !is_folder(*children[frame.next_child]))
-            ++frame.next_child;
+            frame.files.push_back(children[frame.next_child++]);
         if (frame.next_child == children.size()) {
-            close_object(out, *frame.node);
+            close_object(out, frame);
             stack.pop_back();
             continue;
         }
@@ -96,7 +98,7 @@ void write_json(std::string& out, const content_node& node)
             out += ',';
         frame.wrote_folder = true;
         open_object(out, folder);
-        stack.push_back({&folder, 0, false});  // invalidates `frame`
+        stack.emplace_back(&folder);  // invalidates `frame`
     }
 }
 
