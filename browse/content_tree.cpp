@@ -2,12 +2,14 @@
 #include "browse/content_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <new>
 
 namespace browse {
 
-content_node::content_node(std::string name, content_node* parent)
-    : name_(std::move(name)), parent_(parent)
+content_node::content_node(std::size_t name_size, content_node* parent)
+    : parent_(parent), name_size_(static_cast<std::uint32_t>(name_size))
 {
 }
 
@@ -64,9 +66,9 @@ const content_node* content_node::find_child(std::string_view name) const
     const auto& list = children();
     auto it = std::lower_bound(list.begin(), list.end(), name,
                                [](const content_node* child, std::string_view wanted) {
-                                   return std::string_view(child->name_) < wanted;
+                                   return child->name() < wanted;
                                });
-    if (it == list.end() || (*it)->name_ != name)
+    if (it == list.end() || (*it)->name() != name)
         return nullptr;
     return *it;
 }
@@ -111,17 +113,17 @@ std::size_t content_tree::child_hash::operator()(const child_key& key) const
 
 std::size_t content_tree::child_hash::operator()(const content_node* node) const
 {
-    return (*this)(child_key{node->parent_, node->name_});
+    return (*this)(child_key{node->parent_, node->name()});
 }
 
 bool content_tree::child_equal::operator()(const content_node* a, const content_node* b) const
 {
-    return a->parent_ == b->parent_ && a->name_ == b->name_;
+    return a->parent_ == b->parent_ && a->name() == b->name();
 }
 
 bool content_tree::child_equal::operator()(const child_key& a, const content_node* b) const
 {
-    return a.parent == b->parent_ && a.name == b->name_;
+    return a.parent == b->parent_ && a.name == b->name();
 }
 
 bool content_tree::child_equal::operator()(const content_node* a, const child_key& b) const
@@ -129,9 +131,24 @@ bool content_tree::child_equal::operator()(const content_node* a, const child_ke
     return (*this)(b, a);
 }
 
-content_tree::content_tree()
+content_tree::content_tree() : root_(make_node(root_name, nullptr)) {}
+
+content_tree::~content_tree()
 {
-    nodes_.emplace_back(std::string(root_name), nullptr);
+    arena_.for_each([](std::byte* place) {
+        auto* node = reinterpret_cast<content_node*>(place);
+        std::size_t size = sizeof(content_node) + node->name_size_;
+        node->~content_node();
+        return size;
+    });
+}
+
+content_node* content_tree::make_node(std::string_view name, content_node* parent)
+{
+    void* place = arena_.allocate(sizeof(content_node) + name.size());
+    auto* node = new (place) content_node(name.size(), parent);
+    std::memcpy(reinterpret_cast<char*>(node + 1), name.data(), name.size());
+    return node;
 }
 
 content_node& content_tree::find_or_add_child(content_node& parent, std::string_view name)
@@ -140,17 +157,17 @@ content_node& content_tree::find_or_add_child(content_node& parent, std::string_
     if (found != children_index_.end())
         return **found;
 
-    content_node& child = nodes_.emplace_back(std::string(name), &parent);
+    content_node& child = *make_node(name, &parent);
     children_index_.insert(&child);
     if (parent.children_.empty()) {
-        parent.children_shared_prefix_ = static_cast<std::uint16_t>(std::min<std::size_t>(child.name_.size(), 0xFFFF));
+        parent.children_shared_prefix_ = static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
     } else {
-        std::string_view first = parent.children_.front()->name_;
+        std::string_view first = parent.children_.front()->name();
         std::size_t shared = 0;
-        while (shared < parent.children_shared_prefix_ && shared < child.name_.size() && child.name_[shared] == first[shared])
+        while (shared < parent.children_shared_prefix_ && shared < name.size() && name[shared] == first[shared])
             ++shared;
         parent.children_shared_prefix_ = static_cast<std::uint16_t>(shared);
-        if (parent.children_sorted_ && parent.children_.back()->name_ > child.name_)
+        if (parent.children_sorted_ && parent.children_.back()->name() > name)
             parent.children_sorted_ = false;
     }
     parent.children_.push_back(&child);
@@ -160,7 +177,7 @@ content_node& content_tree::find_or_add_child(content_node& parent, std::string_
 void content_tree::add_item(std::string_view path, std::uint32_t item_index)
 {
     split_path_views(path, scratch_components_);
-    content_node* node = &nodes_.front();
+    content_node* node = root_;
     for (std::string_view component : scratch_components_)
         node = &find_or_add_child(*node, component);
     node->item_index_ = item_index;

@@ -1,0 +1,22 @@
+// Block allocation for tree nodes.
+#include "browse/node_arena.h"
+
+#include <algorithm>
+
+namespace browse {
+
+void* node_arena::allocate(std::size_t size)
+{
+    size = round_up(size);
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < size) {
+        std::size_t capacity = std::max(block_size, size);
+        // new[] of std::byte is suitably aligned for any object of up to that size.
+        blocks_.push_back({std::make_unique<std::byte[]>(capacity), capacity, 0});
+    }
+    block& b = blocks_.back();
+    void* place = b.bytes.get() + b.used;
+    b.used += size;
+    return place;
+}
+
+}  // namespace browse
