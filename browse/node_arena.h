@@ -32,7 +32,8 @@ public:
 
 private:
     static constexpr std::size_t alignment = alignof(std::max_align_t);
-    static constexpr std::size_t block_size = 1 << 20;
+    static constexpr std::size_t first_block_size = 1 << 10;
+    static constexpr std::size_t max_block_size = 1 << 20;
 
     struct block {
         std::unique_ptr<std::byte[]> bytes;
