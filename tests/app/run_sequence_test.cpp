@@ -1,0 +1,73 @@
+// The start-up sequence, run as the real executable: loading the plug-in
+// libraries from beside the program, from VORSEL_7ZIP_PATH or from the system.
+#include <gtest/gtest.h>
+
+#include "tests/support/run_process.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::run_process;
+using test_support::temp_folder;
+
+namespace {
+
+const std::string banner = "Vorsel -- a web archive browser based on 7-Zip\n";
+const std::string plugin_dir = VORSEL_TEST_PLUGIN_DIR "/";
+
+// A copy of the executable in a folder of its own, so that what lies beside it
+// can be chosen.
+struct program_copy {
+    temp_folder folder;
+    std::string executable = folder.path() + "vorsel";
+    program_copy() { test_support::copy_file(VORSEL_EXECUTABLE, executable); }
+    void put_beside(const std::string& variant, const std::string& name)
+    {
+        test_support::copy_file(plugin_dir + "test_plugin_" + variant + ".so", folder.path() + name);
+    }
+};
+
+test_support::process_options with_path_variable(const std::string& value)
+{
+    test_support::process_options options;
+    options.environment.push_back("VORSEL_7ZIP_PATH=" + value);
+    return options;
+}
+
+}  // namespace
+
+TEST(RunSequence, AFailingLibraryIsReportedAndEndsWithStatusOne)
+{
+    program_copy program;
+    program.put_beside("failing_count", "7z.so");
+    const auto result = run_process(program.executable, {"whatever.7z"});
+    EXPECT_EQ(result.out, banner + "\n7z.dll not found!\n");
+    EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST(RunSequence, TheLibraryBesideTheProgramWinsOverThePathVariable)
+{
+    // Only the test plug-in's "accepting" format takes this file; the installed
+    // library has no format for it.
+    temp_folder data;
+    const std::string archive = data.write_file("a.bin", std::string("ACCEPT\0\xFF\x01", 9));
+    temp_folder other;
+    test_support::copy_file(plugin_dir + "test_plugin_failing_count.so", other.path() + "7z.so");
+
+    program_copy beside;
+    beside.put_beside("formats", "7z.so");
+    auto result = run_process(beside.executable, {archive}, with_path_variable(other.path()));
+    EXPECT_EQ(result.out, banner);
+    EXPECT_EQ(result.exit_status, 0);
+
+    program_copy bare;
+    test_support::copy_file(plugin_dir + "test_plugin_formats.so", other.path() + "7z.so");
+    std::string without_slash = other.path();
+    without_slash.pop_back();
+    result = run_process(bare.executable, {archive}, with_path_variable(without_slash));
+    EXPECT_EQ(result.out, banner);
+    EXPECT_EQ(result.exit_status, 0);
+
+    // Without either, the installed library is loaded and knows no such format.
+    result = run_process(bare.executable, {archive});
+    EXPECT_EQ(result.out, banner + "\nCan not get input class object\n");
+    EXPECT_EQ(result.exit_status, 3);
+}
