@@ -1,7 +1,9 @@
 // The start-up sequence, run as the real executable: loading the plug-in
-// libraries from beside the program, from VORSEL_7ZIP_PATH or from the system.
+// libraries from beside the program, from VORSEL_7ZIP_PATH or from the system,
+// then opening and listing the archive with its messages and exit statuses.
 #include <gtest/gtest.h>
 
+#include "tests/support/archive_tools.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -69,5 +71,48 @@ TEST(RunSequence, TheLibraryBesideTheProgramWinsOverThePathVariable)
     // Without either, the installed library is loaded and knows no such format.
     result = run_process(bare.executable, {archive});
     EXPECT_EQ(result.out, banner + "\nCan not get input class object\n");
+    EXPECT_EQ(result.exit_status, 3);
+}
+
+TEST(RunSequence, OpensAndListsTheArchiveAndEndsWithStatusZero)
+{
+    temp_folder data;
+    data.write_file("src/a.txt", "a");
+    test_support::run_7z({"a", "-bd", "../a.7z", "a.txt"}, data.path() + "src");
+    const auto result = run_process(VORSEL_EXECUTABLE, {data.path() + "a.7z"});
+    EXPECT_EQ(result.out, banner);
+    EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(RunSequence, AMissingFileIsReportedAndTheSequenceGoesOn)
+{
+    temp_folder data;
+    const auto result = run_process(VORSEL_EXECUTABLE, {data.path() + "missing.7z"});
+    EXPECT_EQ(result.out, banner + "\nCan not open input file\n");
+    EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(RunSequence, AFileThatNoFormatAcceptsWaitsForAKeyAndEndsWithStatusThree)
+{
+    temp_folder data;
+    const std::string empty = data.write_file("empty.7z", "");
+    for (const std::string& input : {std::string(), std::string("\n"), std::string("xyz\n")}) {
+        test_support::process_options options;
+        options.standard_input = input;
+        const auto result = run_process(VORSEL_EXECUTABLE, {empty}, options);
+        EXPECT_EQ(result.out, banner + "\nCan not get input class object\n");
+        EXPECT_EQ(result.exit_status, 3);
+    }
+}
+
+TEST(RunSequence, EncryptedHeadersAskForAPasswordThatIsNotDefined)
+{
+    temp_folder data;
+    data.write_file("src/secret.txt", "secret");
+    test_support::run_7z({"a", "-bd", "-mhe=on", "-pX", "../secret.7z", "secret.txt"}, data.path() + "src");
+    test_support::process_options options;
+    options.standard_input = "\n";
+    const auto result = run_process(VORSEL_EXECUTABLE, {data.path() + "secret.7z"}, options);
+    EXPECT_EQ(result.out, banner + "\nPassword is not defined\n\nCan not get input class object\n");
     EXPECT_EQ(result.exit_status, 3);
 }
