@@ -33,8 +33,13 @@ std::string text(const UString& value)
 std::string extensions_of(const CArcInfoEx& format)
 {
     std::string result;
-    for (int i = 0; i < format.Exts.Size(); ++i)
-        result += (i ? " " : "") + text(format.Exts[i].Ext) + ":" + text(format.Exts[i].AddExt);
+    for (int i = 0; i < format.Exts.Size(); ++i) {
+        if (i > 0)
+            result += ' ';
+        result += text(format.Exts[i].Ext);
+        result += ':';
+        result += text(format.Exts[i].AddExt);
+    }
     return result;
 }
 

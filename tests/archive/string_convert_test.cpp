@@ -8,13 +8,13 @@ namespace {
 
 std::string narrow(const std::wstring& text)
 {
-    const AString bytes = UnicodeStringToMultiByte(UString(text.c_str(), static_cast<int>(text.size())));
+    const AString bytes = UnicodeStringToMultiByte(UString(text.c_str()));
     return std::string(bytes, static_cast<std::size_t>(bytes.Length()));
 }
 
 std::wstring wide(const std::string& bytes)
 {
-    const UString text = MultiByteToUnicodeString(AString(bytes.c_str(), static_cast<int>(bytes.size())));
+    const UString text = MultiByteToUnicodeString(AString(bytes.c_str()));
     return std::wstring(text, static_cast<std::size_t>(text.Length()));
 }
 

@@ -22,7 +22,7 @@ TEST(InputFile, ReadsSeeksAndReportsItsSize)
     test_support::temp_folder folder;
     const std::string path = folder.write_file("data.bin", "0123456789");
     input_file file;
-    ASSERT_TRUE(file.open(wide_name(path)));
+    ASSERT_EQ(file.open(wide_name(path)), S_OK);
     std::uint64_t size = 0;
     EXPECT_EQ(file.size(size), S_OK);
     EXPECT_EQ(size, 10u);
@@ -48,9 +48,11 @@ TEST(InputFile, FailuresAreHresultsOfTheSystemError)
 {
     test_support::temp_folder folder;
     input_file file;
-    EXPECT_FALSE(file.open(wide_name(folder.path() + "missing")));
-    EXPECT_EQ(file.last_error(), static_cast<HRESULT>(0x80070002u));  // ENOENT
-    EXPECT_FALSE(file.is_open());
+    EXPECT_EQ(file.open(wide_name(folder.path() + "missing")), static_cast<HRESULT>(0x80070002u));  // ENOENT
+    char byte;
+    std::uint32_t count = 1;
+    EXPECT_EQ(file.read(&byte, 1, count), static_cast<HRESULT>(0x80070009u));  // EBADF: closed
+    EXPECT_EQ(count, 0u);
 }
 
 TEST(InputFile, OpensANameThatIsNotUtf8)
@@ -58,5 +60,5 @@ TEST(InputFile, OpensANameThatIsNotUtf8)
     test_support::temp_folder folder;
     const std::string path = folder.write_file("bad\xFF\xC3name", "x");
     input_file file;
-    EXPECT_TRUE(file.open(wide_name(path)));
+    EXPECT_EQ(file.open(wide_name(path)), S_OK);
 }
