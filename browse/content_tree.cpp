@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <new>
 
 namespace browse {
@@ -105,32 +104,6 @@ void split_path(std::string_view path, std::vector<std::string>& components)
     components.assign(views.begin(), views.end());
 }
 
-std::size_t content_tree::child_hash::operator()(const child_key& key) const
-{
-    std::size_t h = std::hash<std::string_view>{}(key.name);
-    return h ^ (std::hash<const void*>{}(key.parent) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
-}
-
-std::size_t content_tree::child_hash::operator()(const content_node* node) const
-{
-    return (*this)(child_key{node->parent_, node->name()});
-}
-
-bool content_tree::child_equal::operator()(const content_node* a, const content_node* b) const
-{
-    return a->parent_ == b->parent_ && a->name() == b->name();
-}
-
-bool content_tree::child_equal::operator()(const child_key& a, const content_node* b) const
-{
-    return a.parent == b->parent_ && a.name == b->name();
-}
-
-bool content_tree::child_equal::operator()(const content_node* a, const child_key& b) const
-{
-    return (*this)(b, a);
-}
-
 content_tree::content_tree() : root_(make_node(root_name, nullptr)) {}
 
 content_tree::~content_tree()
@@ -153,12 +126,12 @@ content_node* content_tree::make_node(std::string_view name, content_node* paren
 
 content_node& content_tree::find_or_add_child(content_node& parent, std::string_view name)
 {
-    auto found = children_index_.find(child_key{&parent, name});
-    if (found != children_index_.end())
-        return **found;
+    const std::size_t hash = child_index::hash_of(&parent, name);
+    if (content_node* found = children_index_.find(&parent, name, hash))
+        return *found;
 
     content_node& child = *make_node(name, &parent);
-    children_index_.insert(&child);
+    children_index_.insert(&child, hash);
     if (parent.children_.empty()) {
         parent.children_shared_prefix_ = static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
     } else {

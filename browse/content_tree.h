@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "browse/child_index.h"
 #include "browse/node_arena.h"
 
 namespace browse {
@@ -83,28 +83,11 @@ public:
     content_node& find_or_add_child(content_node& parent, std::string_view name);
 
 private:
-    // Looks a child up by (parent, name) without building a key node.
-    struct child_key {
-        const content_node* parent;
-        std::string_view name;
-    };
-    struct child_hash {
-        using is_transparent = void;
-        std::size_t operator()(const child_key& key) const;
-        std::size_t operator()(const content_node* node) const;
-    };
-    struct child_equal {
-        using is_transparent = void;
-        bool operator()(const content_node* a, const content_node* b) const;
-        bool operator()(const child_key& a, const content_node* b) const;
-        bool operator()(const content_node* a, const child_key& b) const;
-    };
-
     content_node* make_node(std::string_view name, content_node* parent);
 
     node_arena arena_;
     content_node* root_;
-    std::unordered_set<content_node*, child_hash, child_equal> children_index_;
+    child_index children_index_;
     std::vector<std::string_view> scratch_components_;
 };
 

@@ -56,7 +56,8 @@ void server::handle_accept(const boost::system::error_code& error)
     // descriptors or memory, wait a little first so as not to spin.
     bool exhausted = error == boost::asio::error::no_descriptors || error == boost::asio::error::no_memory ||
                      error == boost::asio::error::no_buffer_space ||
-                     error == boost::system::errc::too_many_files_open_in_system;
+                     (error.category() == boost::system::system_category() &&
+                      error.value() == boost::system::errc::too_many_files_open_in_system);
     if (!exhausted) {
         start_accept();
         return;

@@ -197,6 +197,11 @@ TEST_F(EndToEnd, ManyConnectionsAtOnceAreAllAnswered)
 
 TEST_F(EndToEnd, RunningOutOfDescriptorsOnlyPausesAccepting)
 {
+#ifdef VORSEL_SANITIZED_BUILD
+    // The sanitizers' runtime needs descriptors of its own for its checks and
+    // reports false errors when there are none left.
+    GTEST_SKIP() << "not under the sanitizers";
+#endif
     auto program = start("archive.7z", 24);
     unsigned short port = program->wait_for_port();
     ASSERT_NE(port, 0);
