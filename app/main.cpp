@@ -1,7 +1,9 @@
-// Program entry: platform flag, banner, command-line check.
+// Program entry: platform flag, banner, command-line check, then the start-up
+// sequence with the one argument.
 #include "app/console.h"
 #include "app/messages.h"
 #include "app/program_state.h"
+#include "app/run_sequence.h"
 #include "platform/version.h"
 
 int main(int argc, char** argv)
@@ -16,6 +18,5 @@ int main(int argc, char** argv)
         print_newline();
         return 1;
     }
-    (void)argv;
-    return 0;
+    return run_sequence(argv[1]);
 }

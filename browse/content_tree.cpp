@@ -2,20 +2,60 @@
 #include "browse/content_tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
+#include <new>
 
 namespace browse {
 
-content_node::content_node(std::string name, content_node* parent)
-    : name_(std::move(name)), parent_(parent)
+content_node::content_node(std::size_t name_size, content_node* parent)
+    : parent_(parent), name_size_(static_cast<std::uint32_t>(name_size))
 {
 }
+
+namespace {
+
+// A child to sort, with up to eight bytes of its name, taken after the prefix
+// that all siblings share, packed big-endian: comparing keys orders most pairs
+// without touching the names themselves, which lie all over memory.
+struct sort_entry {
+    std::uint64_t key;
+    content_node* node;
+};
+
+std::uint64_t name_key(std::string_view name, std::size_t shared_prefix)
+{
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        std::size_t pos = shared_prefix + i;
+        key = (key << 8) | (pos < name.size() ? static_cast<unsigned char>(name[pos]) : 0u);
+    }
+    return key;
+}
+
+// Sorts nodes by name: a shorter name sorts before a longer one it begins,
+// and a zero byte pads a key, so equal keys fall back to the whole names.
+void sort_by_name(std::vector<content_node*>& nodes, std::size_t shared_prefix)
+{
+    std::vector<sort_entry> entries;
+    entries.reserve(nodes.size());
+    for (content_node* node : nodes)
+        entries.push_back({name_key(node->name(), shared_prefix), node});
+    std::sort(entries.begin(), entries.end(), [](const sort_entry& a, const sort_entry& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        return a.node->name() < b.node->name();
+    });
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        nodes[i] = entries[i].node;
+}
+
+}  // namespace
 
 const std::vector<content_node*>& content_node::children() const
 {
     if (!children_sorted_) {
-        std::sort(children_.begin(), children_.end(),
-                  [](const content_node* a, const content_node* b) { return a->name_ < b->name_; });
+        sort_by_name(children_, children_shared_prefix_);
         children_sorted_ = true;
     }
     return children_;
@@ -26,14 +66,17 @@ const content_node* content_node::find_child(std::string_view name) const
     const auto& list = children();
     auto it = std::lower_bound(list.begin(), list.end(), name,
                                [](const content_node* child, std::string_view wanted) {
-                                   return std::string_view(child->name_) < wanted;
+                                   return child->name() < wanted;
                                });
-    if (it == list.end() || (*it)->name_ != name)
+    if (it == list.end() || (*it)->name() != name)
         return nullptr;
     return *it;
 }
 
-void split_path(std::string_view path, std::vector<std::string>& components)
+namespace {
+
+// The components of a path as views into it; split_path's rules.
+void split_path_views(std::string_view path, std::vector<std::string_view>& components)
 {
     components.clear();
     std::size_t start = 0;
@@ -49,8 +92,17 @@ void split_path(std::string_view path, std::vector<std::string>& components)
                 components.pop_back();
             continue;
         }
-        components.emplace_back(component);
+        components.push_back(component);
     }
+}
+
+}  // namespace
+
+void split_path(std::string_view path, std::vector<std::string>& components)
+{
+    std::vector<std::string_view> views;
+    split_path_views(path, views);
+    components.assign(views.begin(), views.end());
 }
 
 std::size_t content_tree::child_hash::operator()(const child_key& key) const
@@ -61,17 +113,17 @@ std::size_t content_tree::child_hash::operator()(const child_key& key) const
 
 std::size_t content_tree::child_hash::operator()(const content_node* node) const
 {
-    return (*this)(child_key{node->parent_, node->name_});
+    return (*this)(child_key{node->parent_, node->name()});
 }
 
 bool content_tree::child_equal::operator()(const content_node* a, const content_node* b) const
 {
-    return a->parent_ == b->parent_ && a->name_ == b->name_;
+    return a->parent_ == b->parent_ && a->name() == b->name();
 }
 
 bool content_tree::child_equal::operator()(const child_key& a, const content_node* b) const
 {
-    return a.parent == b->parent_ && a.name == b->name_;
+    return a.parent == b->parent_ && a.name == b->name();
 }
 
 bool content_tree::child_equal::operator()(const content_node* a, const child_key& b) const
@@ -79,9 +131,24 @@ bool content_tree::child_equal::operator()(const content_node* a, const child_ke
     return (*this)(b, a);
 }
 
-content_tree::content_tree()
+content_tree::content_tree() : root_(make_node(root_name, nullptr)) {}
+
+content_tree::~content_tree()
 {
-    nodes_.emplace_back(std::string(root_name), nullptr);
+    arena_.for_each([](std::byte* place) {
+        auto* node = reinterpret_cast<content_node*>(place);
+        std::size_t size = sizeof(content_node) + node->name_size_;
+        node->~content_node();
+        return size;
+    });
+}
+
+content_node* content_tree::make_node(std::string_view name, content_node* parent)
+{
+    void* place = arena_.allocate(sizeof(content_node) + name.size());
+    auto* node = new (place) content_node(name.size(), parent);
+    std::memcpy(reinterpret_cast<char*>(node + 1), name.data(), name.size());
+    return node;
 }
 
 content_node& content_tree::find_or_add_child(content_node& parent, std::string_view name)
@@ -90,19 +157,28 @@ content_node& content_tree::find_or_add_child(content_node& parent, std::string_
     if (found != children_index_.end())
         return **found;
 
-    content_node& child = nodes_.emplace_back(std::string(name), &parent);
+    content_node& child = *make_node(name, &parent);
     children_index_.insert(&child);
-    if (!parent.children_.empty() && parent.children_sorted_ && parent.children_.back()->name_ > child.name_)
-        parent.children_sorted_ = false;
+    if (parent.children_.empty()) {
+        parent.children_shared_prefix_ = static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
+    } else {
+        std::string_view first = parent.children_.front()->name();
+        std::size_t shared = 0;
+        while (shared < parent.children_shared_prefix_ && shared < name.size() && name[shared] == first[shared])
+            ++shared;
+        parent.children_shared_prefix_ = static_cast<std::uint16_t>(shared);
+        if (parent.children_sorted_ && parent.children_.back()->name() > name)
+            parent.children_sorted_ = false;
+    }
     parent.children_.push_back(&child);
     return child;
 }
 
 void content_tree::add_item(std::string_view path, std::uint32_t item_index)
 {
-    split_path(path, scratch_components_);
-    content_node* node = &nodes_.front();
-    for (const std::string& component : scratch_components_)
+    split_path_views(path, scratch_components_);
+    content_node* node = root_;
+    for (std::string_view component : scratch_components_)
         node = &find_or_add_child(*node, component);
     node->item_index_ = item_index;
     node->holds_item_ = true;

@@ -6,15 +6,17 @@
 // Children are kept in byte order of their names (unsigned bytes, shorter prefix
 // first). Insertion appends and indexes a child in a tree-wide hash; a node's
 // children are put in order the first time they are read, so that filling a
-// folder of n names costs O(n log n) in all.
+// folder of n names costs O(n log n) in all. Nodes live in the tree's arena, each
+// followed by the bytes of its name.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+
+#include "browse/node_arena.h"
 
 namespace browse {
 
@@ -22,11 +24,10 @@ inline constexpr std::string_view root_name = "ArchiveContent";
 
 class content_node {
 public:
-    content_node(std::string name, content_node* parent);
     content_node(const content_node&) = delete;
     content_node& operator=(const content_node&) = delete;
 
-    const std::string& name() const { return name_; }
+    std::string_view name() const { return {reinterpret_cast<const char*>(this + 1), name_size_}; }
     const content_node* parent() const { return parent_; }
 
     // Children in name order.
@@ -43,10 +44,16 @@ public:
 private:
     friend class content_tree;
 
-    std::string name_;
+    // Only the tree makes nodes, in its arena, with the name bytes behind them.
+    content_node(std::size_t name_size, content_node* parent);
+    ~content_node() = default;
+
     content_node* parent_;
     mutable std::vector<content_node*> children_;
     std::uint32_t item_index_ = 0;
+    std::uint32_t name_size_;
+    // Bytes that every child's name begins with (capped, as a lower bound is enough).
+    std::uint16_t children_shared_prefix_ = 0;
     bool holds_item_ = false;
     mutable bool children_sorted_ = true;
 };
@@ -58,10 +65,11 @@ void split_path(std::string_view path, std::vector<std::string>& components);
 class content_tree {
 public:
     content_tree();
+    ~content_tree();
     content_tree(const content_tree&) = delete;
     content_tree& operator=(const content_tree&) = delete;
 
-    const content_node& root() const { return nodes_.front(); }
+    const content_node& root() const { return *root_; }
 
     // Inserts the path and records the index where it ends; a later insertion of
     // the same path overwrites the index. Every path is accepted.
@@ -92,11 +100,12 @@ private:
         bool operator()(const content_node* a, const child_key& b) const;
     };
 
-    // Every node lives here, the root first: no node is freed before the tree,
-    // and destroying the tree never recurses, however deep it is.
-    std::deque<content_node> nodes_;
+    content_node* make_node(std::string_view name, content_node* parent);
+
+    node_arena arena_;
+    content_node* root_;
     std::unordered_set<content_node*, child_hash, child_equal> children_index_;
-    std::vector<std::string> scratch_components_;
+    std::vector<std::string_view> scratch_components_;
 };
 
 }  // namespace browse

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVORSEL_SANITIZE=ON
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/fuzz.sh 30
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ctest --output-on-failure -j2 -L unit)

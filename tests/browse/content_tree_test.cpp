@@ -15,7 +15,7 @@ std::vector<std::string> names_of(const content_node& node)
 {
     std::vector<std::string> names;
     for (const content_node* child : node.children())
-        names.push_back(child->name());
+        names.emplace_back(child->name());
     return names;
 }
 

@@ -5,10 +5,30 @@
 #include <cstdlib>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace test_support {
+
+void exec_in_child(const std::string& program, const std::vector<std::string>& arguments,
+                   const process_options& options)
+{
+    if (!options.working_directory.empty() && chdir(options.working_directory.c_str()) != 0)
+        _exit(126);
+    for (const std::string& entry : options.environment)
+        putenv(const_cast<char*>(entry.c_str()));
+    if (options.max_open_files != 0) {
+        rlimit limit{options.max_open_files, options.max_open_files};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
 
 process_result run_process(const std::string& program, const std::vector<std::string>& arguments,
                            const process_options& options)
@@ -25,17 +45,7 @@ process_result run_process(const std::string& program, const std::vector<std::st
         dup2(err_pipe[1], 2);
         for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
             close(fd);
-        if (!options.working_directory.empty() && chdir(options.working_directory.c_str()) != 0)
-            _exit(126);
-        for (const std::string& entry : options.environment)
-            putenv(const_cast<char*>(entry.c_str()));
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        exec_in_child(program, arguments, options);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);

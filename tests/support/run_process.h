@@ -17,7 +17,13 @@ struct process_options {
     std::vector<std::string> environment;  // "NAME=value" entries added to ours
     std::string standard_input;            // written, then closed
     std::string working_directory;         // empty: ours
+    unsigned max_open_files = 0;           // a lower descriptor limit; 0: ours
 };
+
+// In a child made by fork: applies the options (folder, environment, limit) and
+// runs the program in place of the child; never returns.
+[[noreturn]] void exec_in_child(const std::string& program, const std::vector<std::string>& arguments,
+                                const process_options& options);
 
 process_result run_process(const std::string& program, const std::vector<std::string>& arguments,
                            const process_options& options = {});

@@ -80,7 +80,8 @@ private:
             json_value member;
             if (!value(member))
                 return false;
-            out.members.emplace_back(std::move(key), std::move(member));
+            out.keys.push_back(std::move(key));
+            out.values.push_back(std::move(member));
         } while (take(','));
         return take('}');
     }
@@ -203,9 +204,9 @@ private:
 
 const json_value& json_value::at(const std::string& key) const
 {
-    for (const auto& [name, value] : members)
-        if (name == key)
-            return value;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (keys[i] == key)
+            return values[i];
     throw std::out_of_range("no JSON member " + key);
 }
 

@@ -3,8 +3,6 @@
 // way a browser's JSON.parse would.
 #pragma once
 
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +15,8 @@ struct json_value {
     double number = 0;
     std::string text;  // a string's value, as UTF-8
     std::vector<json_value> items;
-    std::vector<std::pair<std::string, json_value>> members;
+    std::vector<std::string> keys;  // an object's keys, in order
+    std::vector<json_value> values; // and their values
 
     // The member with that key; a test failure (exception) when there is none.
     const json_value& at(const std::string& key) const;

@@ -1,0 +1,10 @@
+// The start-up and run sequence that main hands its one argument to.
+#pragma once
+
+// Loads the plug-in libraries, starts the server, prints its address, opens the
+// archive and lists its items into the server's tree, opens the browser on the
+// viewer page and serves until the event loop ends. Returns the exit status: 1
+// when the registry fails to load ("7z.dll not found!"), 2 when the server fails
+// to start or to run ("vorsel: <what>" on standard error), else 0. Does not
+// return when no format accepts the archive (status 3).
+int run_sequence(const char* archive_path);

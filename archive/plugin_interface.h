@@ -1,0 +1,183 @@
+// The interface of 7-Zip's plug-in libraries: the exports looked up in each
+// library, the COM-style interfaces that cross between the program and the
+// library, their ids, and the property ids the program reads. Interfaces are
+// plain abstract classes whose pure virtual methods stand in the library's slot
+// order; they have no virtual destructor, so the tables match the library's.
+#pragma once
+
+#include "platform/com_types.h"
+
+#include <cstdint>
+
+using UInt32 = std::uint32_t;
+using Int32 = std::int32_t;
+using UInt64 = std::uint64_t;
+using Int64 = std::int64_t;
+
+// {23170F69-40C1-278A-0000-00gg00ii0000}: the id of the plug-in interfaces.
+constexpr GUID plugin_interface_id(std::uint8_t group, std::uint8_t interface)
+{
+    return GUID{0x23170F69, 0x40C1, 0x278A, {0x00, 0x00, 0x00, group, 0x00, interface, 0x00, 0x00}};
+}
+
+inline constexpr GUID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr GUID IID_ISequentialOutStream = plugin_interface_id(0x03, 0x02);
+inline constexpr GUID IID_IInStream = plugin_interface_id(0x03, 0x03);
+inline constexpr GUID IID_IStreamGetSize = plugin_interface_id(0x03, 0x06);
+inline constexpr GUID IID_ISetCompressCodecsInfo = plugin_interface_id(0x04, 0x61);
+inline constexpr GUID IID_ICryptoGetTextPassword = plugin_interface_id(0x05, 0x10);
+inline constexpr GUID IID_IInArchive = plugin_interface_id(0x06, 0x60);
+
+class IUnknown {
+public:
+    virtual HRESULT QueryInterface(const GUID& iid, void** object) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    ~IUnknown() = default;
+};
+
+class ISequentialInStream : public IUnknown {
+public:
+    virtual HRESULT Read(void* data, UInt32 size, UInt32* processedSize) = 0;
+
+protected:
+    ~ISequentialInStream() = default;
+};
+
+class IInStream : public ISequentialInStream {
+public:
+    virtual HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) = 0;
+
+protected:
+    ~IInStream() = default;
+};
+
+class IStreamGetSize : public IUnknown {
+public:
+    virtual HRESULT GetSize(UInt64* size) = 0;
+
+protected:
+    ~IStreamGetSize() = default;
+};
+
+class ISequentialOutStream : public IUnknown {
+public:
+    virtual HRESULT Write(const void* data, UInt32 size, UInt32* processedSize) = 0;
+
+protected:
+    ~ISequentialOutStream() = default;
+};
+
+class IProgress : public IUnknown {
+public:
+    virtual HRESULT SetTotal(UInt64 total) = 0;
+    virtual HRESULT SetCompleted(const UInt64* completeValue) = 0;
+
+protected:
+    ~IProgress() = default;
+};
+
+class IArchiveOpenCallback : public IUnknown {
+public:
+    virtual HRESULT SetTotal(const UInt64* files, const UInt64* bytes) = 0;
+    virtual HRESULT SetCompleted(const UInt64* files, const UInt64* bytes) = 0;
+
+protected:
+    ~IArchiveOpenCallback() = default;
+};
+
+class IArchiveExtractCallback : public IProgress {
+public:
+    virtual HRESULT GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) = 0;
+    virtual HRESULT PrepareOperation(Int32 askExtractMode) = 0;
+    virtual HRESULT SetOperationResult(Int32 operationResult) = 0;
+
+protected:
+    ~IArchiveExtractCallback() = default;
+};
+
+class ICryptoGetTextPassword : public IUnknown {
+public:
+    virtual HRESULT CryptoGetTextPassword(BSTR* password) = 0;
+
+protected:
+    ~ICryptoGetTextPassword() = default;
+};
+
+class ICompressCodecsInfo : public IUnknown {
+public:
+    virtual HRESULT GetNumMethods(UInt32* numMethods) = 0;
+    virtual HRESULT GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
+    virtual HRESULT CreateDecoder(UInt32 index, const GUID* iid, void** coder) = 0;
+    virtual HRESULT CreateEncoder(UInt32 index, const GUID* iid, void** coder) = 0;
+
+protected:
+    ~ICompressCodecsInfo() = default;
+};
+
+class ISetCompressCodecsInfo : public IUnknown {
+public:
+    virtual HRESULT SetCompressCodecsInfo(ICompressCodecsInfo* compressCodecsInfo) = 0;
+
+protected:
+    ~ISetCompressCodecsInfo() = default;
+};
+
+// Only the slots up to Extract are declared: the program calls no later one.
+class IInArchive : public IUnknown {
+public:
+    virtual HRESULT Open(IInStream* stream, const UInt64* maxCheckStartPosition, IArchiveOpenCallback* openCallback) = 0;
+    virtual HRESULT Close() = 0;
+    virtual HRESULT GetNumberOfItems(UInt32* numItems) = 0;
+    virtual HRESULT GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
+    virtual HRESULT Extract(const UInt32* indices, UInt32 numItems, Int32 testMode,
+                            IArchiveExtractCallback* extractCallback) = 0;
+
+protected:
+    ~IInArchive() = default;
+};
+
+// Exports of a plug-in library.
+using Func_CreateObject = HRESULT (*)(const GUID* classId, const GUID* iid, void** object);
+using Func_GetNumberOfMethods = HRESULT (*)(UInt32* count);
+using Func_GetMethodProperty = HRESULT (*)(UInt32 index, PROPID propID, PROPVARIANT* value);
+using Func_GetNumberOfFormats = HRESULT (*)(UInt32* count);
+using Func_GetHandlerProperty = HRESULT (*)(PROPID propID, PROPVARIANT* value);
+using Func_GetHandlerProperty2 = HRESULT (*)(UInt32 index, PROPID propID, PROPVARIANT* value);
+
+// Properties of a format (handler).
+namespace handler_property {
+inline constexpr PROPID name = 0;
+inline constexpr PROPID class_id = 1;
+inline constexpr PROPID extension = 2;
+inline constexpr PROPID add_extension = 3;
+inline constexpr PROPID update = 4;
+inline constexpr PROPID keep_name = 5;
+inline constexpr PROPID start_signature = 6;
+}  // namespace handler_property
+
+// Properties of a coding method.
+namespace method_property {
+inline constexpr PROPID decoder = 2;
+inline constexpr PROPID encoder = 3;
+inline constexpr PROPID decoder_is_assigned = 7;
+inline constexpr PROPID encoder_is_assigned = 8;
+}  // namespace method_property
+
+// Properties of an archive item.
+namespace item_property {
+inline constexpr PROPID path = 3;
+inline constexpr PROPID size = 7;
+}  // namespace item_property
+
+// Ask modes of an extraction and the results of one item's operation.
+inline constexpr Int32 ask_mode_extract = 0;
+
+namespace operation_result {
+inline constexpr Int32 ok = 0;
+inline constexpr Int32 unsupported_method = 1;
+inline constexpr Int32 data_error = 2;
+inline constexpr Int32 crc_error = 3;
+}  // namespace operation_result

@@ -1,0 +1,13 @@
+// Narrow text in the OEM code page to wide text and back, and the
+// case-insensitive comparison of wide text.
+#pragma once
+
+#include "archive/support_string.h"
+
+UString MultiByteToUnicodeString(const AString& text);
+
+// Characters that the code page lacks become '_'.
+AString UnicodeStringToMultiByte(const UString& text);
+
+// -1, 0 or 1; two differing characters are compared in upper case.
+int CompareNoCase(const wchar_t* a, const wchar_t* b);

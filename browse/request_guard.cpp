@@ -1,0 +1,58 @@
+// Host and cross-site checks of incoming requests.
+#include "browse/request_guard.h"
+
+#include <string_view>
+
+namespace browse {
+namespace {
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+bool is_loopback_host(std::string_view value)
+{
+    for (std::string_view name : {"127.0.0.1", "localhost", "[::1]"}) {
+        if (value.size() < name.size() || !equals_ignoring_case(value.substr(0, name.size()), name))
+            continue;
+        std::string_view rest = value.substr(name.size());
+        if (rest.empty())
+            return true;
+        if (rest.size() < 2 || rest[0] != ':')
+            return false;
+        for (char c : rest.substr(1))
+            if (c < '0' || c > '9')
+                return false;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool request_is_from_this_machine(const std::vector<http::server::header>& headers)
+{
+    int host_count = 0;
+    for (const http::server::header& h : headers) {
+        if (equals_ignoring_case(h.name, "Host")) {
+            if (++host_count > 1 || !is_loopback_host(h.value))
+                return false;
+        } else if (equals_ignoring_case(h.name, "Sec-Fetch-Site") && equals_ignoring_case(h.value, "cross-site")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace browse

@@ -1,0 +1,49 @@
+// One accepted connection: reads one request, writes one reply, closes.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <boost/asio/ip/tcp.hpp>
+
+#include "http/reply.h"
+#include "http/request.h"
+#include "http/request_parser.h"
+
+namespace http::server {
+
+class connection_set;
+class request_handler;
+
+class connection : public std::enable_shared_from_this<connection> {
+public:
+    connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler);
+    connection(const connection&) = delete;
+    connection& operator=(const connection&) = delete;
+
+    boost::asio::ip::tcp::socket& socket() { return socket_; }
+
+    // Starts reading the request.
+    void start();
+
+    // Closes the socket; pending operations complete as aborted.
+    void stop();
+
+private:
+    void read_more();
+    void handle_read(const boost::system::error_code& error, std::size_t bytes_transferred);
+    void write_reply();
+    void handle_write(const boost::system::error_code& error);
+
+    boost::asio::ip::tcp::socket socket_;
+    connection_set& connections_;
+    request_handler& handler_;
+    std::array<char, 8192> buffer_;
+    request request_;
+    request_parser parser_;
+    reply reply_;
+};
+
+using connection_ptr = std::shared_ptr<connection>;
+
+}  // namespace http::server

@@ -1,0 +1,18 @@
+// Adding and removing live connections.
+#include "http/connection_set.h"
+
+namespace http::server {
+
+void connection_set::start(const connection_ptr& c)
+{
+    connections_.insert(c);
+    c->start();
+}
+
+void connection_set::stop(const connection_ptr& c)
+{
+    connections_.erase(c);
+    c->stop();
+}
+
+}  // namespace http::server

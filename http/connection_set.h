@@ -1,0 +1,22 @@
+// The live connections of the server, so that each stays owned while it works.
+#pragma once
+
+#include <set>
+
+#include "http/connection.h"
+
+namespace http::server {
+
+class connection_set {
+public:
+    // Adds the connection and starts it.
+    void start(const connection_ptr& c);
+
+    // Removes the connection and stops it.
+    void stop(const connection_ptr& c);
+
+private:
+    std::set<connection_ptr> connections_;
+};
+
+}  // namespace http::server

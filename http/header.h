@@ -1,0 +1,14 @@
+// One name/value line of a request's or a reply's header, kept as received or
+// as the handler wrote it.
+#pragma once
+
+#include <string>
+
+namespace http::server {
+
+struct header {
+    std::string name;
+    std::string value;
+};
+
+}  // namespace http::server

@@ -1,0 +1,96 @@
+// The status lines and pages of the known statuses, and the reply's layout on
+// the wire.
+#include "http/reply.h"
+
+#include <string_view>
+
+namespace http::server {
+namespace {
+
+struct status_text {
+    status_code status;
+    std::string_view line;
+    std::string_view page;
+};
+
+// The first entry that matches wins; 500 stands in for every other number.
+constexpr status_text status_texts[] = {
+    {ok, "HTTP/1.0 200 OK\r\n", ""},
+    {created, "HTTP/1.0 201 Created\r\n",
+     "<html><head><title>Created</title></head><body><h1>201 Created</h1></body></html>"},
+    {accepted, "HTTP/1.0 202 Accepted\r\n",
+     "<html><head><title>Accepted</title></head><body><h1>202 Accepted</h1></body></html>"},
+    {no_content, "HTTP/1.0 204 No Content\r\n",
+     "<html><head><title>No Content</title></head><body><h1>204 Content</h1></body></html>"},
+    {multiple_choices, "HTTP/1.0 300 Multiple Choices\r\n",
+     "<html><head><title>Multiple Choices</title></head><body><h1>300 Multiple Choices</h1></body></html>"},
+    {moved_permanently, "HTTP/1.0 301 Moved Permanently\r\n",
+     "<html><head><title>Moved Permanently</title></head><body><h1>301 Moved Permanently</h1></body></html>"},
+    {moved_temporarily, "HTTP/1.0 302 Moved Temporarily\r\n",
+     "<html><head><title>Moved Temporarily</title></head><body><h1>302 Moved Temporarily</h1></body></html>"},
+    {not_modified, "HTTP/1.0 304 Not Modified\r\n",
+     "<html><head><title>Not Modified</title></head><body><h1>304 Not Modified</h1></body></html>"},
+    {bad_request, "HTTP/1.0 400 Bad Request\r\n",
+     "<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>"},
+    {unauthorized, "HTTP/1.0 401 Unauthorized\r\n",
+     "<html><head><title>Unauthorized</title></head><body><h1>401 Unauthorized</h1></body></html>"},
+    {forbidden, "HTTP/1.0 403 Forbidden\r\n",
+     "<html><head><title>Forbidden</title></head><body><h1>403 Forbidden</h1></body></html>"},
+    {not_found, "HTTP/1.0 404 Not Found\r\n",
+     "<html><head><title>Not Found</title></head><body><h1>404 Not Found</h1></body></html>"},
+    {internal_server_error, "HTTP/1.0 500 Internal Server Error\r\n",
+     "<html><head><title>Internal Server Error</title></head><body><h1>500 Internal Server Error</h1></body></html>"},
+    {not_implemented, "HTTP/1.0 501 Not Implemented\r\n",
+     "<html><head><title>Not Implemented</title></head><body><h1>501 Not Implemented</h1></body></html>"},
+    {bad_gateway, "HTTP/1.0 502 Bad Gateway\r\n",
+     "<html><head><title>Bad Gateway</title></head><body><h1>502 Bad Gateway</h1></body></html>"},
+    {service_unavailable, "HTTP/1.0 503 Service Unavailable\r\n",
+     "<html><head><title>Service Unavailable</title></head><body><h1>503 Service Unavailable</h1></body></html>"},
+};
+
+constexpr std::string_view name_value_separator = ": ";
+constexpr std::string_view crlf = "\r\n";
+
+const status_text& text_of(status_code status)
+{
+    for (const status_text& text : status_texts) {
+        if (text.status == status)
+            return text;
+    }
+    return text_of(internal_server_error);
+}
+
+boost::asio::const_buffer buffer_of(std::string_view text)
+{
+    return boost::asio::buffer(text.data(), text.size());
+}
+
+}  // namespace
+
+std::vector<boost::asio::const_buffer> wire_buffers(const reply& r)
+{
+    std::vector<boost::asio::const_buffer> buffers;
+    buffers.reserve(r.headers.size() * 4 + 3);
+    buffers.push_back(buffer_of(text_of(r.status).line));
+    for (const header& h : r.headers) {
+        buffers.push_back(buffer_of(h.name));
+        buffers.push_back(buffer_of(name_value_separator));
+        buffers.push_back(buffer_of(h.value));
+        buffers.push_back(buffer_of(crlf));
+    }
+    buffers.push_back(buffer_of(crlf));
+    buffers.push_back(buffer_of(r.content));
+    return buffers;
+}
+
+reply canned_reply(status_code status)
+{
+    reply r;
+    r.status = status;
+    r.content = text_of(status).page;
+    r.headers.push_back({"Content-Length", std::to_string(r.content.size())});
+    r.headers.push_back({"Content-Type", "text/html"});
+    return r;
+}
+
+}  // namespace http::server

@@ -1,0 +1,52 @@
+// A reply as the request handler fills it and the connection writes it: the
+// status, the header lines and the body. wire_buffers() lays it out for one
+// gathered write; canned_reply() makes the fixed small page of a status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <boost/asio/buffer.hpp>
+
+#include "http/header.h"
+
+namespace http::server {
+
+// The statuses with a status line and page of their own. A reply may carry any
+// other number too (static_cast); it is then written with the line of 500.
+enum status_code : int {
+    ok = 200,
+    created = 201,
+    accepted = 202,
+    no_content = 204,
+    multiple_choices = 300,
+    moved_permanently = 301,
+    moved_temporarily = 302,
+    not_modified = 304,
+    bad_request = 400,
+    unauthorized = 401,
+    forbidden = 403,
+    not_found = 404,
+    internal_server_error = 500,
+    not_implemented = 501,
+    bad_gateway = 502,
+    service_unavailable = 503,
+};
+
+struct reply {
+    status_code status = ok;
+    std::vector<header> headers;  // written in this order, exactly as stored
+    std::string content;          // the body, sent as is
+};
+
+// The reply as it goes on the wire: status line, "name: value" lines, the empty
+// line, the body. The buffers point into constant strings and into `r` itself,
+// so `r` must stay alive and unchanged until the write has completed.
+std::vector<boost::asio::const_buffer> wire_buffers(const reply& r);
+
+// A complete reply for `status`: its page as the body, "Content-Length" and
+// "Content-Type: text/html". A status without a page of its own keeps its
+// number and gets the page of 500.
+reply canned_reply(status_code status);
+
+}  // namespace http::server

@@ -1,0 +1,87 @@
+// Listening socket and accept loop of the server.
+#include "http/server.h"
+
+#include <chrono>
+
+#include <boost/asio/error.hpp>
+
+#include "app/program_state.h"
+
+namespace http::server {
+
+server::server(const std::string& document_root)
+    : acceptor_(io_),
+      waiting_connection_(std::make_shared<connection>(io_, connections_, handler_)),
+      handler_(document_root),
+      accept_pause_(io_)
+{
+    boost::asio::ip::tcp::resolver resolver(io_);
+    boost::asio::ip::tcp::endpoint endpoint =
+        *resolver.resolve("127.0.0.1", "0", boost::asio::ip::resolver_base::address_configured).begin();
+    acceptor_.open(endpoint.protocol());
+    acceptor_.set_option(boost::asio::ip::tcp::acceptor::reuse_address(true));
+    acceptor_.bind(endpoint);
+    acceptor_.listen(boost::asio::socket_base::max_listen_connections);
+    start_accept();
+}
+
+unsigned short server::port() const
+{
+    boost::system::error_code ignored;
+    return acceptor_.local_endpoint(ignored).port();
+}
+
+void server::run()
+{
+    io_.run();
+}
+
+void server::start_accept()
+{
+    acceptor_.async_accept(waiting_connection_->socket(),
+                           [this](const boost::system::error_code& error) { handle_accept(error); });
+}
+
+void server::handle_accept(const boost::system::error_code& error)
+{
+    if (error == boost::asio::error::operation_aborted)
+        return;
+    if (!error) {
+        connections_.start(waiting_connection_);
+        waiting_connection_ = std::make_shared<connection>(io_, connections_, handler_);
+        start_accept();
+        return;
+    }
+    // Keep accepting for the rest of the run; when the system is out of
+    // descriptors or memory, wait a little first so as not to spin.
+    bool exhausted = error == boost::asio::error::no_descriptors || error == boost::asio::error::no_memory ||
+                     error == boost::asio::error::no_buffer_space ||
+                     error == boost::system::errc::too_many_files_open_in_system;
+    if (!exhausted) {
+        start_accept();
+        return;
+    }
+    accept_pause_.expires_after(std::chrono::milliseconds(100));
+    accept_pause_.async_wait([this](const boost::system::error_code& wait_error) {
+        if (!wait_error)
+            start_accept();
+    });
+}
+
+server* start_server(const std::string& document_root)
+{
+    server_instance = new server(document_root);
+    return server_instance;
+}
+
+unsigned short server_port()
+{
+    return server_instance->port();
+}
+
+void run_server()
+{
+    server_instance->run();
+}
+
+}  // namespace http::server

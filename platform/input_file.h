@@ -1,0 +1,44 @@
+// A file opened for reading, by its wide name. Failures come back as HRESULTs
+// made from the system's error code.
+#pragma once
+
+#include "platform/com_types.h"
+
+#include <cstdint>
+
+namespace platform {
+
+// Origins of seek: from the start, from the current position, from the end.
+inline constexpr std::uint32_t seek_from_start = 0;
+inline constexpr std::uint32_t seek_from_current = 1;
+inline constexpr std::uint32_t seek_from_end = 2;
+
+class input_file {
+public:
+    input_file() = default;
+    input_file(const input_file&) = delete;
+    input_file& operator=(const input_file&) = delete;
+    ~input_file() { close(); }
+
+    // Closes any file held, then opens `name` for reading. False on failure (the
+    // reason is last_error()), and the object is then closed.
+    bool open(const wchar_t* name);
+    bool is_open() const { return handle_ != -1; }
+
+    // Closes the file if one is held; false when the system refused.
+    bool close();
+
+    // Reads at most `size` bytes (at most 4 MiB per call) and stores the count read.
+    HRESULT read(void* data, std::uint32_t size, std::uint32_t& processed);
+    HRESULT seek(std::int64_t distance, std::uint32_t origin, std::uint64_t& new_position);
+    HRESULT size(std::uint64_t& size) const;
+
+    // The HRESULT of the last failed open or close.
+    HRESULT last_error() const { return last_error_; }
+
+private:
+    int handle_ = -1;
+    HRESULT last_error_ = S_OK;
+};
+
+}  // namespace platform

@@ -1,0 +1,125 @@
+#include "http/reply.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using http::server::canned_reply;
+using http::server::reply;
+using http::server::status_code;
+using http::server::wire_buffers;
+
+namespace {
+
+std::string on_the_wire(const reply& r)
+{
+    std::string out;
+    for (const boost::asio::const_buffer& buffer : wire_buffers(r))
+        out.append(static_cast<const char*>(buffer.data()), buffer.size());
+    return out;
+}
+
+std::string page(const std::string& title, const std::string& heading)
+{
+    return "<html><head><title>" + title + "</title></head><body><h1>" + heading + "</h1></body></html>";
+}
+
+std::string canned_wire(const std::string& status_line, const std::string& body)
+{
+    return status_line + "Content-Length: " + std::to_string(body.size()) +
+           "\r\nContent-Type: text/html\r\n\r\n" + body;
+}
+
+}  // namespace
+
+TEST(Reply, BadRequestByteForByte)
+{
+    const std::string body = "<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>";
+    EXPECT_EQ(on_the_wire(canned_reply(http::server::bad_request)),
+              "HTTP/1.0 400 Bad Request\r\nContent-Length: 89\r\nContent-Type: text/html\r\n\r\n" + body);
+}
+
+TEST(Reply, EveryCannedReplyByteForByte)
+{
+    struct row {
+        status_code status;
+        std::string reason;
+        std::string heading;  // empty: the reply has no body
+    };
+    const row table[] = {
+        {http::server::ok, "OK", ""},
+        {http::server::created, "Created", "201 Created"},
+        {http::server::accepted, "Accepted", "202 Accepted"},
+        {http::server::no_content, "No Content", "204 Content"},
+        {http::server::multiple_choices, "Multiple Choices", "300 Multiple Choices"},
+        {http::server::moved_permanently, "Moved Permanently", "301 Moved Permanently"},
+        {http::server::moved_temporarily, "Moved Temporarily", "302 Moved Temporarily"},
+        {http::server::not_modified, "Not Modified", "304 Not Modified"},
+        {http::server::bad_request, "Bad Request", "400 Bad Request"},
+        {http::server::unauthorized, "Unauthorized", "401 Unauthorized"},
+        {http::server::forbidden, "Forbidden", "403 Forbidden"},
+        {http::server::not_found, "Not Found", "404 Not Found"},
+        {http::server::internal_server_error, "Internal Server Error", "500 Internal Server Error"},
+        {http::server::not_implemented, "Not Implemented", "501 Not Implemented"},
+        {http::server::bad_gateway, "Bad Gateway", "502 Bad Gateway"},
+        {http::server::service_unavailable, "Service Unavailable", "503 Service Unavailable"},
+    };
+    for (const row& r : table) {
+        const std::string status_line = "HTTP/1.0 " + std::to_string(r.status) + " " + r.reason + "\r\n";
+        const std::string body = r.heading.empty() ? "" : page(r.reason, r.heading);
+        const reply canned = canned_reply(r.status);
+        EXPECT_EQ(canned.status, r.status);
+        EXPECT_EQ(on_the_wire(canned), canned_wire(status_line, body)) << r.status;
+    }
+}
+
+TEST(Reply, OkHasEmptyBodyAndLengthZero)
+{
+    const reply canned = canned_reply(http::server::ok);
+    EXPECT_EQ(canned.content, "");
+    ASSERT_EQ(canned.headers.size(), 2u);
+    EXPECT_EQ(canned.headers[0].name, "Content-Length");
+    EXPECT_EQ(canned.headers[0].value, "0");
+}
+
+TEST(Reply, UnlistedStatusKeepsItsNumberButUsesTheLineAndPageOf500)
+{
+    const std::string line_500 = "HTTP/1.0 500 Internal Server Error\r\n";
+    const std::string page_500 = page("Internal Server Error", "500 Internal Server Error");
+    for (int number : {205, 0, -1, 599, 200000}) {
+        const auto status = static_cast<status_code>(number);
+        const reply canned = canned_reply(status);
+        EXPECT_EQ(canned.status, number);
+        EXPECT_EQ(on_the_wire(canned), canned_wire(line_500, page_500)) << number;
+    }
+}
+
+TEST(Reply, HeadersAndBodyAreWrittenAsStored)
+{
+    reply r;
+    EXPECT_EQ(on_the_wire(r), "HTTP/1.0 200 OK\r\n\r\n");
+
+    r.status = http::server::not_found;
+    r.content = std::string("body\0\r\n", 7);
+    EXPECT_EQ(on_the_wire(r), "HTTP/1.0 404 Not Found\r\n\r\n" + r.content);
+
+    r.headers = {{"x-lower", ""}, {"X", " spaced : value "}, {"x-lower", "again"}};
+    EXPECT_EQ(on_the_wire(r), "HTTP/1.0 404 Not Found\r\nx-lower: \r\nX:  spaced : value \r\n"
+                              "x-lower: again\r\n\r\n" + r.content);
+}
+
+TEST(Reply, BuffersPointIntoTheReplyAndIntoConstantText)
+{
+    reply r = canned_reply(http::server::not_found);
+    const auto buffers = wire_buffers(r);
+    ASSERT_EQ(buffers.size(), 1 + 4 * r.headers.size() + 2);
+    EXPECT_EQ(buffers[1].data(), r.headers[0].name.data());
+    EXPECT_EQ(buffers[3].data(), r.headers[0].value.data());
+    EXPECT_EQ(buffers.back().data(), r.content.data());
+
+    // The status line and separators are the same text for every reply.
+    const auto other = wire_buffers(canned_reply(http::server::not_found));
+    EXPECT_EQ(other[0].data(), buffers[0].data());
+    EXPECT_EQ(other[2].data(), buffers[2].data());
+    EXPECT_NE(other.back().data(), buffers.back().data());
+}

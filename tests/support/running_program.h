@@ -1,0 +1,48 @@
+// A program started in the background for a test: its standard output is read
+// line by line as it comes, its standard input can be written and closed, and
+// it is killed when the test lets go of it.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_process.h"
+
+namespace test_support {
+
+class running_program {
+public:
+    running_program(const std::string& program, const std::vector<std::string>& arguments,
+                    const process_options& options = {});
+    ~running_program();
+    running_program(const running_program&) = delete;
+    running_program& operator=(const running_program&) = delete;
+
+    // Reads standard output until it holds `text`; false on timeout or end.
+    bool wait_for_output(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    // Everything read from standard output so far.
+    const std::string& output() const { return out_; }
+
+    void write_input(const std::string& text);
+    void close_input();
+
+    // Waits for the program to end and gives its exit status (-1: a signal).
+    int wait_for_exit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    // The port of the line "server listening @ http://127.0.0.1:PORT/", or 0.
+    unsigned short wait_for_port();
+
+private:
+    bool read_some(std::chrono::milliseconds timeout);
+
+    int pid_ = -1;
+    int in_fd_ = -1;
+    int out_fd_ = -1;
+    std::string out_;
+    bool exited_ = false;
+    int status_ = -1;
+};
+
+}  // namespace test_support
