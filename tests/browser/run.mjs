@@ -207,7 +207,7 @@ test('the filter finds names in every folder', async () => {
   const page = await openPage(sample);
   await page.keyboard.press('/');
   await page.keyboard.type('guide');
-  await page.waitForFunction(() => document.querySelectorAll('#list .row.hit').length === 1);
+  await page.waitForFunction(() => document.querySelectorAll('#list .row .path:not([hidden])').length === 1);
   assert.equal(await page.$eval('#list .row .name', (n) => n.textContent), 'guide.md');
   assert.equal(await page.$eval('#list .row .path', (n) => n.textContent), 'in Archive / docs');
   await page.keyboard.press('Enter');
@@ -219,7 +219,7 @@ test('the filter finds names in every folder', async () => {
   assert.equal(await page.$eval('#list .row.active .name', (n) => n.textContent), 'guide.md');
   // Several words must all match; no match says so.
   await page.fill('#filter', 'FILE .png');
-  await page.waitForFunction(() => document.querySelectorAll('#list .row.hit').length === 2);
+  await page.waitForFunction(() => document.querySelectorAll('#list .row .path:not([hidden])').length === 2);
   assert.deepEqual(await rowNames(page), ['file2.png', 'file10.png']);
   await page.fill('#filter', 'no such name anywhere');
   await page.waitForSelector('#listState:not([hidden])');
