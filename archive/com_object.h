@@ -6,9 +6,9 @@
 #include "archive/plugin_interface.h"
 
 // Implements AddRef and Release for every interface the object derives from. At
-// count 0 Release destroys and frees the object. Objects that live in a scope of
-// the program start at 1, the reference of that scope, so that no release by the
-// library can free them. Heap objects come from MyAlloc.
+// count 0 Release destroys and frees the object, which therefore lives on the
+// heap (made with MyAlloc through new) unless its owner holds a first reference
+// that it never returns.
 template <class... Interfaces>
 class CMyUnknownImp : public Interfaces... {
 public:

@@ -7,7 +7,7 @@
 class CInFileStream : public CMyUnknownImp<IInStream, IStreamGetSize> {
 public:
     // Opens the file by its wide name; false when it cannot be opened.
-    bool Open(const wchar_t* name) { return File.open(name); }
+    bool Open(const wchar_t* name) { return File.open(name) == S_OK; }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override;
     HRESULT Read(void* data, UInt32 size, UInt32* processedSize) override;

@@ -11,6 +11,7 @@
 #include "platform/console_input.h"
 #include "platform/process_exit.h"
 
+#include <cwchar>
 #include <string_view>
 
 namespace {
@@ -67,6 +68,17 @@ HRESULT TryFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArchiveO
     return result;
 }
 
+// The bytes of an item's path: its text in the OEM code page. A string value is
+// converted straight into `bytes`, whose array serves item after item.
+void ItemPathBytes(const PROPVARIANT& path, AString& bytes)
+{
+    if (path.vt == VT_BSTR && path.bstrVal) {
+        UnicodeToMultiByte(path.bstrVal, static_cast<int>(std::wcslen(path.bstrVal)), bytes);
+        return;
+    }
+    bytes = UnicodeStringToMultiByte(ConvertPropVariantToString(path));
+}
+
 // Inserts every item's path (property 3) with its index into the tree.
 void ListItems(IInArchive* archive, browse::content_tree& tree)
 {
@@ -74,10 +86,11 @@ void ListItems(IInArchive* archive, browse::content_tree& tree)
     if (archive->GetNumberOfItems(&count) != S_OK)
         return;
     CPropVariant path;
+    AString bytes;
     for (UInt32 i = 0; i < count; ++i) {
         path.Clear();
         archive->GetProperty(i, item_property::path, &path);
-        const AString bytes = UnicodeStringToMultiByte(ConvertPropVariantToString(path));
+        ItemPathBytes(path, bytes);
         tree.add_item(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
     }
 }

@@ -15,16 +15,20 @@ UString MultiByteToUnicodeString(const AString& text)
     return result;
 }
 
+void UnicodeToMultiByte(const wchar_t* text, int length, AString& result)
+{
+    const std::size_t room = platform::multi_byte_room(static_cast<std::size_t>(length));
+    char* bytes = result.GetBuffer(static_cast<int>(room));
+    bool usedDefault = false;
+    result.ReleaseBuffer(
+        static_cast<int>(platform::wide_to_multi_byte(text, static_cast<std::size_t>(length), bytes, usedDefault)));
+}
+
 AString UnicodeStringToMultiByte(const UString& text)
 {
     AString result;
-    if (text.IsEmpty())
-        return result;
-    const std::size_t room = platform::multi_byte_room(static_cast<std::size_t>(text.Length()));
-    char* bytes = result.GetBuffer(static_cast<int>(room));
-    bool usedDefault = false;
-    result.ReleaseBuffer(static_cast<int>(
-        platform::wide_to_multi_byte(text, static_cast<std::size_t>(text.Length()), bytes, usedDefault)));
+    if (!text.IsEmpty())
+        UnicodeToMultiByte(text, text.Length(), result);
     return result;
 }
 

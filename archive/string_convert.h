@@ -9,5 +9,9 @@ UString MultiByteToUnicodeString(const AString& text);
 // Characters that the code page lacks become '_'.
 AString UnicodeStringToMultiByte(const UString& text);
 
+// The same into `result`, whose array is kept when it has room: for converting
+// many strings one after another.
+void UnicodeToMultiByte(const wchar_t* text, int length, AString& result);
+
 // -1, 0 or 1; two differing characters are compared in upper case.
 int CompareNoCase(const wchar_t* a, const wchar_t* b);

@@ -13,7 +13,6 @@ public:
     CStringBase() : _chars(AllocChars(4)), _length(0), _capacity(4) { _chars[0] = 0; }
 
     CStringBase(const T* text) { InitFrom(text, CharLength(text)); }
-    CStringBase(const T* text, int length) { InitFrom(text, length); }
     CStringBase(const CStringBase& other) { InitFrom(other._chars, other._length); }
     ~CStringBase() { MyFree(_chars); }
 

@@ -18,27 +18,22 @@ public:
     input_file() = default;
     input_file(const input_file&) = delete;
     input_file& operator=(const input_file&) = delete;
-    ~input_file() { close(); }
+    ~input_file() { (void)close(); }
 
-    // Closes any file held, then opens `name` for reading. False on failure (the
-    // reason is last_error()), and the object is then closed.
-    bool open(const wchar_t* name);
-    bool is_open() const { return handle_ != -1; }
+    // Closes any file held, then opens `name` for reading. S_OK, or the failure
+    // of the close or the open, after which the object is closed.
+    HRESULT open(const wchar_t* name);
 
-    // Closes the file if one is held; false when the system refused.
-    bool close();
+    // Closes the file if one is held.
+    HRESULT close();
 
     // Reads at most `size` bytes (at most 4 MiB per call) and stores the count read.
     HRESULT read(void* data, std::uint32_t size, std::uint32_t& processed);
     HRESULT seek(std::int64_t distance, std::uint32_t origin, std::uint64_t& new_position);
     HRESULT size(std::uint64_t& size) const;
 
-    // The HRESULT of the last failed open or close.
-    HRESULT last_error() const { return last_error_; }
-
 private:
     int handle_ = -1;
-    HRESULT last_error_ = S_OK;
 };
 
 }  // namespace platform

@@ -19,34 +19,31 @@ constexpr std::uint32_t max_read_size = 4194304;
 
 }  // namespace
 
-bool input_file::open(const wchar_t* name)
+HRESULT input_file::open(const wchar_t* name)
 {
-    if (!close())
-        return false;
+    const HRESULT closed = close();
+    if (closed != S_OK)
+        return closed;
     const std::string path = file_name_from_wide(name);
     int handle;
     do {
         handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } while (handle == -1 && errno == EINTR);
-    if (handle == -1) {
-        last_error_ = hresult_from_errno();
-        return false;
-    }
+    if (handle == -1)
+        return hresult_from_errno();
     handle_ = handle;
-    return true;
+    return S_OK;
 }
 
-bool input_file::close()
+HRESULT input_file::close()
 {
     if (handle_ == -1)
-        return true;
+        return S_OK;
     const int handle = handle_;
     handle_ = -1;
-    if (::close(handle) != 0 && errno != EINTR) {
-        last_error_ = hresult_from_errno();
-        return false;
-    }
-    return true;
+    if (::close(handle) != 0 && errno != EINTR)
+        return hresult_from_errno();
+    return S_OK;
 }
 
 HRESULT input_file::read(void* data, std::uint32_t size, std::uint32_t& processed)

@@ -2,7 +2,6 @@
 // own HTML/, talked to over plain sockets, byte for byte.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 
 #include <sys/socket.h>
@@ -20,11 +19,6 @@ namespace {
 const std::string bad_request_page =
     "<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>";
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A working folder with HTML/, an archive made with the 7z tool, and a browser
 // stand-in that records the address it was given.
@@ -42,13 +36,13 @@ protected:
         work_.make_folder("content/empty folder");
         make_archive("archive.7z", "content", "");
         work_.write_file("browser.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/browser-url\"\n");
-        chmod((work_.path() + "/browser.sh").c_str(), 0755);
+        chmod((work_.path() + "browser.sh").c_str(), 0755);
     }
 
     void make_archive(const std::string& name, const std::string& folder, const std::string& options)
     {
-        std::string command = "cd '" + work_.path() + "/" + folder + "' && 7z a -bso0 -bsp0 " + options + " '" +
-                              work_.path() + "/" + name + "' . >/dev/null";
+        std::string command = "cd '" + work_.path() + folder + "' && 7z a -bso0 -bsp0 " + options + " '" +
+                              work_.path() + name + "' . >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
@@ -57,14 +51,14 @@ protected:
         process_options options;
         options.max_open_files = max_open_files;
         options.working_directory = work_.path();
-        options.environment = {"BROWSER=" + work_.path() + "/browser.sh"};
+        options.environment = {"BROWSER=" + work_.path() + "browser.sh"};
         return std::make_unique<running_program>(VORSEL_EXECUTABLE, std::vector<std::string>{archive}, options);
     }
 
     std::string browser_url()
     {
         for (int i = 0; i < 200; ++i) {
-            std::string url = read_file(work_.path() + "/browser-url");
+            std::string url = read_file(work_.path() + "browser-url");
             if (!url.empty())
                 return url;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -125,7 +119,7 @@ TEST_F(EndToEnd, ServesListingItemsAndPagesAndOpensTheBrowser)
 TEST_F(EndToEnd, FolderMadeOnlyOnTheWayToItsItemsIsNotFound)
 {
     // Listed without folder entries, "docs" is only the way to docs/readme.txt.
-    ASSERT_EQ(std::system(("cd '" + work_.path() + "/content' && 7z a -bso0 -bsp0 '" + work_.path() +
+    ASSERT_EQ(std::system(("cd '" + work_.path() + "content' && 7z a -bso0 -bsp0 '" + work_.path() +
                            "/flat.zip' docs/readme.txt b.txt >/dev/null")
                               .c_str()),
               0);
@@ -225,7 +219,7 @@ TEST_F(EndToEnd, DamagedItemIsAnErrorNotASuccess)
     // Stored without compression, so that flipped bytes reach the CRC check.
     work_.write_file("damaged/plain.txt", std::string(4000, 'x'));
     make_archive("damaged.7z", "damaged", "-mx0");
-    std::string archive = read_file(work_.path() + "/damaged.7z");
+    std::string archive = read_file(work_.path() + "damaged.7z");
     std::size_t at = archive.find(std::string(100, 'x'));
     ASSERT_NE(at, std::string::npos);
     archive[at + 50] = 'y';
@@ -262,5 +256,5 @@ TEST_F(EndToEnd, UnrecognisedArchiveWaitsForAKeyAndExitsThree)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     program->write_input("\n");
     EXPECT_EQ(program->wait_for_exit(), 3);
-    EXPECT_EQ(read_file(work_.path() + "/browser-url"), "");
+    EXPECT_EQ(read_file(work_.path() + "browser-url"), "");
 }

@@ -12,7 +12,7 @@ namespace {
 
 class RequestHandler : public ::testing::Test {
 protected:
-    RequestHandler() : handler_(root_.path() + "/")
+    RequestHandler() : handler_(root_.path())
     {
         root_.write_file("index.html", "<p>start</p>");
         root_.write_file("empty.png", "");

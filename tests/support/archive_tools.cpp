@@ -1,0 +1,27 @@
+// Archive makers for the tests.
+#include "tests/support/archive_tools.h"
+
+#include "tests/support/run_process.h"
+
+#include <gtest/gtest.h>
+
+namespace test_support {
+
+void run_7z(const std::vector<std::string>& arguments, const std::string& working_directory)
+{
+    process_options options;
+    options.working_directory = working_directory;
+    options.environment.push_back("TZ=UTC");
+    const process_result result = run_process("/usr/bin/7z", arguments, options);
+    EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
+}
+
+void run_python(const std::string& script, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> all{"-c", script};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const process_result result = run_process("/usr/bin/python3", all);
+    EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
+}
+
+}  // namespace test_support
