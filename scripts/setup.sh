@@ -8,7 +8,9 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build libboost-dev p7zip-full)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(libgtest-dev python3 clang libclang-rt-14-dev)
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium)
+  # The browser tests run on node; a machine that has its own node keeps it.
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
 
 missing=()
@@ -24,4 +26,9 @@ if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The browser tests' driver, from the npm registry at the version of the lock file.
+if [[ "${1:-}" == "--test" && ! -d "$(dirname "$0")/../tests/browser/node_modules" ]]; then
+  (cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

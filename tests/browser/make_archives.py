@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Makes the archives that the browser tests serve: make_archives.py OUTDIR.
+
+OUTDIR/sample/ is a small project tree (pictures, text, source, a page, a PDF, a
+sound, binary data, hostile names, an empty folder); OUTDIR/sample.zip holds it.
+OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
+corrupted. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
+100,000 more in 1,000 folders below "sets".
+"""
+import math
+import os
+import random
+import struct
+import subprocess
+import sys
+import zipfile
+import zlib
+
+
+def png(width, height, pixel):
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            rows.extend(pixel(x, y))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body))
+
+    header = struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
+            chunk(b'IDAT', zlib.compress(bytes(rows), 9)) + chunk(b'IEND', b''))
+
+
+def gradient(width, height, a, b):
+    def pixel(x, y):
+        t = (x / width + y / height) / 2
+        return bytes(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
+    return png(width, height, pixel)
+
+
+def pdf(text):
+    objects = [
+        b'<< /Type /Catalog /Pages 2 0 R >>',
+        b'<< /Type /Pages /Kids [3 0 R] /Count 1 >>',
+        b'<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 144] /Contents 4 0 R '
+        b'/Resources << /Font << /F1 5 0 R >> >> >>',
+        None,
+        b'<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>',
+    ]
+    stream = b'BT /F1 24 Tf 40 70 Td (' + text.encode() + b') Tj ET'
+    objects[3] = b'<< /Length %d >>\nstream\n' % len(stream) + stream + b'\nendstream'
+    out = bytearray(b'%PDF-1.4\n')
+    offsets = []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b'%d 0 obj\n' % number + body + b'\nendobj\n'
+    xref = len(out)
+    out += b'xref\n0 %d\n0000000000 65535 f \n' % (len(objects) + 1)
+    for offset in offsets:
+        out += b'%010d 00000 n \n' % offset
+    out += b'trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n' % (len(objects) + 1, xref)
+    return bytes(out)
+
+
+def wav(seconds=1.0, rate=8000, freq=440.0):
+    count = int(seconds * rate)
+    samples = b''.join(struct.pack('<h', int(12000 * math.sin(2 * math.pi * freq * i / rate)))
+                       for i in range(count))
+    return (b'RIFF' + struct.pack('<I', 36 + len(samples)) + b'WAVEfmt ' +
+            struct.pack('<IHHIIHH', 16, 1, 1, rate, rate * 2, 2, 16) +
+            b'data' + struct.pack('<I', len(samples)) + samples)
+
+
+# A 1 x 1 GIF.
+GIF = (b'GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00'
+       b',\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;')
+
+SVG = b'''<svg xmlns="http://www.w3.org/2000/svg" width="240" height="160" viewBox="0 0 240 160">
+<rect width="240" height="160" rx="16" fill="#3d63dd"/>
+<circle cx="80" cy="80" r="40" fill="#f2b33d"/>
+<script>document.title = "svg script ran"</script>
+</svg>
+'''
+
+PAGE = b'''<!doctype html>
+<html><head><title>Archived page</title></head>
+<body><h1>Archived page</h1><p>Static text inside the archive.</p>
+<script>parent.document.title = "archived script ran"; document.body.dataset.ran = "yes";</script>
+</body></html>
+'''
+
+HOSTILE_NAMES = [
+    'say "hi" & <img src=x onerror="window.pwned=1">.txt',
+    "it's 100% #1 + more?.txt",
+    'naïve café 日本語 ✓.txt',
+    '  spaced  out  .txt',
+]
+
+
+def sample_files():
+    rng = random.Random(7)
+    files = {
+        'README.md': b'# Sample project\n\nThis archive exists to exercise the viewer.\n'
+                     b'Second line of the readme.\n',
+        'LICENSE': b'Permission is granted to read this file.\n',
+        'notes.txt': '\n'.join(f'Note {i}: nothing to see here.' for i in range(1, 41)).encode() + b'\n',
+        'docs/guide.md': b'# Guide\n\n1. Open a folder.\n2. Open a file.\n',
+        'docs/changelog.txt': b'1.0 first release\n1.1 second release\n',
+        'docs/manual.pdf': pdf('Vorsel manual'),
+        'docs/page.html': PAGE,
+        'images/sunrise.png': gradient(320, 200, (255, 170, 90), (120, 60, 200)),
+        'images/sea.png': gradient(240, 160, (20, 120, 200), (120, 230, 200)),
+        'images/forest.png': gradient(200, 200, (30, 90, 40), (200, 230, 120)),
+        'images/file2.png': gradient(40, 40, (0, 0, 0), (255, 255, 255)),
+        'images/file10.png': gradient(40, 40, (255, 255, 255), (0, 0, 0)),
+        'images/dot.gif': GIF,
+        'images/badge.svg': SVG,
+        'images/picture-without-extension': gradient(64, 48, (200, 40, 40), (40, 40, 200)),
+        'src/main.c': b'#include <stdio.h>\n\nint main(void)\n{\n    puts("hello");\n    return 0;\n}\n',
+        'src/app.js': b'export function greet(name) {\n  return `Hello, ${name}!`;\n}\n',
+        'src/style.css': b'body { color: #333; }\n',
+        'src/tool.py': b'def main():\n    print("tool")\n\n\nif __name__ == "__main__":\n    main()\n',
+        'src/data.json': b'{"name": "sample", "values": [1, 2, 3]}\n',
+        'media/tone.wav': wav(),
+        'bin/blob.bin': bytes(rng.randrange(256) for _ in range(3000)),
+        'logs/huge.log': b''.join(b'%07d the quick brown fox jumps over the lazy dog\n' % i
+                                  for i in range(60000)),
+        'Odd <folder> & "quotes"/inner #1.txt': b'inside the odd folder\n',
+    }
+    for name in HOSTILE_NAMES:
+        files['hostile/' + name] = ('content of ' + name + '\n').encode()
+    return files
+
+
+def write_tree(root, files):
+    for path, data in files.items():
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, 'wb') as f:
+            f.write(data)
+
+
+def make_sample(out):
+    files = sample_files()
+    write_tree(os.path.join(out, 'sample'), files)
+    with zipfile.ZipFile(os.path.join(out, 'sample.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
+        for path in sorted(files):
+            z.writestr(path, files[path])
+        z.writestr(zipfile.ZipInfo('empty/'), b'')
+
+
+def make_damaged(out):
+    source = os.path.join(out, 'damaged-src')
+    marker = b'DAMAGE-MARKER-' * 4000
+    write_tree(source, {'ok.txt': b'this item is fine\n', 'broken.dat': marker})
+    archive = os.path.join(out, 'damaged.7z')
+    # Stored, not solid: each item's bytes appear as they are, so the corruption
+    # lands in exactly one item's packed stream.
+    subprocess.run(['7z', 'a', '-bd', '-m0=Copy', '-ms=off', archive, 'ok.txt', 'broken.dat'],
+                   cwd=source, check=True, stdout=subprocess.DEVNULL)
+    with open(archive, 'r+b') as f:
+        data = f.read()
+        at = data.index(marker) + 1000
+        f.seek(at)
+        f.write(bytes([data[at] ^ 0xFF]))
+
+
+def make_big(out):
+    with zipfile.ZipFile(os.path.join(out, 'big.zip'), 'w', zipfile.ZIP_STORED) as z:
+        for i in range(100000):
+            z.writestr(f'many/item-{i}.txt', b'')
+        for i in range(100000):
+            z.writestr(f'sets/set-{i // 100}/entry-{i % 100}.dat', b'')
+
+
+if __name__ == '__main__':
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    make_sample(out)
+    make_damaged(out)
+    make_big(out)
