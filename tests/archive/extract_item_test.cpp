@@ -105,12 +105,7 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     EXPECT_EQ(deflated, expected);
 
     const std::string gz = folder_.path() + "a.gz";
-    test_support::run_python(R"(
-import gzip, sys
-with open(sys.argv[1], 'wb') as f, gzip.GzipFile(filename='', mode='wb', fileobj=f, mtime=0) as g:
-    g.write(b'single stream')
-)",
-                             {gz});
+    test_support::make_nameless_gzip(gz);
     items = open(gz);
     std::string single;
     EXPECT_TRUE(extract_item(items.at(""), single).succeeded());

@@ -110,12 +110,7 @@ with tarfile.open(sys.argv[1], 'w') as t:
 TEST_F(open_and_list_test, AGzipStreamWithoutANameIsTheRootsItem)
 {
     const std::string archive = folder_.path() + "a.gz";
-    test_support::run_python(R"(
-import gzip, sys
-with open(sys.argv[1], 'wb') as f, gzip.GzipFile(filename='', mode='wb', fileobj=f, mtime=0) as g:
-    g.write(b'single stream')
-)",
-                             {archive});
+    test_support::make_nameless_gzip(archive);
     browse::content_tree tree;
     open_and_list(archive.c_str(), tree);
     EXPECT_EQ(items_of(tree), (std::map<std::string, std::uint32_t>{{"", 0}}));

@@ -24,4 +24,14 @@ void run_python(const std::string& script, const std::vector<std::string>& argum
     EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
 }
 
+void make_nameless_gzip(const std::string& path)
+{
+    run_python(R"(
+import gzip, sys
+with open(sys.argv[1], 'wb') as f, gzip.GzipFile(filename='', mode='wb', fileobj=f, mtime=0) as g:
+    g.write(b'single stream')
+)",
+               {path});
+}
+
 }  // namespace test_support
