@@ -60,7 +60,6 @@ void request_handler::handle_request(const request& req, reply& rep)
         return;
 
     rep.status = ok;
-    rep.headers.clear();
     rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
     rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
 }

@@ -36,6 +36,13 @@ std::string http_exchange(unsigned short port, const std::vector<std::string>& p
         if (send(fd, pieces[i].data(), pieces[i].size(), MSG_NOSIGNAL) < 0)
             break;
     }
+    std::string received = read_until_closed(fd);
+    close(fd);
+    return received;
+}
+
+std::string read_until_closed(int fd)
+{
     std::string received;
     char buffer[65536];
     for (;;) {
@@ -47,7 +54,6 @@ std::string http_exchange(unsigned short port, const std::vector<std::string>& p
             break;
         received.append(buffer, static_cast<std::size_t>(n));
     }
-    close(fd);
     return received;
 }
 

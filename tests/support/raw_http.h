@@ -19,6 +19,9 @@ std::string http_get(unsigned short port, const std::string& target);
 // A socket connected to 127.0.0.1:port (-1 on failure); the caller closes it.
 int connect_loopback(unsigned short port);
 
+// Reads from the socket until the peer closes it (or 20 s pass without data).
+std::string read_until_closed(int fd);
+
 // The body after the header of a reply, and its status line.
 std::string reply_body(const std::string& reply);
 std::string reply_status_line(const std::string& reply);
