@@ -24,6 +24,11 @@ def seven_zip(*arguments, cwd):
                    env={**os.environ, "TZ": "UTC"})
 
 
+def remove_if_there(path):
+    if os.path.exists(path):
+        os.remove(path)
+
+
 def make_flat_zip(path):
     rng = random.Random(SEED)
     with zipfile.ZipFile(path + ".part", "w", compression=zipfile.ZIP_STORED) as archive:
@@ -45,7 +50,9 @@ def make_tree_7z(folder, path):
             for i in range(199):
                 with open(os.path.join(directory, f"f{i:03d}_{rng.getrandbits(24):06x}.txt"), "w") as f:
                     f.write(f"{top} {sub} {i}\n")
-    seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx1", os.path.abspath(path), ".", cwd=source)
+    remove_if_there(path + ".part")  # 7z would add to what a cut-short run left
+    seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx1", os.path.abspath(path) + ".part", ".", cwd=source)
+    os.replace(path + ".part", path)
     shutil.rmtree(source)
 
 
@@ -79,7 +86,9 @@ def main():
         item = os.path.join(folder, "big.bin")
         make_big_item(item)
         if not os.path.exists(big_7z):
-            seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx5", "-mmt=2", "big.7z", "big.bin", cwd=folder)
+            remove_if_there(big_7z + ".part")
+            seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx5", "-mmt=2", "big.7z.part", "big.bin", cwd=folder)
+            os.replace(big_7z + ".part", big_7z)
         if not os.path.exists(big_zip):
             with zipfile.ZipFile(big_zip + ".part", "w", compression=zipfile.ZIP_DEFLATED) as archive:
                 archive.write(item, "big.bin")

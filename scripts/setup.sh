@@ -25,10 +25,10 @@ if ((${#missing[@]})); then
   if [[ "$(id -u)" -ne 0 ]]; then sudo=(sudo); fi
   echo "setup: installing ${missing[*]}"
   "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The browser tests' driver, from the npm registry at the version of the lock file.
-if [[ "${1:-}" == "--test" && ! -d "$(dirname "$0")/../tests/browser/node_modules" ]]; then
+if [[ "${1:-}" == "--test" && ! -f "$(dirname "$0")/../tests/browser/node_modules/.package-lock.json" ]]; then
   (cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

@@ -2,7 +2,8 @@
 #include "platform/registry.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
+
+#include "platform/directory.h"
 
 namespace platform {
 
@@ -13,8 +14,8 @@ constexpr const char* system_folders[] = {"/usr/lib/p7zip", "/usr/lib/7zip", "/u
 
 bool holds_library(const std::string& folder)
 {
-    struct stat status {};
-    return ::stat((folder + "/7z.so").c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+    bool is_directory = false;
+    return find_file((folder + "/7z.so").c_str(), is_directory) && !is_directory;
 }
 
 }  // namespace

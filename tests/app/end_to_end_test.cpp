@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "tests/support/archive_tools.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/run_process.h"
 #include "tests/support/running_program.h"
@@ -34,16 +35,18 @@ protected:
         work_.write_file("content/caf\xc3\xa9.txt", "coffee");
         work_.write_file("content/empty.txt", "");
         work_.make_folder("content/empty folder");
-        make_archive("archive.7z", "content", "");
+        make_archive("archive.7z", "content");
         work_.write_file("browser.sh", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/browser-url\"\n");
         chmod((work_.path() + "browser.sh").c_str(), 0755);
     }
 
-    void make_archive(const std::string& name, const std::string& folder, const std::string& options)
+    // Archives the whole of `folder` into `name`, both inside the work folder.
+    void make_archive(const std::string& name, const std::string& folder, std::vector<std::string> options = {})
     {
-        std::string command = "cd '" + work_.path() + folder + "' && 7z a -bso0 -bsp0 " + options + " '" +
-                              work_.path() + name + "' . >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::vector<std::string> arguments{"a", "-bd"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), {work_.path() + name, "."});
+        run_7z(arguments, work_.path() + folder);
     }
 
     std::unique_ptr<running_program> start(const std::string& archive, unsigned max_open_files = 0)
@@ -57,7 +60,7 @@ protected:
 
     std::string browser_url()
     {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 1000; ++i) {
             std::string url = read_file(work_.path() + "browser-url");
             if (!url.empty())
                 return url;
@@ -119,10 +122,7 @@ TEST_F(EndToEnd, ServesListingItemsAndPagesAndOpensTheBrowser)
 TEST_F(EndToEnd, FolderMadeOnlyOnTheWayToItsItemsIsNotFound)
 {
     // Listed without folder entries, "docs" is only the way to docs/readme.txt.
-    ASSERT_EQ(std::system(("cd '" + work_.path() + "content' && 7z a -bso0 -bsp0 '" + work_.path() +
-                           "/flat.zip' docs/readme.txt b.txt >/dev/null")
-                              .c_str()),
-              0);
+    run_7z({"a", "-bd", work_.path() + "flat.zip", "docs/readme.txt", "b.txt"}, work_.path() + "content");
     auto program = start("flat.zip");
     unsigned short port = program->wait_for_port();
     ASSERT_NE(port, 0);
@@ -218,7 +218,7 @@ TEST_F(EndToEnd, DamagedItemIsAnErrorNotASuccess)
 {
     // Stored without compression, so that flipped bytes reach the CRC check.
     work_.write_file("damaged/plain.txt", std::string(4000, 'x'));
-    make_archive("damaged.7z", "damaged", "-mx0");
+    make_archive("damaged.7z", "damaged", {"-mx0"});
     std::string archive = read_file(work_.path() + "damaged.7z");
     std::size_t at = archive.find(std::string(100, 'x'));
     ASSERT_NE(at, std::string::npos);
@@ -253,7 +253,6 @@ TEST_F(EndToEnd, UnrecognisedArchiveWaitsForAKeyAndExitsThree)
     work_.write_file("notes.txt", "Plain text, not an archive: {\"x\": 1}!\n");
     auto program = start("notes.txt");
     ASSERT_TRUE(program->wait_for_output("\nCan not get input class object\n"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     program->write_input("\n");
     EXPECT_EQ(program->wait_for_exit(), 3);
     EXPECT_EQ(read_file(work_.path() + "browser-url"), "");

@@ -2,6 +2,7 @@
 #include "tests/support/running_program.h"
 
 #include <csignal>
+#include <stdexcept>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +20,8 @@ running_program::running_program(const std::string& program, const std::vector<s
         std::abort();
     signal(SIGPIPE, SIG_IGN);
     pid_ = fork();
+    if (pid_ < 0)
+        throw std::runtime_error("cannot start a program: fork failed");
     if (pid_ == 0) {
         dup2(in_pipe[0], 0);
         dup2(out_pipe[1], 1);
