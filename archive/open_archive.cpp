@@ -4,6 +4,7 @@
 #include "app/console.h"
 #include "archive/in_file_stream.h"
 #include "archive/open_callback.h"
+#include "archive/pathless_item_name.h"
 #include "archive/prop_variant.h"
 #include "archive/program_archive.h"
 #include "archive/signature_order.h"
@@ -79,8 +80,9 @@ void ItemPathBytes(const PROPVARIANT& path, AString& bytes)
     bytes = UnicodeStringToMultiByte(ConvertPropVariantToString(path));
 }
 
-// Inserts every item's path (property 3) with its index into the tree.
-void ListItems(IInArchive* archive, browse::content_tree& tree)
+// Inserts every item's path (property 3) with its index into the tree; an item
+// without a path goes in under `pathlessName`.
+void ListItems(IInArchive* archive, const std::string& pathlessName, browse::content_tree& tree)
 {
     UInt32 count = 0;
     if (archive->GetNumberOfItems(&count) != S_OK)
@@ -91,7 +93,10 @@ void ListItems(IInArchive* archive, browse::content_tree& tree)
         path.Clear();
         archive->GetProperty(i, item_property::path, &path);
         ItemPathBytes(path, bytes);
-        tree.add_item(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
+        if (bytes.Length() == 0)
+            tree.add_item(pathlessName, i);
+        else
+            tree.add_item(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
     }
 }
 
@@ -136,5 +141,6 @@ void open_and_list(const char* archive_path, browse::content_tree& tree)
         platform::read_one_character();
         platform::exit_process_at_once(3);
     }
-    ListItems(program_archive.archive, tree);
+    ListItems(program_archive.archive, NameForPathlessItem(archive_path, program_codecs().FormatList[formatIndex]),
+              tree);
 }

@@ -15,7 +15,8 @@ HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* ca
 
 // Opens the archive at `archive_path` (UTF-8, any bytes) with the program's
 // registry, keeps it as the program's archive and inserts the path of every item,
-// as UTF-8, with its index into `tree`. A file that cannot be opened prints "Can
+// as UTF-8, with its index into `tree`; an item without a path is named after the
+// archive file (NameForPathlessItem). A file that cannot be opened prints "Can
 // not open input file" and leaves the tree alone. When no format accepts the file,
 // prints "Can not get input class object", reads one character from standard
 // input and ends the process at once with status 3.

@@ -130,6 +130,17 @@ TEST_F(EndToEnd, FolderMadeOnlyOnTheWayToItsItemsIsNotFound)
     EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/docs/readme.txt")), "read me\n");
 }
 
+TEST_F(EndToEnd, SingleStreamArchiveServesItsItemUnderTheArchivesName)
+{
+    run_7z({"a", "-bd", "-txz", work_.path() + "readme.txt.xz", "docs/readme.txt"}, work_.path() + "content");
+    auto program = start("readme.txt.xz");
+    unsigned short port = program->wait_for_port();
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent")),
+              R"({"name":"ArchiveContent", "SubDirectories":[], "files":["readme.txt"]})");
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/readme.txt")), "read me\n");
+}
+
 TEST_F(EndToEnd, OneRequestPerConnectionWhateverArrivesHowever)
 {
     auto program = start("archive.7z");

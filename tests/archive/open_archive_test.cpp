@@ -4,6 +4,7 @@
 #include "archive/extract_item.h"
 #include "archive/in_file_stream.h"
 #include "archive/open_callback.h"
+#include "archive/pathless_item_name.h"
 #include "archive/program_archive.h"
 #include "archive/string_convert.h"
 #include "tests/support/archive_listing.h"
@@ -107,14 +108,31 @@ with tarfile.open(sys.argv[1], 'w') as t:
     EXPECT_EQ(listed_paths(archive), (std::set<std::string>{"docs", "docs/readme.txt", "c.txt"}));
 }
 
-TEST_F(open_and_list_test, AGzipStreamWithoutANameIsTheRootsItem)
+TEST_F(open_and_list_test, AGzipStreamWithoutANameIsNamedAfterTheArchive)
 {
-    const std::string archive = folder_.path() + "a.gz";
+    const std::string archive = folder_.path() + "notes.txt.gz";
     test_support::make_nameless_gzip(archive);
     browse::content_tree tree;
     open_and_list(archive.c_str(), tree);
-    EXPECT_EQ(items_of(tree), (std::map<std::string, std::uint32_t>{{"", 0}}));
-    EXPECT_TRUE(tree.root().children().empty());
+    EXPECT_EQ(items_of(tree), (std::map<std::string, std::uint32_t>{{"notes.txt", 0}}));
+    EXPECT_FALSE(tree.root().holds_item());
+}
+
+TEST(NameForPathlessItem, TheArchiveNameWithTheFormatsExtensionTurned)
+{
+    CArcInfoEx gz;
+    for (auto [ext, add] : {std::pair{L"gz", L""}, std::pair{L"tgz", L".tar"}}) {
+        CArcExtInfo& info = gz.Exts.AddNew();
+        info.Ext = ext;
+        info.AddExt = add;
+    }
+    const std::pair<std::string, std::string> table[] = {
+        {"/tmp/notes.txt.gz", "notes.txt"}, {"logs.tgz", "logs.tar"},   {"dir/LOUD.GZ", "LOUD"},
+        {"data.bin", "data"},               {"plain", "plain"},         {"/a.b/.hidden", ".hidden"},
+        {"caf\xc3\xa9.gz", "caf\xc3\xa9"},
+    };
+    for (const auto& [path, name] : table)
+        EXPECT_EQ(NameForPathlessItem(path, gz), name) << path;
 }
 
 TEST_F(open_and_list_test, AnArchiveOfNoItemsLeavesTheRootAlone)
