@@ -5,19 +5,6 @@
 
 namespace {
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 std::string Narrow(const UString& text)
 {
     const AString bytes = UnicodeStringToMultiByte(text);
@@ -33,9 +20,9 @@ std::string NameForPathlessItem(std::string_view archivePath, const CArcInfoEx& 
     if (dot == std::string_view::npos || dot == 0)
         return std::string(fileName);
     std::string_view stem = fileName.substr(0, dot);
-    std::string_view extension = fileName.substr(dot + 1);
+    const UString extension = MultiByteToUnicodeString(AString(std::string(fileName.substr(dot + 1)).c_str()));
     for (int i = 0; i < format.Exts.Size(); ++i)
-        if (EqualsIgnoringAsciiCase(Narrow(format.Exts[i].Ext), extension))
+        if (CompareNoCase(format.Exts[i].Ext, extension) == 0)
             return std::string(stem) + Narrow(format.Exts[i].AddExt);
     return std::string(stem);
 }
