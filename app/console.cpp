@@ -1,12 +1,19 @@
-// Console output: the C runtime's formatted output, flushed after every piece.
+// Console output through the C runtime, flushed after every piece.
 #include "app/console.h"
 
 #include <cstdio>
 
+namespace app {
+
+void print_bytes(std::string_view bytes)
+{
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
 void print_text(const char* text)
 {
-    std::printf("%s", text);
-    std::fflush(stdout);
+    print_bytes(text);
 }
 
 void print_newline()
@@ -20,3 +27,10 @@ void print_message(const char* text)
     print_text(text);
     print_newline();
 }
+
+void print_error(const char* text)
+{
+    std::fprintf(stderr, "vorsel: %s\n", text);
+}
+
+}  // namespace app

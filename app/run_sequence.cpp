@@ -1,62 +1,96 @@
 // The start-up sequence: registry, server, archive listing, browser, event loop.
+// The program object owns every part and wires them together; its members are
+// made in the order they depend on each other and destroyed in reverse.
 #include "app/run_sequence.h"
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 
 #include "app/console.h"
-#include "app/program_state.h"
-#include "archive/open_archive.h"
-#include "archive/program_archive.h"
+#include "app/console_log.h"
+#include "archive/archive_file.h"
+#include "browse/archive_items.h"
+#include "browse/content_tree.h"
+#include "browse/router.h"
 #include "http/server.h"
 #include "platform/browser.h"
+#include "platform/console_input.h"
+#include "platform/process_exit.h"
 
+namespace app {
 namespace {
 
-constexpr const char document_root[] = "HTML/";
+// The viewer's page folder, under the working directory.
+constexpr const char page_folder[] = "HTML/";
+
+struct program {
+    CCodecs codecs;
+    archive::archive_file archive;
+    browse::content_tree tree;
+    browse::archive_items items{archive};
+    console_log log;
+    browse::router router{tree, items, log, page_folder};
+    std::unique_ptr<http::server> server;
+};
 
 int report_server_failure(const std::exception& failure)
 {
-    std::fprintf(stderr, "vorsel: %s\n", failure.what());
+    print_error(failure.what());
     return 2;
+}
+
+// Opens the archive and lists it into the tree, with today's console messages;
+// ends the process when no format accepts the file.
+void open_and_list(program& p, const char* archive_path)
+{
+    const archive::open_outcome outcome = p.archive.open(p.codecs, archive_path);
+    if (outcome.password_asked)
+        print_message("Password is not defined");
+    switch (outcome.status) {
+    case archive::open_status::cannot_open_file:
+        print_message("Can not open input file");
+        return;
+    case archive::open_status::not_an_archive:
+        print_message("Can not get input class object");
+        platform::read_one_character();
+        platform::exit_process_at_once(3);
+    case archive::open_status::opened:
+        break;
+    }
+    p.archive.list_items([&p](std::string_view path, std::uint32_t index) { p.tree.add_item(path, index); });
 }
 
 }  // namespace
 
 int run_sequence(const char* archive_path)
 {
-    if (program_codecs().Load() != S_OK) {
+    program p;
+    if (p.codecs.Load() != S_OK) {
         print_message("7z.dll not found!");
         return 1;
     }
+    // A reference that is never returned: no release by an archive handler may
+    // free the registry.
+    p.codecs.AddRef();
 
-    std::unique_ptr<http::server::server> owned_server;
     try {
-        owned_server.reset(http::server::start_server(document_root));
+        p.server = std::make_unique<http::server>(p.router);
     } catch (const std::exception& failure) {
         return report_server_failure(failure);
     }
+    const std::string address = "http://127.0.0.1:" + std::to_string(p.server->port()) + "/";
+    print_bytes("server listening @ " + address + "\n");
 
-    unsigned port = http::server::server_port();
-    std::printf("server listening @ http://127.0.0.1:%u/\n", port);
-    std::fflush(stdout);
+    open_and_list(p, archive_path);
+    platform::launch_browser(address + "/index.html");
 
-    // A reference that is never returned: no release by an archive handler may
-    // free the registry.
-    program_codecs().AddRef();
-    open_and_list(archive_path, server_instance->handler().tree());
-
-    launch_browser("http://127.0.0.1:" + std::to_string(port) + "//index.html");
-
-    int status = 0;
     try {
-        http::server::run_server();
+        p.server->run();
     } catch (const std::exception& failure) {
-        status = report_server_failure(failure);
+        return report_server_failure(failure);
     }
-    owned_server.reset();
-    server_instance = nullptr;
-    return status;
+    return 0;
 }
+
+}  // namespace app

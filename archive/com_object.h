@@ -5,10 +5,13 @@
 #include "archive/allocation.h"
 #include "archive/plugin_interface.h"
 
+#include <atomic>
+
 // Implements AddRef and Release for every interface the object derives from. At
 // count 0 Release destroys and frees the object, which therefore lives on the
 // heap (made with MyAlloc through new) unless its owner holds a first reference
-// that it never returns.
+// that it never returns. The count is atomic: handlers on several threads hold
+// references to the one registry.
 template <class... Interfaces>
 class CMyUnknownImp : public Interfaces... {
 public:
@@ -30,7 +33,7 @@ protected:
     virtual ~CMyUnknownImp() = default;
 
 private:
-    int _refCount;
+    std::atomic<int> _refCount;
 };
 
 // Holds one reference to an interface (or nothing).

@@ -1,10 +1,7 @@
 // The extract callback's methods.
 #include "archive/extract_callback.h"
 
-#include "app/console.h"
 #include "platform/ole_automation.h"
-
-#include <exception>
 
 HRESULT CArchiveExtractCallback::QueryInterface(const GUID& iid, void** object)
 {
@@ -27,7 +24,10 @@ HRESULT CArchiveExtractCallback::SetTotal(UInt64)
 
 HRESULT CArchiveExtractCallback::SetCompleted(const UInt64*)
 {
-    return S_OK;
+    if (Sink.wanted())
+        return S_OK;
+    SinkRefused = true;
+    return E_ABORT;
 }
 
 HRESULT CArchiveExtractCallback::GetStream(UInt32, ISequentialOutStream** outStream, Int32 askExtractMode)
@@ -46,24 +46,9 @@ HRESULT CArchiveExtractCallback::PrepareOperation(Int32)
 
 HRESULT CArchiveExtractCallback::SetOperationResult(Int32 operationResult)
 {
-    if (operationResult == operation_result::ok)
-        return S_OK;
-    ++ErrorCount;
-    print_text("     ");
-    switch (operationResult) {
-    case operation_result::unsupported_method:
-        print_text("Unsupported Method");
-        break;
-    case operation_result::data_error:
-        print_text("Data Error");
-        break;
-    case operation_result::crc_error:
-        print_text("CRC Failed");
-        break;
-    default:
-        print_text("Unknown Error");
-        break;
-    }
+    if (!ResultReported || OperationResult == operation_result::ok)
+        OperationResult = operationResult;
+    ResultReported = true;
     return S_OK;
 }
 
@@ -75,14 +60,33 @@ HRESULT CArchiveExtractCallback::CryptoGetTextPassword(BSTR* password)
 
 HRESULT CArchiveExtractCallback::Write(const void* data, UInt32 size, UInt32* processedSize)
 {
-    // No exception may cross into the library: a byte string that cannot grow
-    // ends this extraction, not the program.
-    try {
-        Target.append(static_cast<const char*>(data), size);
-    } catch (const std::exception&) {
-        return E_OUTOFMEMORY;
+    if (!Sink.write(static_cast<const char*>(data), size)) {
+        SinkRefused = true;
+        return E_ABORT;
     }
     if (processedSize)
         *processedSize = size;
     return S_OK;
+}
+
+archive::item_status CArchiveExtractCallback::Status(HRESULT extractResult) const
+{
+    using archive::item_status;
+    if (SinkRefused)
+        return item_status::aborted;
+    if (ResultReported) {
+        switch (OperationResult) {
+        case operation_result::ok:
+            break;
+        case operation_result::unsupported_method:
+            return item_status::unsupported_method;
+        case operation_result::data_error:
+            return item_status::data_error;
+        case operation_result::crc_error:
+            return item_status::crc_error;
+        default:
+            return item_status::unknown_error;
+        }
+    }
+    return extractResult == S_OK ? item_status::ok : item_status::failed;
 }

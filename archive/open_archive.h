@@ -1,9 +1,12 @@
-// Opening the archive with the first format that accepts it, and listing its item
-// paths into a content tree.
+// Opening an archive stream with the format that accepts it, and reading its
+// item paths. These speak the library's own types; archive_file wraps them.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
 #include "archive/codecs.h"
-#include "browse/content_tree.h"
 
 // Offers the stream to the formats of `codecs` in signature order (only the first
 // 2 MiB are searched) and keeps the first handler whose Open accepts it. S_OK with
@@ -13,11 +16,15 @@
 HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* callback,
                     CMyComPtr<IInArchive>& archive, int& formatIndex);
 
-// Opens the archive at `archive_path` (UTF-8, any bytes) with the program's
-// registry, keeps it as the program's archive and inserts the path of every item,
-// as UTF-8, with its index into `tree`; an item without a path is named after the
-// archive file (NameForPathlessItem). A file that cannot be opened prints "Can
-// not open input file" and leaves the tree alone. When no format accepts the file,
-// prints "Can not get input class object", reads one character from standard
-// input and ends the process at once with status 3.
-void open_and_list(const char* archive_path, browse::content_tree& tree);
+// Creates the handler of format `formatIndex` and lets it open the stream: S_OK
+// with `archive` set, S_FALSE when the format does not fit (or its library made
+// no handler), else the failure.
+HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArchiveOpenCallback* callback,
+                       CMyComPtr<IInArchive>& archive);
+
+// Receives each item's path (UTF-8 bytes, valid until the call returns) and index.
+using item_visitor = std::function<void(std::string_view path, std::uint32_t index)>;
+
+// Calls `visit` for every item in index order with its path (property 3); an item
+// without a path is given `pathlessName`.
+void ListItems(IInArchive* archive, std::string_view pathlessName, const item_visitor& visit);

@@ -1,7 +1,6 @@
 // The open callback's methods.
 #include "archive/open_callback.h"
 
-#include "app/console.h"
 
 HRESULT CArchiveOpenCallback::QueryInterface(const GUID& iid, void** object)
 {
@@ -26,6 +25,6 @@ HRESULT CArchiveOpenCallback::SetCompleted(const UInt64*, const UInt64*)
 
 HRESULT CArchiveOpenCallback::CryptoGetTextPassword(BSTR*)
 {
-    print_message("Password is not defined");
+    PasswordAsked = true;
     return E_ABORT;
 }

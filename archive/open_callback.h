@@ -1,5 +1,5 @@
 // CArchiveOpenCallback: what a handler may call while it opens the archive. No
-// password is ever supplied: a request for one is reported and refused.
+// password is ever supplied: a request for one is noted and refused.
 #pragma once
 
 #include "archive/com_object.h"
@@ -10,6 +10,8 @@ public:
     HRESULT SetTotal(const UInt64* files, const UInt64* bytes) override;
     HRESULT SetCompleted(const UInt64* files, const UInt64* bytes) override;
 
-    // Prints "Password is not defined" and returns E_ABORT.
+    // Notes the question and returns E_ABORT.
     HRESULT CryptoGetTextPassword(BSTR* password) override;
+
+    bool PasswordAsked = false;
 };

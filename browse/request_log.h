@@ -1,13 +1,22 @@
-// The console line of each request.
+// What the router reports while it serves: abstract, because writing to the
+// console is the program's business, not the router's.
 #pragma once
 
 #include <string_view>
 
+#include "archive/item_sink.h"
+
 namespace browse {
 
-// Writes the decoded path and a newline to standard output, and flushes. Bytes
-// below 0x20 and 0x7F are written as \xHH, so that a request cannot send control
-// sequences to the user's terminal.
-void log_request_path(std::string_view path);
+class request_log {
+public:
+    virtual ~request_log() = default;
+
+    // A request's decoded path, as soon as it is known.
+    virtual void request_decoded(std::string_view path) = 0;
+
+    // An item whose extraction failed with a result of the library's own.
+    virtual void item_failed(archive::item_status status) = 0;
+};
 
 }  // namespace browse

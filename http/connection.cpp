@@ -5,10 +5,10 @@
 #include <boost/asio/error.hpp>
 #include <boost/asio/write.hpp>
 
-#include "browse/request_handler.h"
 #include "http/connection_set.h"
+#include "http/request_handler.h"
 
-namespace http::server {
+namespace http {
 
 connection::connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler)
     : socket_(io), connections_(connections), handler_(handler)
@@ -78,4 +78,4 @@ void connection::handle_write(const boost::system::error_code& error)
         connections_.stop(shared_from_this());
 }
 
-}  // namespace http::server
+}  // namespace http

@@ -10,7 +10,7 @@
 #include "http/request.h"
 #include "http/request_parser.h"
 
-namespace http::server {
+namespace http {
 
 class connection_set;
 class request_handler;
@@ -46,4 +46,4 @@ private:
 
 using connection_ptr = std::shared_ptr<connection>;
 
-}  // namespace http::server
+}  // namespace http

@@ -1,7 +1,7 @@
 // Adding and removing live connections.
 #include "http/connection_set.h"
 
-namespace http::server {
+namespace http {
 
 void connection_set::start(const connection_ptr& c)
 {
@@ -15,4 +15,4 @@ void connection_set::stop(const connection_ptr& c)
     c->stop();
 }
 
-}  // namespace http::server
+}  // namespace http

@@ -5,7 +5,7 @@
 
 #include "http/connection.h"
 
-namespace http::server {
+namespace http {
 
 class connection_set {
 public:
@@ -19,4 +19,4 @@ private:
     std::set<connection_ptr> connections_;
 };
 
-}  // namespace http::server
+}  // namespace http

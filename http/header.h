@@ -4,11 +4,11 @@
 
 #include <string>
 
-namespace http::server {
+namespace http {
 
 struct header {
     std::string name;
     std::string value;
 };
 
-}  // namespace http::server
+}  // namespace http

@@ -1,7 +1,7 @@
 // The extension table of the media types that the viewer's pages need.
 #include "http/mime_types.h"
 
-namespace http::server {
+namespace http {
 namespace {
 
 struct mapping {
@@ -30,4 +30,4 @@ std::string mime_type_for_extension(std::string_view extension)
     return std::string(fallback);
 }
 
-}  // namespace http::server
+}  // namespace http

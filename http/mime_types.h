@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace http::server {
+namespace http {
 
 // `extension` comes without its dot and is compared byte for byte, case and
 // all; anything not in the table is "text/plain".
 std::string mime_type_for_extension(std::string_view extension);
 
-}  // namespace http::server
+}  // namespace http

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace http::server {
+namespace http {
 namespace {
 
 struct status_text {
@@ -93,4 +93,4 @@ reply canned_reply(status_code status)
     return r;
 }
 
-}  // namespace http::server
+}  // namespace http

@@ -10,7 +10,7 @@
 
 #include "http/header.h"
 
-namespace http::server {
+namespace http {
 
 // The statuses with a status line and page of their own. A reply may carry any
 // other number too (static_cast); it is then written with the line of 500.
@@ -49,4 +49,4 @@ std::vector<boost::asio::const_buffer> wire_buffers(const reply& r);
 // number and gets the page of 500.
 reply canned_reply(status_code status);
 
-}  // namespace http::server
+}  // namespace http

@@ -7,7 +7,7 @@
 
 #include "http/header.h"
 
-namespace http::server {
+namespace http {
 
 struct request {
     std::string method;
@@ -17,4 +17,4 @@ struct request {
     std::vector<header> headers;  // in arrival order; repeated names repeat
 };
 
-}  // namespace http::server
+}  // namespace http

@@ -1,7 +1,7 @@
 // The request parser's state machine, one byte per step.
 #include "http/request_parser.h"
 
-namespace http::server {
+namespace http {
 namespace {
 
 // The classes look at the byte as a signed value: bytes 0x80 to 0xFF are
@@ -186,4 +186,4 @@ boost::tribool request_parser::step(request& req, char input)
     return fail;
 }
 
-}  // namespace http::server
+}  // namespace http

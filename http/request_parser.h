@@ -20,7 +20,7 @@
 
 #include "http/request.h"
 
-namespace http::server {
+namespace http {
 
 class request_parser {
 public:
@@ -64,4 +64,4 @@ private:
     std::size_t consumed_ = 0;
 };
 
-}  // namespace http::server
+}  // namespace http

@@ -5,14 +5,13 @@
 
 #include <boost/asio/error.hpp>
 
-#include "app/program_state.h"
 
-namespace http::server {
+namespace http {
 
-server::server(const std::string& document_root)
+server::server(request_handler& handler)
     : acceptor_(io_),
+      handler_(handler),
       waiting_connection_(std::make_shared<connection>(io_, connections_, handler_)),
-      handler_(document_root),
       accept_pause_(io_)
 {
     boost::asio::ip::tcp::resolver resolver(io_);
@@ -69,20 +68,4 @@ void server::handle_accept(const boost::system::error_code& error)
     });
 }
 
-server* start_server(const std::string& document_root)
-{
-    server_instance = new server(document_root);
-    return server_instance;
-}
-
-unsigned short server_port()
-{
-    return server_instance->port();
-}
-
-void run_server()
-{
-    server_instance->run();
-}
-
-}  // namespace http::server
+}  // namespace http

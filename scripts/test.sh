@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh --test
+bash scripts/check_layers.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVORSEL_SANITIZE=ON
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 bash scripts/fuzz.sh 30

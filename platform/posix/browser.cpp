@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace platform {
+
 void launch_browser(const std::string& url)
 {
     const char* chosen = std::getenv("BROWSER");
@@ -33,3 +35,5 @@ void launch_browser(const std::string& url)
     int status = 0;
     ::waitpid(child, &status, 0);  // the intermediate child ends at once
 }
+
+}  // namespace platform

@@ -16,6 +16,8 @@ struct descriptor_closer {
 
 }  // namespace
 
+namespace platform {
+
 bool append_page_file(const std::string& path, std::string& out)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -40,3 +42,5 @@ bool append_page_file(const std::string& path, std::string& out)
             return true;
     }
 }
+
+}  // namespace platform

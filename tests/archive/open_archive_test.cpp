@@ -1,11 +1,9 @@
 // Opening real archives made at test time and listing their items into a tree.
 #include "archive/open_archive.h"
 
-#include "archive/extract_item.h"
 #include "archive/in_file_stream.h"
 #include "archive/open_callback.h"
 #include "archive/pathless_item_name.h"
-#include "archive/program_archive.h"
 #include "archive/string_convert.h"
 #include "tests/support/archive_listing.h"
 #include "tests/support/archive_tools.h"
@@ -23,13 +21,12 @@ namespace {
 
 class open_and_list_test : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test_support::load_installed_library(); }
-
-    // The paths of the items that open_and_list puts into a fresh tree.
+    // The paths of the items that opening and listing put into a fresh tree.
     std::set<std::string> listed_paths(const std::string& archive)
     {
         browse::content_tree tree;
-        open_and_list(archive.c_str(), tree);
+        archive::archive_file file;
+        EXPECT_EQ(test_support::open_and_list(file, archive, tree).status, archive::open_status::opened);
         std::set<std::string> paths;
         std::set<std::uint32_t> indices;
         for (const auto& [path, index] : items_of(tree)) {
@@ -48,7 +45,7 @@ protected:
         CMyComPtr<IArchiveOpenCallback> callback(new CArchiveOpenCallback);
         CMyComPtr<IInArchive> archive;
         int format_index = -1;
-        return OpenArchive(program_codecs(), stream, callback, archive, format_index);
+        return OpenArchive(test_support::installed_library(), stream, callback, archive, format_index);
     }
 
     temp_folder folder_;
@@ -113,7 +110,8 @@ TEST_F(open_and_list_test, AGzipStreamWithoutANameIsNamedAfterTheArchive)
     const std::string archive = folder_.path() + "notes.txt.gz";
     test_support::make_nameless_gzip(archive);
     browse::content_tree tree;
-    open_and_list(archive.c_str(), tree);
+    archive::archive_file file;
+    test_support::open_and_list(file, archive, tree);
     EXPECT_EQ(items_of(tree), (std::map<std::string, std::uint32_t>{{"notes.txt", 0}}));
     EXPECT_FALSE(tree.root().holds_item());
 }
@@ -142,24 +140,42 @@ TEST_F(open_and_list_test, AnArchiveOfNoItemsLeavesTheRootAlone)
     EXPECT_EQ(listed_paths(archive), std::set<std::string>{});
 }
 
-TEST_F(open_and_list_test, AMissingFileIsReportedAndLeavesNoArchiveOpen)
+TEST_F(open_and_list_test, OutcomesOfOpeningAndAFileThatIsGoneLeavesNoArchiveOpen)
 {
-    const std::string archive = folder_.path() + "a.zip";
-    test_support::run_python(zip_script, {archive});
-    listed_paths(archive);
-
+    const std::string zip = folder_.path() + "a.zip";
+    test_support::run_python(zip_script, {zip});
     browse::content_tree tree;
-    testing::internal::CaptureStdout();
-    open_and_list((folder_.path() + "missing.7z").c_str(), tree);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nCan not open input file\n");
-    EXPECT_TRUE(items_of(tree).empty());
-    EXPECT_TRUE(tree.root().children().empty());
+    archive::archive_file file;
+    EXPECT_EQ(test_support::open_and_list(file, zip, tree).status, archive::open_status::opened);
+    EXPECT_TRUE(file.is_open());
 
+    // The same object opening a missing file lets go of the archive it held.
+    browse::content_tree missing_tree;
+    const archive::open_outcome missing = test_support::open_and_list(file, folder_.path() + "missing.7z", missing_tree);
+    EXPECT_EQ(missing.status, archive::open_status::cannot_open_file);
+    EXPECT_FALSE(file.is_open());
+    EXPECT_TRUE(missing_tree.root().children().empty());
     std::string target;
-    const extraction_outcome outcome = extract_item(0, target);
-    EXPECT_EQ(outcome.result, E_FAIL);
-    EXPECT_FALSE(outcome.succeeded());
+    archive::string_sink sink(target);
+    EXPECT_EQ(file.extract(0, sink), archive::item_status::failed);
     EXPECT_EQ(target, "");
+
+    std::string bytes(3000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
+    browse::content_tree noise_tree;
+    const archive::open_outcome noise =
+        test_support::open_and_list(file, folder_.write_file("noise.bin", bytes), noise_tree);
+    EXPECT_EQ(noise.status, archive::open_status::not_an_archive);
+    EXPECT_FALSE(noise.password_asked);
+
+    // Encrypted names: the handler asks for a password, gets none, and refuses.
+    folder_.write_file("src/secret.txt", "secret");
+    test_support::run_7z({"a", "-bd", "-t7z", "-pX", "-mhe=on", "../names.7z", "secret.txt"}, folder_.path() + "src");
+    browse::content_tree secret_tree;
+    const archive::open_outcome secret = test_support::open_and_list(file, folder_.path() + "names.7z", secret_tree);
+    EXPECT_EQ(secret.status, archive::open_status::not_an_archive);
+    EXPECT_TRUE(secret.password_asked);
 }
 
 TEST_F(open_and_list_test, FilesThatNoFormatAcceptsAreRefusedWithoutHardFailure)

@@ -11,8 +11,8 @@
 
 namespace {
 
-using http::server::request;
-using http::server::request_parser;
+using http::request;
+using http::request_parser;
 
 void check(bool condition)
 {

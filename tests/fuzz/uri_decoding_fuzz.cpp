@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "browse/uri_decoding.h"
+#include "http/uri_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string input(reinterpret_cast<const char*>(data), size);
     std::string decoded;
-    if (browse::decode_uri(input, decoded) && decoded.size() > input.size())
+    if (http::decode_uri(input, decoded) && decoded.size() > input.size())
         std::abort();
 
     static constexpr char hex[] = "0123456789ABCDEF";
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         encoded += hex[byte >> 4];
         encoded += hex[byte & 0xF];
     }
-    if (!browse::decode_uri(encoded, decoded) || decoded != input)
+    if (!http::decode_uri(encoded, decoded) || decoded != input)
         std::abort();
     return 0;
 }

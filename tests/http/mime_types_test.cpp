@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using http::server::mime_type_for_extension;
+using http::mime_type_for_extension;
 
 TEST(MimeTypes, ExactExtensionsOnly)
 {

@@ -4,10 +4,10 @@
 
 #include <string>
 
-using http::server::canned_reply;
-using http::server::reply;
-using http::server::status_code;
-using http::server::wire_buffers;
+using http::canned_reply;
+using http::reply;
+using http::status_code;
+using http::wire_buffers;
 
 namespace {
 
@@ -35,7 +35,7 @@ std::string canned_wire(const std::string& status_line, const std::string& body)
 TEST(Reply, BadRequestByteForByte)
 {
     const std::string body = "<html><head><title>Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>";
-    EXPECT_EQ(on_the_wire(canned_reply(http::server::bad_request)),
+    EXPECT_EQ(on_the_wire(canned_reply(http::bad_request)),
               "HTTP/1.0 400 Bad Request\r\nContent-Length: 89\r\nContent-Type: text/html\r\n\r\n" + body);
 }
 
@@ -47,22 +47,22 @@ TEST(Reply, EveryCannedReplyByteForByte)
         std::string heading;  // empty: the reply has no body
     };
     const row table[] = {
-        {http::server::ok, "OK", ""},
-        {http::server::created, "Created", "201 Created"},
-        {http::server::accepted, "Accepted", "202 Accepted"},
-        {http::server::no_content, "No Content", "204 Content"},
-        {http::server::multiple_choices, "Multiple Choices", "300 Multiple Choices"},
-        {http::server::moved_permanently, "Moved Permanently", "301 Moved Permanently"},
-        {http::server::moved_temporarily, "Moved Temporarily", "302 Moved Temporarily"},
-        {http::server::not_modified, "Not Modified", "304 Not Modified"},
-        {http::server::bad_request, "Bad Request", "400 Bad Request"},
-        {http::server::unauthorized, "Unauthorized", "401 Unauthorized"},
-        {http::server::forbidden, "Forbidden", "403 Forbidden"},
-        {http::server::not_found, "Not Found", "404 Not Found"},
-        {http::server::internal_server_error, "Internal Server Error", "500 Internal Server Error"},
-        {http::server::not_implemented, "Not Implemented", "501 Not Implemented"},
-        {http::server::bad_gateway, "Bad Gateway", "502 Bad Gateway"},
-        {http::server::service_unavailable, "Service Unavailable", "503 Service Unavailable"},
+        {http::ok, "OK", ""},
+        {http::created, "Created", "201 Created"},
+        {http::accepted, "Accepted", "202 Accepted"},
+        {http::no_content, "No Content", "204 Content"},
+        {http::multiple_choices, "Multiple Choices", "300 Multiple Choices"},
+        {http::moved_permanently, "Moved Permanently", "301 Moved Permanently"},
+        {http::moved_temporarily, "Moved Temporarily", "302 Moved Temporarily"},
+        {http::not_modified, "Not Modified", "304 Not Modified"},
+        {http::bad_request, "Bad Request", "400 Bad Request"},
+        {http::unauthorized, "Unauthorized", "401 Unauthorized"},
+        {http::forbidden, "Forbidden", "403 Forbidden"},
+        {http::not_found, "Not Found", "404 Not Found"},
+        {http::internal_server_error, "Internal Server Error", "500 Internal Server Error"},
+        {http::not_implemented, "Not Implemented", "501 Not Implemented"},
+        {http::bad_gateway, "Bad Gateway", "502 Bad Gateway"},
+        {http::service_unavailable, "Service Unavailable", "503 Service Unavailable"},
     };
     for (const row& r : table) {
         const std::string status_line = "HTTP/1.0 " + std::to_string(r.status) + " " + r.reason + "\r\n";
@@ -75,7 +75,7 @@ TEST(Reply, EveryCannedReplyByteForByte)
 
 TEST(Reply, OkHasEmptyBodyAndLengthZero)
 {
-    const reply canned = canned_reply(http::server::ok);
+    const reply canned = canned_reply(http::ok);
     EXPECT_EQ(canned.content, "");
     ASSERT_EQ(canned.headers.size(), 2u);
     EXPECT_EQ(canned.headers[0].name, "Content-Length");
@@ -99,7 +99,7 @@ TEST(Reply, HeadersAndBodyAreWrittenAsStored)
     reply r;
     EXPECT_EQ(on_the_wire(r), "HTTP/1.0 200 OK\r\n\r\n");
 
-    r.status = http::server::not_found;
+    r.status = http::not_found;
     r.content = std::string("body\0\r\n", 7);
     EXPECT_EQ(on_the_wire(r), "HTTP/1.0 404 Not Found\r\n\r\n" + r.content);
 
@@ -110,7 +110,7 @@ TEST(Reply, HeadersAndBodyAreWrittenAsStored)
 
 TEST(Reply, BuffersPointIntoTheReplyAndIntoConstantText)
 {
-    reply r = canned_reply(http::server::not_found);
+    reply r = canned_reply(http::not_found);
     const auto buffers = wire_buffers(r);
     ASSERT_EQ(buffers.size(), 1 + 4 * r.headers.size() + 2);
     EXPECT_EQ(buffers[1].data(), r.headers[0].name.data());
@@ -118,7 +118,7 @@ TEST(Reply, BuffersPointIntoTheReplyAndIntoConstantText)
     EXPECT_EQ(buffers.back().data(), r.content.data());
 
     // The status line and separators are the same text for every reply.
-    const auto other = wire_buffers(canned_reply(http::server::not_found));
+    const auto other = wire_buffers(canned_reply(http::not_found));
     EXPECT_EQ(other[0].data(), buffers[0].data());
     EXPECT_EQ(other[2].data(), buffers[2].data());
     EXPECT_NE(other.back().data(), buffers.back().data());

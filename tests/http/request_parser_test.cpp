@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-using http::server::header;
-using http::server::request;
-using http::server::request_parser;
+using http::header;
+using http::request;
+using http::request_parser;
 using namespace std::string_literals;
 
 namespace {

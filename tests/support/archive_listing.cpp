@@ -1,7 +1,6 @@
 // Loading the installed library and reading a content tree back.
 #include "tests/support/archive_listing.h"
 
-#include "archive/program_archive.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +9,23 @@
 
 namespace test_support {
 
-void load_installed_library()
+CCodecs& installed_library()
 {
-    if (!program_codecs().FormatList.IsEmpty())
-        return;
-    ASSERT_EQ(program_codecs().LoadFromFolder(AString("/usr/lib/p7zip/")), S_OK);
-    program_codecs().AddRef();
+    static CCodecs* codecs = [] {
+        auto* loaded = new CCodecs;  // kept for the whole test process
+        EXPECT_EQ(loaded->LoadFromFolder(AString("/usr/lib/p7zip/")), S_OK);
+        loaded->AddRef();
+        return loaded;
+    }();
+    return *codecs;
+}
+
+archive::open_outcome open_and_list(archive::archive_file& file, const std::string& path,
+                                    browse::content_tree& tree)
+{
+    const archive::open_outcome outcome = file.open(installed_library(), path);
+    file.list_items([&tree](std::string_view item_path, std::uint32_t index) { tree.add_item(item_path, index); });
+    return outcome;
 }
 
 std::map<std::string, std::uint32_t> items_of(const browse::content_tree& tree)

@@ -1,6 +1,7 @@
-// Helpers for tests that open real archives through the program's archive side.
+// Helpers for tests that open real archives through the archive side.
 #pragma once
 
+#include "archive/archive_file.h"
 #include "browse/content_tree.h"
 
 #include <cstdint>
@@ -9,9 +10,13 @@
 
 namespace test_support {
 
-// Loads the installed plug-in library into the program's registry, once per
-// process, with the start-up's extra reference.
-void load_installed_library();
+// The installed plug-in library, loaded once per test process with the
+// start-up's extra reference.
+CCodecs& installed_library();
+
+// Opens `path` in `file` with the installed library and lists its items into `tree`.
+archive::open_outcome open_and_list(archive::archive_file& file, const std::string& path,
+                                    browse::content_tree& tree);
 
 // Every node of the tree that holds an item: its path from the root (components
 // joined by '/', "" for the root) and the item's index.

@@ -1,9 +1,9 @@
-#include "browse/request_guard.h"
+#include "http/request_guard.h"
 
 #include <gtest/gtest.h>
 
-using browse::request_is_from_this_machine;
-using http::server::header;
+using http::request_is_from_this_machine;
+using http::header;
 
 TEST(RequestGuard, OnlyLoopbackHostsAndNoCrossSiteRequests)
 {

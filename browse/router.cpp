@@ -1,15 +1,18 @@
 // Routing of one request to the listing, an archive item or a page file.
-#include "browse/request_handler.h"
+#include "browse/router.h"
 
-#include "archive/extract_item.h"
+#include <exception>
+
 #include "browse/json_listing.h"
-#include "browse/request_guard.h"
-#include "browse/request_log.h"
-#include "browse/uri_decoding.h"
 #include "http/mime_types.h"
+#include "http/request_guard.h"
+#include "http/uri_decoding.h"
 #include "platform/page_files.h"
 
-namespace http::server {
+namespace browse {
+
+using namespace http;
+
 namespace {
 
 // The extension after the last '.' of the path's last '/'-segment, or empty.
@@ -30,30 +33,33 @@ bool path_is_acceptable(const std::string& path)
 
 }  // namespace
 
-request_handler::request_handler(std::string document_root) : document_root_(std::move(document_root)) {}
-
-void request_handler::handle_request(const request& req, reply& rep)
+router::router(const content_tree& tree, item_source& items, request_log& log, std::string page_folder)
+    : tree_(tree), items_(items), log_(log), page_folder_(std::move(page_folder))
 {
-    if (!browse::request_is_from_this_machine(req.headers)) {
+}
+
+void router::handle_request(const request& req, reply& rep)
+{
+    if (!request_is_from_this_machine(req.headers)) {
         rep = canned_reply(forbidden);
         return;
     }
     std::string path;
-    if (!browse::decode_uri(req.uri, path)) {
+    if (!decode_uri(req.uri, path)) {
         rep = canned_reply(bad_request);
         return;
     }
-    browse::log_request_path(path);
+    log_.request_decoded(path);
     if (!path_is_acceptable(path)) {
         rep = canned_reply(bad_request);
         return;
     }
 
     std::vector<std::string> components;
-    browse::split_path(path, components);
+    split_path(path, components);
     if (components.empty())
         path.resize(1);  // "/", "//", "/." and the like all mean "/", the start page
-    bool served = !components.empty() && components[0] == browse::root_name
+    bool served = !components.empty() && components[0] == root_name
                       ? serve_archive_content(components, path, rep)
                       : serve_page_file(path, rep);
     if (!served)
@@ -64,35 +70,47 @@ void request_handler::handle_request(const request& req, reply& rep)
     rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
 }
 
-bool request_handler::serve_archive_content(const std::vector<std::string>& components, std::string& path,
+bool router::serve_archive_content(const std::vector<std::string>& components, std::string& path,
                                             reply& rep)
 {
     if (components.size() == 1) {
         path += "/index.json";  // gives the listing its extension
-        browse::write_json(rep.content, tree_.root());
+        write_json(rep.content, tree_.root());
         return true;
     }
-    const browse::content_node* node = tree_.find_node(components);
+    const content_node* node = tree_.find_node(components);
     if (!node || !node->holds_item()) {
         rep = canned_reply(not_found);
         return false;
     }
-    if (!extract_item(node->item_index(), rep.content).succeeded()) {
-        rep = canned_reply(internal_server_error);
-        return false;
-    }
-    return true;
+    return serve_item(node->item_index(), rep);
 }
 
-bool request_handler::serve_page_file(std::string& path, reply& rep)
+bool router::serve_item(std::uint32_t index, reply& rep)
+{
+    archive::item_status status;
+    try {
+        status = items_.fetch(index, rep.content);
+    } catch (const std::exception&) {
+        status = archive::item_status::failed;
+    }
+    if (status == archive::item_status::ok)
+        return true;
+    if (*archive::item_status_text(status))
+        log_.item_failed(status);
+    rep = canned_reply(internal_server_error);
+    return false;
+}
+
+bool router::serve_page_file(std::string& path, reply& rep)
 {
     if (path.back() == '/')
         path += "index.html";
-    if (!append_page_file(document_root_ + path, rep.content)) {
+    if (!platform::append_page_file(page_folder_ + path, rep.content)) {
         rep = canned_reply(not_found);
         return false;
     }
     return true;
 }
 
-}  // namespace http::server
+}  // namespace browse

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace browse {
+namespace http {
 
 // Decodes `in` into `out`; false for a malformed escape (`out` is then partial).
 // A '%' is followed by two bytes read together as a hexadecimal number the way
@@ -12,4 +12,4 @@ namespace browse {
 // "% 1" and "%+1" are 1, "%-1" is 0xFF, "%0x" and "%g1" fail.
 bool decode_uri(std::string_view in, std::string& out);
 
-}  // namespace browse
+}  // namespace http

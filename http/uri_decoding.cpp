@@ -1,9 +1,9 @@
 // Percent- and plus-decoding of request targets.
-#include "browse/uri_decoding.h"
+#include "http/uri_decoding.h"
 
 #include <optional>
 
-namespace browse {
+namespace http {
 namespace {
 
 int hex_value(char c)
@@ -63,4 +63,4 @@ bool decode_uri(std::string_view in, std::string& out)
     return true;
 }
 
-}  // namespace browse
+}  // namespace http

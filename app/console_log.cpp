@@ -1,12 +1,13 @@
-// Console line per request.
-#include "browse/request_log.h"
+// Console lines of requests and failed items.
+#include "app/console_log.h"
 
-#include <cstdio>
 #include <string>
 
-namespace browse {
+#include "app/console.h"
 
-void log_request_path(std::string_view path)
+namespace app {
+
+void console_log::request_decoded(std::string_view path)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string line;
@@ -22,8 +23,13 @@ void log_request_path(std::string_view path)
         }
     }
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    print_bytes(line);
 }
 
-}  // namespace browse
+void console_log::item_failed(archive::item_status status)
+{
+    print_text("     ");
+    print_text(archive::item_status_text(status));
+}
+
+}  // namespace app

@@ -7,11 +7,11 @@
 
 #include "http/header.h"
 
-namespace browse {
+namespace http {
 
 // True when the request may be served: no Host header or exactly one whose name
 // is 127.0.0.1, localhost or [::1] (any letter case), optionally with ":digits";
 // and no "Sec-Fetch-Site: cross-site".
-bool request_is_from_this_machine(const std::vector<http::server::header>& headers);
+bool request_is_from_this_machine(const std::vector<header>& headers);
 
-}  // namespace browse
+}  // namespace http

@@ -1,9 +1,9 @@
 // Host and cross-site checks of incoming requests.
-#include "browse/request_guard.h"
+#include "http/request_guard.h"
 
 #include <string_view>
 
-namespace browse {
+namespace http {
 namespace {
 
 char lower(char c)
@@ -41,10 +41,10 @@ bool is_loopback_host(std::string_view value)
 
 }  // namespace
 
-bool request_is_from_this_machine(const std::vector<http::server::header>& headers)
+bool request_is_from_this_machine(const std::vector<header>& headers)
 {
     int host_count = 0;
-    for (const http::server::header& h : headers) {
+    for (const header& h : headers) {
         if (equals_ignoring_case(h.name, "Host")) {
             if (++host_count > 1 || !is_loopback_host(h.value))
                 return false;
@@ -55,4 +55,4 @@ bool request_is_from_this_machine(const std::vector<http::server::header>& heade
     return true;
 }
 
-}  // namespace browse
+}  // namespace http

@@ -1,10 +1,10 @@
-#include "browse/uri_decoding.h"
+#include "http/uri_decoding.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-using browse::decode_uri;
+using http::decode_uri;
 
 TEST(DecodeUri, EscapesPlusAndMalformedTargets)
 {

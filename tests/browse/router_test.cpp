@@ -1,18 +1,47 @@
-// Routing of the request handler without sockets: the listing, page files and
-// the refusals. Archive items are served end to end in the program's tests.
-#include "browse/request_handler.h"
+// Routing without sockets or the plug-in library: the listing, page files,
+// archive items from a stand-in item source, and the refusals.
+#include "browse/router.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <stdexcept>
+#include <string_view>
+
 #include "tests/support/temp_folder.h"
 
-using namespace http::server;
+using namespace http;
+using archive::item_status;
 
 namespace {
 
+// Items by index: the status the source reports and the bytes it delivers; an
+// index it does not know makes it throw.
+class fake_items : public browse::item_source {
+public:
+    std::map<std::uint32_t, std::pair<item_status, std::string>> items;
+
+    item_status fetch(std::uint32_t index, std::string& body) override
+    {
+        auto found = items.find(index);
+        if (found == items.end())
+            throw std::runtime_error("no such item in the stand-in");
+        body += found->second.second;
+        return found->second.first;
+    }
+};
+
+// Keeps what the router reports, a line per request as the console has it.
+class text_log : public browse::request_log {
+public:
+    std::string text;
+    void request_decoded(std::string_view path) override { text.append(path).append("\n"); }
+    void item_failed(item_status status) override { text += std::string("     ") + archive::item_status_text(status); }
+};
+
 class RequestHandler : public ::testing::Test {
 protected:
-    RequestHandler() : handler_(root_.path())
+    RequestHandler() : router_(tree_, items_, log_, root_.path())
     {
         root_.write_file("index.html", "<p>start</p>");
         root_.write_file("empty.png", "");
@@ -24,7 +53,7 @@ protected:
         root_.write_file("dir.d/file", "f");
         root_.write_file("index.html?v=1", "query");
         root_.make_folder("folder");
-        handler_.tree().add_item("docs/readme.txt", 0);
+        tree_.add_item("docs/readme.txt", 0);
     }
 
     reply get(const std::string& uri, std::vector<header> headers = {})
@@ -34,9 +63,9 @@ protected:
         req.uri = uri;
         req.headers = std::move(headers);
         reply rep;
-        testing::internal::CaptureStdout();
-        handler_.handle_request(req, rep);
-        console_ = testing::internal::GetCapturedStdout();
+        log_.text.clear();
+        router_.handle_request(req, rep);
+        console_ = log_.text;
         return rep;
     }
 
@@ -49,7 +78,10 @@ protected:
     }
 
     test_support::temp_folder root_;
-    request_handler handler_;
+    browse::content_tree tree_;
+    fake_items items_;
+    text_log log_;
+    browse::router router_;
     std::string console_;
 };
 
@@ -122,8 +154,8 @@ TEST_F(RequestHandler, RefusalsAndMisses)
         {"/a..b.txt", bad_request, "/a..b.txt\n"},
         {"/ArchiveContent/docs/..", bad_request, "/ArchiveContent/docs/..\n"},
         {"/%2e%2e/x", bad_request, "/../x\n"},
-        {"/index.html%00.png", bad_request, "/index.html\\x00.png\n"},
-        {"/%1b[2J%7f", not_found, "/\\x1B[2J\\x7F\n"},
+        {"/index.html%00.png", bad_request, std::string("/index.html\0.png\n", 17)},
+        {"/%1b[2J%7f", not_found, "/\x1b[2J\x7f\n"},
         {"/missing.html", not_found, "/missing.html\n"},
         {"/folder", not_found, "/folder\n"},
         {"/index.json", not_found, "/index.json\n"},
@@ -148,4 +180,48 @@ TEST_F(RequestHandler, ForeignHostsAndCrossSiteRequestsAreForbidden)
     EXPECT_EQ(get("/index.html", {{"Host", "localhost.evil.example"}}).status, forbidden);
     EXPECT_EQ(get("/ArchiveContent", {{"Sec-Fetch-Site", "cross-site"}}).status, forbidden);
     EXPECT_EQ(console_, "");
+}
+
+TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
+{
+    tree_.add_item("pics/a.png", 1);
+    tree_.add_item("pics/b.png", 2);
+    tree_.add_item("pics/c.png", 3);
+    tree_.add_item("pics/d.png", 4);  // unknown to the source: it throws
+    tree_.add_item("pics", 5);        // a folder that is an item as well
+    items_.items = {
+        {0, {item_status::ok, "read me"}},
+        {1, {item_status::ok, std::string("\x89PNG\0", 5)}},
+        {2, {item_status::crc_error, "partial bytes"}},
+        {3, {item_status::failed, ""}},
+        {5, {item_status::ok, ""}},
+    };
+    struct row {
+        std::string uri;
+        status_code status;
+        std::string body;  // for ok
+        std::string type;  // for ok
+        std::string console;
+    };
+    const row table[] = {
+        {"/ArchiveContent/docs/readme.txt", ok, "read me", "text/plain", "/ArchiveContent/docs/readme.txt\n"},
+        {"/ArchiveContent/pics/a.png", ok, std::string("\x89PNG\0", 5), "image/png", "/ArchiveContent/pics/a.png\n"},
+        {"/ArchiveContent/pics", ok, "", "text/plain", "/ArchiveContent/pics\n"},
+        {"/ArchiveContent/pics/b.png", internal_server_error, "", "", "/ArchiveContent/pics/b.png\n     CRC Failed"},
+        {"/ArchiveContent/pics/c.png", internal_server_error, "", "", "/ArchiveContent/pics/c.png\n"},
+        {"/ArchiveContent/pics/d.png", internal_server_error, "", "", "/ArchiveContent/pics/d.png\n"},
+        {"/ArchiveContent/pics/e.png", not_found, "", "", "/ArchiveContent/pics/e.png\n"},
+    };
+    for (const row& r : table) {
+        reply rep = get(r.uri);
+        EXPECT_EQ(rep.status, r.status) << r.uri;
+        EXPECT_EQ(console_, r.console) << r.uri;
+        if (r.status != ok) {
+            EXPECT_EQ(rep.content, canned_reply(r.status).content) << r.uri;
+            continue;
+        }
+        EXPECT_EQ(rep.content, r.body) << r.uri;
+        EXPECT_EQ(header_value(rep, "Content-Length"), std::to_string(r.body.size())) << r.uri;
+        EXPECT_EQ(header_value(rep, "Content-Type"), r.type) << r.uri;
+    }
 }

@@ -1,0 +1,20 @@
+// The console lines of serving: each request's decoded path, and the note of an
+// item that failed.
+#pragma once
+
+#include "browse/request_log.h"
+
+namespace app {
+
+class console_log : public browse::request_log {
+public:
+    // Writes the path and a newline, and flushes. Bytes below 0x20 and 0x7F are
+    // written as \xHH, so that a request cannot send control sequences to the
+    // user's terminal.
+    void request_decoded(std::string_view path) override;
+
+    // Writes five spaces and the status's text, with no line break.
+    void item_failed(archive::item_status status) override;
+};
+
+}  // namespace app

@@ -1,0 +1,72 @@
+// Opening, listing and extracting through one handler.
+#include "archive/archive_file.h"
+
+#include "archive/extract_callback.h"
+#include "archive/in_file_stream.h"
+#include "archive/open_callback.h"
+#include "archive/pathless_item_name.h"
+#include "archive/prop_variant.h"
+#include "archive/string_convert.h"
+
+namespace archive {
+
+open_outcome archive_file::open(CCodecs& codecs, const std::string& path)
+{
+    return open_stream(codecs, path, -1);
+}
+
+open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opened)
+{
+    return open_stream(codecs, opened.path_, opened.format_index_);
+}
+
+open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path, int format_index)
+{
+    handler_.Release();
+    stream_.Release();
+    path_ = path;
+    auto* file = new CInFileStream;
+    stream_ = file;
+    if (!file->Open(MultiByteToUnicodeString(AString(path.c_str()))))
+        return {open_status::cannot_open_file};
+
+    auto* callbackObject = new CArchiveOpenCallback;
+    CMyComPtr<IArchiveOpenCallback> callback(callbackObject);
+    const HRESULT result = format_index < 0
+                               ? OpenArchive(codecs, stream_, callback, handler_, format_index)
+                               : OpenWithFormat(codecs, format_index, stream_, callback, handler_);
+    if (result != S_OK) {
+        handler_.Release();
+        return {open_status::not_an_archive, callbackObject->PasswordAsked};
+    }
+    format_index_ = format_index;
+    format_ = &codecs.FormatList[format_index];
+    return {open_status::opened, callbackObject->PasswordAsked};
+}
+
+void archive_file::list_items(const item_visitor& visit) const
+{
+    if (handler_)
+        ListItems(handler_, NameForPathlessItem(path_, *format_), visit);
+}
+
+item_status archive_file::extract(std::uint32_t index, item_sink& sink)
+{
+    if (!handler_)
+        return item_status::failed;
+    auto* callbackObject = new CArchiveExtractCallback(sink);
+    CMyComPtr<IArchiveExtractCallback> callback(callbackObject);
+    const HRESULT result = handler_->Extract(&index, 1, 0, callback);
+    return callbackObject->Status(result);
+}
+
+bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const
+{
+    CPropVariant value;
+    if (!handler_ || handler_->GetProperty(index, item_property::size, &value) != S_OK || value.vt != VT_UI8)
+        return false;
+    size = value.uhVal;
+    return true;
+}
+
+}  // namespace archive

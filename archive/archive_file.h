@@ -1,0 +1,63 @@
+// One archive file opened by one handler of the plug-in library on its own
+// input stream: opening it, listing its items and extracting one item. A
+// handler is not safe to share between threads: each thread that extracts
+// opens its own archive_file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/codecs.h"
+#include "archive/item_sink.h"
+#include "archive/open_archive.h"
+
+namespace archive {
+
+enum class open_status {
+    opened,
+    cannot_open_file,  // the file itself cannot be opened for reading
+    not_an_archive,    // no format accepts it (or its handler failed to open it)
+};
+
+struct open_outcome {
+    open_status status;
+    bool password_asked = false;  // a handler asked for a password, and got none
+};
+
+class archive_file {
+public:
+    archive_file() = default;
+    archive_file(const archive_file&) = delete;
+    archive_file& operator=(const archive_file&) = delete;
+
+    // Opens the file at `path` (UTF-8, any bytes) with the first format of
+    // `codecs` that accepts it. `codecs` must outlive this object.
+    open_outcome open(CCodecs& codecs, const std::string& path);
+
+    // Opens the file that `opened` holds again, with the same format: another
+    // handler for another thread.
+    open_outcome open_again(CCodecs& codecs, const archive_file& opened);
+
+    bool is_open() const { return handler_; }
+
+    // Calls `visit` for every item; an item without a path is named after the
+    // archive file (NameForPathlessItem). Nothing when no archive is open.
+    void list_items(const item_visitor& visit) const;
+
+    // Extracts item `index` into `sink`; failed when no archive is open.
+    item_status extract(std::uint32_t index, item_sink& sink);
+
+    // The item's size as the archive records it, when it records one.
+    bool item_size(std::uint32_t index, std::uint64_t& size) const;
+
+private:
+    open_outcome open_stream(CCodecs& codecs, const std::string& path, int format_index);
+
+    std::string path_;
+    int format_index_ = -1;
+    const CArcInfoEx* format_ = nullptr;
+    CMyComPtr<IInStream> stream_;
+    CMyComPtr<IInArchive> handler_;  // released before the stream
+};
+
+}  // namespace archive

@@ -1,0 +1,48 @@
+// Where an extracted item's bytes go, and how one extraction ended.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace archive {
+
+// How the extraction of one item ended.
+enum class item_status {
+    ok,
+    unsupported_method,  // the library reported the item's method as unsupported
+    data_error,          // damaged data, or a wrong password
+    crc_error,           // the bytes arrived but their check failed
+    unknown_error,       // any other result the library reported for the item
+    failed,              // the library's call failed without an item result
+    aborted,             // the sink asked to stop
+};
+
+// The console text of a status other than ok: "Unsupported Method", "Data
+// Error", "CRC Failed" or "Unknown Error" for the library's item results, empty
+// for the others.
+const char* item_status_text(item_status status);
+
+// Receives one item's bytes in order as the library writes them. Called on the
+// thread that runs the extraction.
+class item_sink {
+public:
+    virtual ~item_sink() = default;
+
+    // The next bytes of the item; false stops the extraction (status aborted).
+    virtual bool write(const char* data, std::size_t size) = 0;
+
+    // Asked between steps of the library's work; false stops the extraction.
+    virtual bool wanted() { return true; }
+};
+
+// Collects the item in a byte string.
+class string_sink : public item_sink {
+public:
+    explicit string_sink(std::string& target) : target_(target) {}
+    bool write(const char* data, std::size_t size) override;
+
+private:
+    std::string& target_;
+};
+
+}  // namespace archive
