@@ -28,8 +28,7 @@ void console_log::request_decoded(std::string_view path)
 
 void console_log::item_failed(archive::item_status status)
 {
-    print_text("     ");
-    print_text(archive::item_status_text(status));
+    print_bytes(std::string("     ") + archive::item_status_text(status) + "\n");
 }
 
 }  // namespace app

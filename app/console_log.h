@@ -1,5 +1,5 @@
 // The console lines of serving: each request's decoded path, and the note of an
-// item that failed.
+// item that failed. Both may be called from any thread; each line is one write.
 #pragma once
 
 #include "browse/request_log.h"
@@ -13,7 +13,8 @@ public:
     // user's terminal.
     void request_decoded(std::string_view path) override;
 
-    // Writes five spaces and the status's text, with no line break.
+    // Writes five spaces, the status's text and a newline in one piece, so that
+    // lines written from several threads never mix.
     void item_failed(archive::item_status status) override;
 };
 

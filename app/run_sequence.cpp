@@ -3,13 +3,17 @@
 // made in the order they depend on each other and destroyed in reverse.
 #include "app/run_sequence.h"
 
+#include <algorithm>
+#include <csignal>
 #include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/console.h"
 #include "app/console_log.h"
 #include "archive/archive_file.h"
+#include "archive/extraction_pool.h"
 #include "browse/archive_items.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
@@ -24,12 +28,21 @@ namespace {
 // The viewer's page folder, under the working directory.
 constexpr const char page_folder[] = "HTML/";
 
+// As many extracting workers as the machine has cores, at least two.
+std::size_t worker_count()
+{
+    return std::max<std::size_t>(2, std::thread::hardware_concurrency());
+}
+
+// The workers start idle and take jobs only once the server runs, after the
+// archive has been listed.
 struct program {
     CCodecs codecs;
     archive::archive_file archive;
     browse::content_tree tree;
-    browse::archive_items items{archive};
     console_log log;
+    archive::extraction_pool pool{codecs, archive, worker_count()};
+    browse::archive_items items{pool};
     browse::router router{tree, items, log, page_folder};
     std::unique_ptr<http::server> server;
 };
@@ -83,6 +96,8 @@ int run_sequence(const char* archive_path)
     print_bytes("server listening @ " + address + "\n");
 
     open_and_list(p, archive_path);
+    p.router.publish_listing(browse::build_served_listing(p.tree));
+    p.server->stop_on_signals({SIGINT, SIGTERM});
     platform::launch_browser(address + "/index.html");
 
     try {

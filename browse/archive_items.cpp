@@ -1,29 +1,24 @@
-// Extracting an item of the open archive into a reply body.
+// One extraction job: the item's size, then its bytes, then its result.
 #include "browse/archive_items.h"
 
-#include <exception>
-
 namespace browse {
-namespace {
 
-// Claimed sizes above this are not trusted enough to reserve memory for.
-constexpr std::uint64_t max_reservation = std::uint64_t{1} << 36;
-
-}  // namespace
-
-archive::item_status archive_items::fetch(std::uint32_t index, std::string& body)
+void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver)
 {
-    // Room for the whole item at once, so that a large item is not copied again
-    // and again while it grows; a failed reservation leaves it to appending.
-    std::uint64_t size = 0;
-    if (archive_.item_size(index, size) && size <= max_reservation) {
-        try {
-            body.reserve(body.size() + static_cast<std::size_t>(size));
-        } catch (const std::exception&) {
+    pool_.submit([index, receiver = std::move(receiver)](archive::archive_file* archive) {
+        if (!archive) {
+            receiver->finish(archive::item_status::failed);
+            return;
         }
-    }
-    archive::string_sink sink(body);
-    return archive_.extract(index, sink);
+        std::uint64_t size = 0;
+        receiver->begin(archive->item_size(index, size) ? std::optional(size) : std::nullopt);
+        // A client that left before its job started costs no extraction.
+        if (!receiver->wanted()) {
+            receiver->finish(archive::item_status::aborted);
+            return;
+        }
+        receiver->finish(archive->extract(index, *receiver));
+    });
 }
 
 }  // namespace browse

@@ -1,21 +1,21 @@
-// The item source backed by the open archive: extracts each item in full on the
-// calling thread.
+// The item source backed by the archive: each item is extracted by a worker of
+// the extraction pool, straight into its receiver.
 #pragma once
 
-#include "archive/archive_file.h"
+#include "archive/extraction_pool.h"
 #include "browse/item_source.h"
 
 namespace browse {
 
 class archive_items : public item_source {
 public:
-    // `archive` belongs to the caller and outlives this object.
-    explicit archive_items(archive::archive_file& archive) : archive_(archive) {}
+    // `pool` belongs to the caller and outlives this object.
+    explicit archive_items(archive::extraction_pool& pool) : pool_(pool) {}
 
-    archive::item_status fetch(std::uint32_t index, std::string& body) override;
+    void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) override;
 
 private:
-    archive::archive_file& archive_;
+    archive::extraction_pool& pool_;
 };
 
 }  // namespace browse

@@ -1,21 +1,33 @@
 // Where the router gets archive items from: abstract so that the routes can be
-// tested with a stand-in, without the plug-in library.
+// tested with a stand-in, without the plug-in library or threads.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <optional>
 
 #include "archive/item_sink.h"
 
 namespace browse {
 
+// What an item source fills, in this order: begin, any number of writes (while
+// wanted), finish. Calls may come from any one thread at a time.
+class item_receiver : public archive::item_sink {
+public:
+    // Before the first write: the item's size when the archive records one.
+    virtual void begin(std::optional<std::uint64_t> size) = 0;
+
+    // After the last write: how the extraction ended.
+    virtual void finish(archive::item_status status) = 0;
+};
+
 class item_source {
 public:
     virtual ~item_source() = default;
 
-    // Appends the bytes of item `index` to `body` and tells how the extraction
-    // ended; anything but ok means the bytes must not be served.
-    virtual archive::item_status fetch(std::uint32_t index, std::string& body) = 0;
+    // Delivers item `index` into `receiver`, now or later, on any thread. Raises
+    // only what cannot be handled (memory).
+    virtual void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) = 0;
 };
 
 }  // namespace browse

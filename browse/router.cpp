@@ -3,7 +3,9 @@
 
 #include <exception>
 
-#include "browse/json_listing.h"
+#include "browse/streamed_item.h"
+#include "http/byte_range.h"
+#include "http/header_values.h"
 #include "http/mime_types.h"
 #include "http/request_guard.h"
 #include "http/uri_decoding.h"
@@ -59,58 +61,55 @@ void router::handle_request(const request& req, reply& rep)
     split_path(path, components);
     if (components.empty())
         path.resize(1);  // "/", "//", "/." and the like all mean "/", the start page
-    bool served = !components.empty() && components[0] == root_name
-                      ? serve_archive_content(components, path, rep)
-                      : serve_page_file(path, rep);
-    if (!served)
-        return;
-
-    rep.status = ok;
-    rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
-    rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
+    if (components.empty() || components[0] != root_name)
+        serve_page_file(path, rep);
+    else if (components.size() == 1)
+        serve_listing(req, rep);
+    else
+        serve_item(req, components, rep);
 }
 
-bool router::serve_archive_content(const std::vector<std::string>& components, std::string& path,
-                                            reply& rep)
+void router::serve_listing(const request& req, reply& rep)
 {
-    if (components.size() == 1) {
-        path += "/index.json";  // gives the listing its extension
-        write_json(rep.content, tree_.root());
-        return true;
-    }
+    const served_listing listing = listing_.plain ? listing_ : build_served_listing(tree_);
+    const bool compressed = accepts_gzip(req.headers);
+    rep.status = ok;
+    rep.shared_content = compressed ? listing.gzipped : listing.plain;
+    rep.headers.push_back({"Content-Length", std::to_string(rep.shared_content->size())});
+    rep.headers.push_back({"Content-Type", mime_type_for_extension("json")});
+    if (compressed)
+        rep.headers.push_back({"Content-Encoding", "gzip"});
+}
+
+void router::serve_item(const request& req, const std::vector<std::string>& components, reply& rep)
+{
     const content_node* node = tree_.find_node(components);
     if (!node || !node->holds_item()) {
         rep = canned_reply(not_found);
-        return false;
+        return;
     }
-    return serve_item(node->item_index(), rep);
-}
-
-bool router::serve_item(std::uint32_t index, reply& rep)
-{
-    archive::item_status status;
+    auto item = std::make_shared<streamed_item>(requested_range(req.headers),
+                                                mime_type_for_extension(extension_of(components.back())), log_);
     try {
-        status = items_.fetch(index, rep.content);
+        items_.fetch(node->item_index(), item);
     } catch (const std::exception&) {
-        status = archive::item_status::failed;
+        rep = canned_reply(internal_server_error);
+        return;
     }
-    if (status == archive::item_status::ok)
-        return true;
-    if (*archive::item_status_text(status))
-        log_.item_failed(status);
-    rep = canned_reply(internal_server_error);
-    return false;
+    rep.stream = std::move(item);
 }
 
-bool router::serve_page_file(std::string& path, reply& rep)
+void router::serve_page_file(std::string& path, reply& rep)
 {
     if (path.back() == '/')
         path += "index.html";
     if (!platform::append_page_file(page_folder_ + path, rep.content)) {
         rep = canned_reply(not_found);
-        return false;
+        return;
     }
-    return true;
+    rep.status = ok;
+    rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
+    rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
 }
 
 }  // namespace browse

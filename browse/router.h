@@ -9,6 +9,7 @@
 #include "browse/content_tree.h"
 #include "browse/item_source.h"
 #include "browse/request_log.h"
+#include "browse/served_listing.h"
 #include "http/request_handler.h"
 
 namespace browse {
@@ -21,19 +22,23 @@ public:
     router(const router&) = delete;
     router& operator=(const router&) = delete;
 
+    // The listing to serve from now on; until then the listing of the tree as it
+    // is at each request.
+    void publish_listing(served_listing listing) { listing_ = std::move(listing); }
+
     void handle_request(const http::request& req, http::reply& rep) override;
 
 private:
-    // Each route appends the body and sets the status, or replaces `rep` with a
-    // canned reply and answers false.
-    bool serve_archive_content(const std::vector<std::string>& components, std::string& path, http::reply& rep);
-    bool serve_item(std::uint32_t index, http::reply& rep);
-    bool serve_page_file(std::string& path, http::reply& rep);
+    // Each route fills `rep` completely.
+    void serve_listing(const http::request& req, http::reply& rep);
+    void serve_item(const http::request& req, const std::vector<std::string>& components, http::reply& rep);
+    void serve_page_file(std::string& path, http::reply& rep);
 
     const content_tree& tree_;
     item_source& items_;
     request_log& log_;
     std::string page_folder_;
+    served_listing listing_;
 };
 
 }  // namespace browse

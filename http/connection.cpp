@@ -1,8 +1,10 @@
 // The lifecycle of one connection: start, read until the request is decided,
-// write the reply in one gathered write, shut down, stop.
+// write the reply (in one gathered write, or event by event from its stream),
+// shut down, stop.
 #include "http/connection.h"
 
 #include <boost/asio/error.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 
 #include "http/connection_set.h"
@@ -22,6 +24,11 @@ void connection::start()
 
 void connection::stop()
 {
+    stopped_ = true;
+    if (stream_) {
+        stream_->cancel();
+        stream_.reset();
+    }
     boost::system::error_code ignored;
     socket_.close(ignored);
 }
@@ -51,6 +58,11 @@ void connection::handle_read(const boost::system::error_code& error, std::size_t
         } catch (...) {
             reply_ = canned_reply(internal_server_error);
         }
+        if (reply_.stream) {
+            stream_ = std::move(reply_.stream);
+            ask_stream();
+            return;
+        }
         write_reply();
     } else if (!result) {
         reply_ = canned_reply(bad_request);
@@ -76,6 +88,55 @@ void connection::handle_write(const boost::system::error_code& error)
     }
     if (error != boost::asio::error::operation_aborted)
         connections_.stop(shared_from_this());
+}
+
+void connection::ask_stream()
+{
+    // The stream may deliver on any thread; the event is taken on the event loop.
+    stream_->next([self = shared_from_this()](stream_event event) {
+        boost::asio::post(self->socket_.get_executor(),
+                          [self, event = std::move(event)]() mutable { self->handle_event(std::move(event)); });
+    });
+}
+
+void connection::handle_event(stream_event event)
+{
+    if (stopped_)
+        return;
+    switch (event.what) {
+    case stream_event::kind::head:
+        reply_ = std::move(event.head);
+        boost::asio::async_write(socket_, wire_buffers(reply_),
+                                 [self = shared_from_this(), last = event.complete](
+                                     const boost::system::error_code& error, std::size_t) {
+                                     self->handle_stream_write(error, last);
+                                 });
+        return;
+    case stream_event::kind::data:
+        piece_ = std::move(event.data);
+        boost::asio::async_write(socket_, boost::asio::buffer(piece_),
+                                 [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
+                                     self->handle_stream_write(error, false);
+                                 });
+        return;
+    case stream_event::kind::end:
+        handle_write({});
+        return;
+    case stream_event::kind::failed:
+        // Closing before the body is complete tells the client that it failed.
+        connections_.stop(shared_from_this());
+        return;
+    }
+}
+
+void connection::handle_stream_write(const boost::system::error_code& error, bool last)
+{
+    if (error || last) {
+        handle_write(error);
+        return;
+    }
+    piece_.clear();
+    ask_stream();
 }
 
 }  // namespace http

@@ -1,4 +1,5 @@
-// One accepted connection: reads one request, writes one reply, closes.
+// One accepted connection: reads one request, writes one reply, closes. A reply
+// that comes as a stream is written event by event as the stream delivers them.
 #pragma once
 
 #include <array>
@@ -7,6 +8,7 @@
 #include <boost/asio/ip/tcp.hpp>
 
 #include "http/reply.h"
+#include "http/reply_stream.h"
 #include "http/request.h"
 #include "http/request_parser.h"
 
@@ -26,7 +28,8 @@ public:
     // Starts reading the request.
     void start();
 
-    // Closes the socket; pending operations complete as aborted.
+    // Closes the socket and cancels a streamed reply; pending operations
+    // complete as aborted.
     void stop();
 
 private:
@@ -35,6 +38,11 @@ private:
     void write_reply();
     void handle_write(const boost::system::error_code& error);
 
+    // A streamed reply: ask for the next event, take it on the event loop.
+    void ask_stream();
+    void handle_event(stream_event event);
+    void handle_stream_write(const boost::system::error_code& error, bool last);
+
     boost::asio::ip::tcp::socket socket_;
     connection_set& connections_;
     request_handler& handler_;
@@ -42,6 +50,9 @@ private:
     request request_;
     request_parser parser_;
     reply reply_;
+    std::shared_ptr<reply_stream> stream_;
+    std::string piece_;  // the body piece being written
+    bool stopped_ = false;
 };
 
 using connection_ptr = std::shared_ptr<connection>;

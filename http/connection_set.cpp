@@ -15,4 +15,12 @@ void connection_set::stop(const connection_ptr& c)
     c->stop();
 }
 
+void connection_set::stop_all()
+{
+    std::set<connection_ptr> stopping;
+    stopping.swap(connections_);
+    for (const connection_ptr& c : stopping)
+        c->stop();
+}
+
 }  // namespace http

@@ -15,6 +15,9 @@ public:
     // Removes the connection and stops it.
     void stop(const connection_ptr& c);
 
+    // Stops every connection.
+    void stop_all();
+
 private:
     std::set<connection_ptr> connections_;
 };

@@ -22,6 +22,7 @@ constexpr status_text status_texts[] = {
      "<html><head><title>Accepted</title></head><body><h1>202 Accepted</h1></body></html>"},
     {no_content, "HTTP/1.0 204 No Content\r\n",
      "<html><head><title>No Content</title></head><body><h1>204 Content</h1></body></html>"},
+    {partial_content, "HTTP/1.0 206 Partial Content\r\n", ""},
     {multiple_choices, "HTTP/1.0 300 Multiple Choices\r\n",
      "<html><head><title>Multiple Choices</title></head><body><h1>300 Multiple Choices</h1></body></html>"},
     {moved_permanently, "HTTP/1.0 301 Moved Permanently\r\n",
@@ -38,6 +39,8 @@ constexpr status_text status_texts[] = {
      "<html><head><title>Forbidden</title></head><body><h1>403 Forbidden</h1></body></html>"},
     {not_found, "HTTP/1.0 404 Not Found\r\n",
      "<html><head><title>Not Found</title></head><body><h1>404 Not Found</h1></body></html>"},
+    {range_not_satisfiable, "HTTP/1.0 416 Range Not Satisfiable\r\n",
+     "<html><head><title>Range Not Satisfiable</title></head><body><h1>416 Range Not Satisfiable</h1></body></html>"},
     {internal_server_error, "HTTP/1.0 500 Internal Server Error\r\n",
      "<html><head><title>Internal Server Error</title></head><body><h1>500 Internal Server Error</h1></body></html>"},
     {not_implemented, "HTTP/1.0 501 Not Implemented\r\n",
@@ -79,7 +82,7 @@ std::vector<boost::asio::const_buffer> wire_buffers(const reply& r)
         buffers.push_back(buffer_of(crlf));
     }
     buffers.push_back(buffer_of(crlf));
-    buffers.push_back(buffer_of(r.content));
+    buffers.push_back(buffer_of(r.shared_content ? *r.shared_content : r.content));
     return buffers;
 }
 

@@ -3,6 +3,7 @@
 // gathered write; canned_reply() makes the fixed small page of a status.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ enum status_code : int {
     created = 201,
     accepted = 202,
     no_content = 204,
+    partial_content = 206,
     multiple_choices = 300,
     moved_permanently = 301,
     moved_temporarily = 302,
@@ -27,21 +29,31 @@ enum status_code : int {
     unauthorized = 401,
     forbidden = 403,
     not_found = 404,
+    range_not_satisfiable = 416,
     internal_server_error = 500,
     not_implemented = 501,
     bad_gateway = 502,
     service_unavailable = 503,
 };
 
+class reply_stream;
+
 struct reply {
     status_code status = ok;
     std::vector<header> headers;  // written in this order, exactly as stored
     std::string content;          // the body, sent as is
+
+    // A body made once and shared by many replies; sent instead of `content`.
+    std::shared_ptr<const std::string> shared_content;
+
+    // When set, the whole reply comes from the stream instead (see reply_stream.h).
+    std::shared_ptr<reply_stream> stream;
 };
 
 // The reply as it goes on the wire: status line, "name: value" lines, the empty
-// line, the body. The buffers point into constant strings and into `r` itself,
-// so `r` must stay alive and unchanged until the write has completed.
+// line, the body. The buffers point into constant strings and into `r` itself
+// (and its shared body), so `r` must stay alive and unchanged until the write has
+// completed.
 std::vector<boost::asio::const_buffer> wire_buffers(const reply& r);
 
 // A complete reply for `status`: its page as the body, "Content-Length" and

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include <boost/asio/error.hpp>
+#include <boost/asio/post.hpp>
 
 
 namespace http {
@@ -12,7 +13,8 @@ server::server(request_handler& handler)
     : acceptor_(io_),
       handler_(handler),
       waiting_connection_(std::make_shared<connection>(io_, connections_, handler_)),
-      accept_pause_(io_)
+      accept_pause_(io_),
+      signals_(io_)
 {
     boost::asio::ip::tcp::resolver resolver(io_);
     boost::asio::ip::tcp::endpoint endpoint =
@@ -33,6 +35,39 @@ unsigned short server::port() const
 void server::run()
 {
     io_.run();
+}
+
+server::~server()
+{
+    close_all();
+}
+
+void server::stop()
+{
+    boost::asio::post(io_, [this] {
+        close_all();
+        io_.stop();
+    });
+}
+
+void server::close_all()
+{
+    boost::system::error_code ignored;
+    acceptor_.close(ignored);
+    accept_pause_.cancel();
+    signals_.cancel(ignored);
+    connections_.stop_all();
+    waiting_connection_->stop();
+}
+
+void server::stop_on_signals(std::initializer_list<int> signal_numbers)
+{
+    for (int number : signal_numbers)
+        signals_.add(number);
+    signals_.async_wait([this](const boost::system::error_code& error, int) {
+        if (!error)
+            stop();
+    });
 }
 
 void server::start_accept()

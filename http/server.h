@@ -4,7 +4,10 @@
 // live connections; the handler belongs to the caller and outlives the server.
 #pragma once
 
+#include <initializer_list>
+
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 
@@ -20,15 +23,27 @@ public:
     // listening socket are raised as boost::system::system_error.
     explicit server(request_handler& handler);
     server(const server&) = delete;
+
+    // Closes every connection first, so that no streamed reply reaches for the
+    // event loop once it is gone.
+    ~server();
     server& operator=(const server&) = delete;
 
     // The port the system gave the listening socket, in host byte order.
     unsigned short port() const;
 
-    // Runs the event loop until it has no more work.
+    // Runs the event loop until it has no more work or stop() was called.
     void run();
 
+    // Stops accepting and closes every connection, cancelling streamed replies;
+    // run() then returns. Safe to call from any thread.
+    void stop();
+
+    // Calls stop() when the process receives one of these signals.
+    void stop_on_signals(std::initializer_list<int> signal_numbers);
+
 private:
+    void close_all();
     void start_accept();
     void handle_accept(const boost::system::error_code& error);
 
@@ -38,6 +53,7 @@ private:
     request_handler& handler_;
     connection_ptr waiting_connection_;
     boost::asio::steady_timer accept_pause_;
+    boost::asio::signal_set signals_;
 };
 
 }  // namespace http

@@ -6,9 +6,10 @@
 #   setup.sh --test   also what the tests need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libboost-dev p7zip-full)
+packages=(g++ cmake ninja-build libboost-dev zlib1g-dev p7zip-full)
 if [[ "${1:-}" == "--test" ]]; then
-  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium)
+  # vpx-tools: vpxenc encodes the browser tests' sample video.
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(ConsoleLog, RequestLinesCannotCarryControlBytesAndItemNotesFollowThem)
+TEST(ConsoleLog, RequestLinesCannotCarryControlBytesAndItemNotesAreLinesOfTheirOwn)
 {
     app::console_log log;
     testing::internal::CaptureStdout();
@@ -12,5 +12,5 @@ TEST(ConsoleLog, RequestLinesCannotCarryControlBytesAndItemNotesFollowThem)
     log.request_decoded("/next");
     log.item_failed(archive::item_status::unsupported_method);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "/a\\x1B[2J\\x7F\\x00b c\xC3\xA9\n     CRC Failed/next\n     Unsupported Method");
+              "/a\\x1B[2J\\x7F\\x00b c\xC3\xA9\n     CRC Failed\n/next\n     Unsupported Method\n");
 }

@@ -96,14 +96,14 @@ TEST_F(EndToEnd, ServesListingItemsAndPagesAndOpensTheBrowser)
     };
     const row table[] = {
         {"/ArchiveContent/docs/readme.txt",
-         "HTTP/1.0 200 OK\r\nContent-Length: 8\r\nContent-Type: text/plain\r\n\r\n", "read me\n"},
-        {"/ArchiveContent/image.png", "HTTP/1.0 200 OK\r\nContent-Length: 14\r\nContent-Type: image/png\r\n\r\n",
+         "HTTP/1.0 200 OK\r\nContent-Length: 8\r\nContent-Type: text/plain\r\nAccept-Ranges: bytes\r\n\r\n", "read me\n"},
+        {"/ArchiveContent/image.png", "HTTP/1.0 200 OK\r\nContent-Length: 14\r\nContent-Type: image/png\r\nAccept-Ranges: bytes\r\n\r\n",
          std::string("\x89PNG\r\n\x1a\n", 8) + "pixels"},
         {"/ArchiveContent/with%20space%2Bplus.txt",
-         "HTTP/1.0 200 OK\r\nContent-Length: 6\r\nContent-Type: text/plain\r\n\r\n", "spaced"},
-        {"/ArchiveContent/caf%C3%A9.txt", "HTTP/1.0 200 OK\r\nContent-Length: 6\r\nContent-Type: text/plain\r\n\r\n",
+         "HTTP/1.0 200 OK\r\nContent-Length: 6\r\nContent-Type: text/plain\r\nAccept-Ranges: bytes\r\n\r\n", "spaced"},
+        {"/ArchiveContent/caf%C3%A9.txt", "HTTP/1.0 200 OK\r\nContent-Length: 6\r\nContent-Type: text/plain\r\nAccept-Ranges: bytes\r\n\r\n",
          "coffee"},
-        {"/ArchiveContent/empty.txt", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nContent-Type: text/plain\r\n\r\n", ""},
+        {"/ArchiveContent/empty.txt", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nContent-Type: text/plain\r\nAccept-Ranges: bytes\r\n\r\n", ""},
         {"//index.html", "HTTP/1.0 200 OK\r\nContent-Length: 36\r\nContent-Type: text/html\r\n\r\n",
          "<!doctype html><title>viewer</title>"},
     };
@@ -150,7 +150,7 @@ TEST_F(EndToEnd, OneRequestPerConnectionWhateverArrivesHowever)
     // Two requests back to back: one reply, to the first, then the close.
     std::string both = http_exchange(port, "GET /ArchiveContent/b.txt HTTP/1.0\r\n\r\n"
                                            "GET /ArchiveContent/docs/readme.txt HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(both, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\nContent-Type: text/plain\r\n\r\nbee");
+    EXPECT_EQ(both, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\nContent-Type: text/plain\r\nAccept-Ranges: bytes\r\n\r\nbee");
 
     std::string kept = http_exchange(port, "GET /ArchiveContent/b.txt HTTP/1.1\r\nConnection: keep-alive\r\n\r\n");
     EXPECT_EQ(reply_status_line(kept), "HTTP/1.0 200 OK");

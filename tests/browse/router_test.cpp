@@ -1,13 +1,17 @@
 // Routing without sockets or the plug-in library: the listing, page files,
 // archive items from a stand-in item source, and the refusals.
 #include "browse/router.h"
+#include "http/reply_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
+#include "tests/support/gunzip.h"
 #include "tests/support/temp_folder.h"
 
 using namespace http;
@@ -15,21 +19,69 @@ using archive::item_status;
 
 namespace {
 
-// Items by index: the status the source reports and the bytes it delivers; an
-// index it does not know makes it throw.
+// Items by index: the status the source reports and the bytes it delivers,
+// written at once in pieces of at most 7 bytes; an index it does not know makes
+// it throw.
 class fake_items : public browse::item_source {
 public:
     std::map<std::uint32_t, std::pair<item_status, std::string>> items;
 
-    item_status fetch(std::uint32_t index, std::string& body) override
+    void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver) override
     {
         auto found = items.find(index);
         if (found == items.end())
             throw std::runtime_error("no such item in the stand-in");
-        body += found->second.second;
-        return found->second.first;
+        const std::string& bytes = found->second.second;
+        receiver->begin(bytes.size());
+        std::size_t at = 0;
+        while (at < bytes.size() && receiver->wanted()) {
+            const std::size_t piece = std::min<std::size_t>(7, bytes.size() - at);
+            if (!receiver->write(bytes.data() + at, piece))
+                break;
+            at += piece;
+        }
+        receiver->finish(found->second.first);
     }
 };
+
+// A reply as the client receives it: a streamed one is read event by event.
+struct received {
+    reply head;
+    std::string body;
+    bool cut = false;  // the connection would close before the body is complete
+};
+
+received receive(reply rep)
+{
+    received out;
+    if (!rep.stream) {
+        out.body = rep.shared_content ? *rep.shared_content : rep.content;
+        out.head = std::move(rep);
+        return out;
+    }
+    for (bool head = true;; head = false) {
+        std::optional<stream_event> event;
+        rep.stream->next([&event](stream_event e) { event = std::move(e); });
+        if (!event) {  // a stand-in source has finished: nothing may be left waiting
+            ADD_FAILURE() << "the stream waits for nothing";
+            return out;
+        }
+        if (head) {
+            EXPECT_EQ(event->what, stream_event::kind::head);
+            out.head = std::move(event->head);
+            out.body = out.head.content;
+            if (event->complete)
+                return out;
+            continue;
+        }
+        if (event->what == stream_event::kind::data)
+            out.body += event->data;
+        else {
+            out.cut = event->what == stream_event::kind::failed;
+            return out;
+        }
+    }
+}
 
 // Keeps what the router reports, a line per request as the console has it.
 class text_log : public browse::request_log {
@@ -130,7 +182,7 @@ TEST_F(RequestHandler, ListingAtArchiveContent)
     for (std::string uri : {"/ArchiveContent", "/ArchiveContent/", "//ArchiveContent/./", "/Archive%43ontent"}) {
         reply rep = get(uri);
         EXPECT_EQ(rep.status, ok) << uri;
-        EXPECT_EQ(rep.content, listing) << uri;
+        EXPECT_EQ(*rep.shared_content, listing) << uri;
         EXPECT_EQ(header_value(rep, "Content-Length"), std::to_string(listing.size()));
         EXPECT_EQ(header_value(rep, "Content-Type"), "text/plain");
     }
@@ -191,7 +243,7 @@ TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
     tree_.add_item("pics", 5);        // a folder that is an item as well
     items_.items = {
         {0, {item_status::ok, "read me"}},
-        {1, {item_status::ok, std::string("\x89PNG\0", 5)}},
+        {1, {item_status::ok, std::string("\x89PNG\0 and more than one piece", 30)}},
         {2, {item_status::crc_error, "partial bytes"}},
         {3, {item_status::failed, ""}},
         {5, {item_status::ok, ""}},
@@ -205,7 +257,8 @@ TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
     };
     const row table[] = {
         {"/ArchiveContent/docs/readme.txt", ok, "read me", "text/plain", "/ArchiveContent/docs/readme.txt\n"},
-        {"/ArchiveContent/pics/a.png", ok, std::string("\x89PNG\0", 5), "image/png", "/ArchiveContent/pics/a.png\n"},
+        {"/ArchiveContent/pics/a.png", ok, std::string("\x89PNG\0 and more than one piece", 30), "image/png",
+         "/ArchiveContent/pics/a.png\n"},
         {"/ArchiveContent/pics", ok, "", "text/plain", "/ArchiveContent/pics\n"},
         {"/ArchiveContent/pics/b.png", internal_server_error, "", "", "/ArchiveContent/pics/b.png\n     CRC Failed"},
         {"/ArchiveContent/pics/c.png", internal_server_error, "", "", "/ArchiveContent/pics/c.png\n"},
@@ -213,15 +266,81 @@ TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
         {"/ArchiveContent/pics/e.png", not_found, "", "", "/ArchiveContent/pics/e.png\n"},
     };
     for (const row& r : table) {
-        reply rep = get(r.uri);
-        EXPECT_EQ(rep.status, r.status) << r.uri;
+        const received rep = receive(get(r.uri));
+        EXPECT_EQ(rep.head.status, r.status) << r.uri;
         EXPECT_EQ(console_, r.console) << r.uri;
+        EXPECT_FALSE(rep.cut) << r.uri;
         if (r.status != ok) {
-            EXPECT_EQ(rep.content, canned_reply(r.status).content) << r.uri;
+            EXPECT_EQ(rep.body, canned_reply(r.status).content) << r.uri;
             continue;
         }
-        EXPECT_EQ(rep.content, r.body) << r.uri;
-        EXPECT_EQ(header_value(rep, "Content-Length"), std::to_string(r.body.size())) << r.uri;
-        EXPECT_EQ(header_value(rep, "Content-Type"), r.type) << r.uri;
+        EXPECT_EQ(rep.body, r.body) << r.uri;
+        EXPECT_EQ(header_value(rep.head, "Content-Length"), std::to_string(r.body.size())) << r.uri;
+        EXPECT_EQ(header_value(rep.head, "Content-Type"), r.type) << r.uri;
+        EXPECT_EQ(header_value(rep.head, "Accept-Ranges"), "bytes") << r.uri;
+    }
+}
+
+TEST_F(RequestHandler, ByteRangesOfAnItem)
+{
+    const std::string bytes = "0123456789abcdefghijklmnopqrstuvwxyz";  // 36 bytes
+    items_.items = {{0, {item_status::ok, bytes}}};
+    struct row {
+        std::string range;  // the Range header's value; empty: none
+        status_code status;
+        std::string body;
+        std::string content_range;
+    };
+    const row table[] = {
+        {"", ok, bytes, "(none)"},
+        {"bytes=0-0", partial_content, "0", "bytes 0-0/36"},
+        {"bytes=35-35", partial_content, "z", "bytes 35-35/36"},
+        {"bytes=10-19", partial_content, "abcdefghij", "bytes 10-19/36"},
+        {"bytes=30-", partial_content, "uvwxyz", "bytes 30-35/36"},
+        {"bytes=-4", partial_content, "wxyz", "bytes 32-35/36"},
+        {"bytes=-100", partial_content, bytes, "bytes 0-35/36"},
+        {"bytes=30-1000", partial_content, "uvwxyz", "bytes 30-35/36"},
+        {"Bytes=2-3", partial_content, "23", "bytes 2-3/36"},
+        {"bytes=36-", range_not_satisfiable, "", "bytes */36"},
+        {"bytes=-0", range_not_satisfiable, "", "bytes */36"},
+        {"bytes=0-1,4-5", ok, bytes, "(none)"},  // several ranges: the whole item
+        {"bytes=5-2", ok, bytes, "(none)"},
+        {"bytes=x-", ok, bytes, "(none)"},
+        {"bytes=-", ok, bytes, "(none)"},
+        {"items=0-1", ok, bytes, "(none)"},
+        {"bytes=+1-2", ok, bytes, "(none)"},
+        {"bytes=99999999999999999999-", ok, bytes, "(none)"},
+    };
+    for (const row& r : table) {
+        std::vector<header> headers;
+        if (!r.range.empty())
+            headers.push_back({"Range", r.range});
+        const received rep = receive(get("/ArchiveContent/docs/readme.txt", headers));
+        EXPECT_EQ(rep.head.status, r.status) << r.range;
+        EXPECT_EQ(header_value(rep.head, "Content-Range"), r.content_range) << r.range;
+        if (r.status == range_not_satisfiable)
+            continue;
+        EXPECT_EQ(rep.body, r.body) << r.range;
+        EXPECT_EQ(header_value(rep.head, "Content-Length"), std::to_string(r.body.size())) << r.range;
+    }
+    // Two Range headers count as several ranges; the listing ignores ranges.
+    EXPECT_EQ(receive(get("/ArchiveContent/docs/readme.txt", {{"Range", "bytes=0-0"}, {"Range", "bytes=1-1"}}))
+                  .head.status,
+              ok);
+    EXPECT_EQ(receive(get("/ArchiveContent", {{"Range", "bytes=0-0"}})).head.status, ok);
+}
+
+TEST_F(RequestHandler, ListingIsServedFromOneCopyAndCompressedForThoseWhoAcceptGzip)
+{
+    router_.publish_listing(browse::build_served_listing(tree_));
+    const reply plain = get("/ArchiveContent");
+    const reply again = get("/ArchiveContent", {{"Accept-Encoding", "gzip;q=0"}});
+    EXPECT_EQ(plain.shared_content, again.shared_content) << "the same bytes, not a copy";
+    EXPECT_EQ(header_value(again, "Content-Encoding"), "(none)");
+    for (const char* accepted : {"gzip", "deflate, GZIP;q=0.5", " br , gzip"}) {
+        const reply compressed = get("/ArchiveContent", {{"Accept-Encoding", accepted}});
+        EXPECT_EQ(header_value(compressed, "Content-Encoding"), "gzip") << accepted;
+        EXPECT_EQ(header_value(compressed, "Content-Length"), std::to_string(compressed.shared_content->size()));
+        EXPECT_EQ(test_support::gunzip(*compressed.shared_content), *plain.shared_content) << accepted;
     }
 }

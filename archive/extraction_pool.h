@@ -1,0 +1,57 @@
+// The threads that extract items, so that no extraction runs on the thread that
+// serves sockets. Each worker extracts through a handler of its own (the
+// library's handlers are not safe to share between threads): the first worker
+// takes over the handler that listed the archive, the others open the file
+// again the first time they need one, and keep it.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "archive/archive_file.h"
+
+namespace archive {
+
+class extraction_pool {
+public:
+    // A job runs on a worker with that worker's archive, or with null when the
+    // worker could not open one.
+    using job = std::function<void(archive_file* archive)>;
+
+    // Starts `workers` threads (at least one). `codecs` and `opened` belong to the
+    // caller and outlive the pool; from now on only the first worker uses `opened`.
+    extraction_pool(CCodecs& codecs, archive_file& opened, std::size_t workers);
+    extraction_pool(const extraction_pool&) = delete;
+    extraction_pool& operator=(const extraction_pool&) = delete;
+
+    // Drops the jobs not yet started, waits for the running ones and joins.
+    ~extraction_pool();
+
+    // Queues a job; jobs start in the order they were queued.
+    void submit(job work);
+
+private:
+    struct worker_archive {
+        archive_file* in_use = nullptr;
+        std::unique_ptr<archive_file> own;
+    };
+
+    void run_worker(worker_archive archive);
+    archive_file* archive_of(worker_archive& archive);
+
+    CCodecs& codecs_;
+    archive_file& opened_;
+    std::mutex mutex_;  // guards jobs_ and stopping_
+    std::condition_variable wake_;
+    std::deque<job> jobs_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace archive

@@ -1,0 +1,84 @@
+// One item on its way from an extraction to a client: the bounded queue between
+// the worker that extracts it and the connection that sends it.
+//
+// The worker fills it as an item receiver; the connection reads it as a reply
+// stream. The head goes out as soon as the first bytes arrive (for an item that
+// fits in the queue, once it is complete, so that a damaged small item still
+// answers 500). The last piece of the body is held back until the library has
+// reported the item's result and released only when that is success, so a
+// damaged item never delivers all the bytes its Content-Length promises. A
+// client that reads slowly makes the worker wait: at most queue_limit bytes are
+// held. An item whose size is unknown is collected whole, then sent.
+//
+// Shared by the connection and the extraction job (shared_ptr); every member
+// below the mutex is guarded by it.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "browse/item_source.h"
+#include "browse/request_log.h"
+#include "http/byte_range.h"
+#include "http/reply_stream.h"
+
+namespace browse {
+
+class streamed_item : public item_receiver, public http::reply_stream {
+public:
+    static constexpr std::size_t queue_limit = std::size_t{4} << 20;
+
+    // `range` is what the request asked for; `log` outlives the item.
+    streamed_item(std::optional<http::range_request> range, std::string content_type, request_log& log);
+
+    // The worker's side.
+    void begin(std::optional<std::uint64_t> size) override;
+    bool write(const char* data, std::size_t size) override;
+    bool wanted() override;
+    void finish(archive::item_status status) override;
+
+    // The connection's side.
+    void next(std::function<void(http::stream_event)> deliver) override;
+    void cancel() override;
+
+private:
+    // Builds the head for an item of `size` bytes: 200, 206, or a finished 416.
+    void prepare_head(std::uint64_t size);
+    // Hands the next event to a waiting connection when there is one ready.
+    void hand_over();
+    std::optional<http::stream_event> ready_event();
+    bool succeeded() const { return range_complete_ || (finished_ && ok_); }
+
+    const std::optional<http::range_request> range_;
+    const std::string content_type_;
+    request_log& log_;
+
+    std::mutex mutex_;
+    std::condition_variable space_;  // the worker waits here while the queue is full
+    http::reply head_;
+    bool begun_ = false;
+    bool collect_ = false;           // the size is unknown: collect the item whole
+    std::string collected_;
+    std::uint64_t size_ = 0;         // the item's size, once begun
+    http::byte_span span_{0, 0};     // the item's bytes that make the body
+    std::uint64_t body_length_ = 0;
+    std::uint64_t received_ = 0;     // item bytes written so far
+    std::uint64_t queued_total_ = 0; // body bytes put in the queue so far
+    std::uint64_t delivered_ = 0;    // body bytes handed to the connection
+    std::deque<std::string> queue_;
+    std::size_t queued_bytes_ = 0;
+    bool head_ready_ = false;
+    bool head_delivered_ = false;
+    bool overrun_ = false;           // more bytes than the size promised
+    bool range_complete_ = false;    // a range short of the item's end has all its bytes
+    bool finished_ = false;
+    bool ok_ = false;
+    bool cancelled_ = false;
+    std::function<void(http::stream_event)> waiting_;
+};
+
+}  // namespace browse

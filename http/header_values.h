@@ -1,0 +1,22 @@
+// Small readers of header names and values, shared by everything in http/ that
+// looks at a request's headers.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "http/header.h"
+
+namespace http {
+
+// ASCII letters compared without regard to case.
+bool equals_ignoring_case(std::string_view a, std::string_view b);
+
+// `text` without its leading and trailing spaces and tabs.
+std::string_view trim(std::string_view text);
+
+// Whether the "Accept-Encoding" headers accept gzip (a "gzip" coding whose
+// weight is not zero).
+bool accepts_gzip(const std::vector<header>& headers);
+
+}  // namespace http
