@@ -25,7 +25,7 @@ void streamed_item::prepare_head(std::uint64_t size)
             head_ = http::canned_reply(http::range_not_satisfiable);
             head_.headers.push_back({"Content-Range", "bytes */" + std::to_string(size)});
             body_length_ = 0;
-            finished_ = ok_ = head_ready_ = true;  // nothing to extract
+            finished_ = ok_ = true;  // nothing to extract
             return;
         }
         span_ = *span;
@@ -66,7 +66,6 @@ bool streamed_item::write(const char* data, std::size_t size)
         overrun_ = true;  // the library delivers more than it said: the item is not what it claims
         return false;
     }
-    head_ready_ = true;
     const std::uint64_t low = std::max(start, span_.first), high = std::min(received_, span_.last + 1);
     if (low < high) {
         space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
@@ -107,7 +106,6 @@ void streamed_item::finish(archive::item_status status)
             }
             collected_ = std::string();
         }
-        head_ready_ = true;
         report = !ok_ && !range_complete_ && !cancelled_ && *archive::item_status_text(status);
         hand_over();
     }
@@ -150,9 +148,10 @@ std::optional<stream_event> streamed_item::ready_event()
 {
     stream_event event;
     if (!head_delivered_) {
-        // An item that fits in the queue goes out once it is complete.
-        const bool whole_item_waits = body_length_ <= queue_limit && !succeeded() && !finished_;
-        if (!head_ready_ || whole_item_waits)
+        // A large item's head goes out as soon as its size is known; one that fits
+        // in the queue goes out once it is complete.
+        const bool large = begun_ && !collect_ && body_length_ > queue_limit;
+        if (!large && !finished_ && !range_complete_)
             return std::nullopt;
         head_delivered_ = true;
         event.what = stream_event::kind::head;

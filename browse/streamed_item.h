@@ -2,9 +2,9 @@
 // the worker that extracts it and the connection that sends it.
 //
 // The worker fills it as an item receiver; the connection reads it as a reply
-// stream. The head goes out as soon as the first bytes arrive (for an item that
-// fits in the queue, once it is complete, so that a damaged small item still
-// answers 500). The last piece of the body is held back until the library has
+// stream. The head of an item larger than the queue goes out as soon as its size
+// is known; an item that fits in the queue is sent once it is complete, so that
+// a damaged small item still answers 500. The last piece of the body is held back until the library has
 // reported the item's result and released only when that is success, so a
 // damaged item never delivers all the bytes its Content-Length promises. A
 // client that reads slowly makes the worker wait: at most queue_limit bytes are
@@ -71,7 +71,6 @@ private:
     std::uint64_t delivered_ = 0;    // body bytes handed to the connection
     std::deque<std::string> queue_;
     std::size_t queued_bytes_ = 0;
-    bool head_ready_ = false;
     bool head_delivered_ = false;
     bool overrun_ = false;           // more bytes than the size promised
     bool range_complete_ = false;    // a range short of the item's end has all its bytes

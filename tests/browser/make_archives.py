@@ -2,7 +2,9 @@
 """Makes the archives that the browser tests serve: make_archives.py OUTDIR.
 
 OUTDIR/sample/ is a small project tree (pictures, text, source, a page, a PDF, a
-sound, binary data, hostile names, an empty folder); OUTDIR/sample.zip holds it.
+sound, a video, binary data, hostile names, an empty folder); OUTDIR/sample.zip
+holds it. The video is encoded by vpxenc (Debian's vpx-tools) in its
+deterministic mode.
 OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
 corrupted. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
 100,000 more in 1,000 folders below "sets".
@@ -13,6 +15,7 @@ import random
 import struct
 import subprocess
 import sys
+import tempfile
 import zipfile
 import zlib
 
@@ -73,6 +76,29 @@ def wav(seconds=1.0, rate=8000, freq=440.0):
             b'data' + struct.pack('<I', len(samples)) + samples)
 
 
+def webm(seconds=8, fps=25, width=160, height=120):
+    """A VP8 video with a key frame every second: noise, tinted a different colour
+    each second. Noise does not compress, so the file is large enough (about
+    2 MiB) that a seek near its end needs bytes that the browser has not read."""
+    rng = random.Random(5)
+    chroma = width * height // 4
+    frames = bytearray(b'YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n' % (width, height, fps))
+    for frame in range(seconds * fps):
+        second = frame // fps
+        frames += b'FRAME\n' + rng.randbytes(width * height)
+        frames += bytes([(64 + 48 * second) % 256]) * chroma + bytes([(192 - 40 * second) % 256]) * chroma
+    with tempfile.TemporaryDirectory() as work:
+        source, target = os.path.join(work, 'in.y4m'), os.path.join(work, 'out.webm')
+        with open(source, 'wb') as f:
+            f.write(frames)
+        subprocess.run(['vpxenc', '--debug', '--quiet', '--codec=vp8', '--threads=1', '--good', '--cpu-used=4',
+                        '--end-usage=cq', '--cq-level=20', '--target-bitrate=8000',
+                        f'--kf-min-dist={fps}', f'--kf-max-dist={fps}', '-o', target, source],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(target, 'rb') as f:
+            return f.read()
+
+
 # A 1 x 1 GIF.
 GIF = (b'GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00'
        b',\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;')
@@ -101,6 +127,7 @@ HOSTILE_NAMES = [
 
 def sample_files():
     rng = random.Random(7)
+    noise = random.Random(3)
     files = {
         'README.md': b'# Sample project\n\nThis archive exists to exercise the viewer.\n'
                      b'Second line of the readme.\n',
@@ -117,13 +144,16 @@ def sample_files():
         'images/file10.png': gradient(40, 40, (255, 255, 255), (0, 0, 0)),
         'images/dot.gif': GIF,
         'images/badge.svg': SVG,
-        'images/picture-without-extension': gradient(64, 48, (200, 40, 40), (40, 40, 200)),
+        # Noise: larger than the first bytes that tell the viewer its kind.
+        'images/picture-without-extension': png(64, 48, lambda x, y: noise.randbytes(3)),
         'src/main.c': b'#include <stdio.h>\n\nint main(void)\n{\n    puts("hello");\n    return 0;\n}\n',
         'src/app.js': b'export function greet(name) {\n  return `Hello, ${name}!`;\n}\n',
         'src/style.css': b'body { color: #333; }\n',
         'src/tool.py': b'def main():\n    print("tool")\n\n\nif __name__ == "__main__":\n    main()\n',
         'src/data.json': b'{"name": "sample", "values": [1, 2, 3]}\n',
         'media/tone.wav': wav(),
+        'media/clip.webm': webm(),
+        'media/unplayable.mp4': b'These bytes are text, not a video.\n' * 20,
         'bin/blob.bin': bytes(rng.randrange(256) for _ in range(3000)),
         'logs/huge.log': b''.join(b'%07d the quick brown fox jumps over the lazy dog\n' % i
                                   for i in range(60000)),

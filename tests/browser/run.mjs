@@ -125,9 +125,37 @@ async function waitForPreview(page) {
   });
 }
 
+// Plays the preview's video (to === null) or pauses it and seeks to a time, and
+// waits for the event that says it happened: tells where the video stood then, or
+// after 20 s without it.
+function videoStep(page, to) {
+  return page.evaluate((to) => new Promise((resolve) => {
+    const video = document.querySelector('#pvBody video');
+    const event = to === null ? 'timeupdate' : 'seeked';
+    const report = (what) => {
+      clearTimeout(timer);
+      resolve({
+        what, time: video.currentTime, duration: video.duration, error: video.error && video.error.code,
+        seekable: Array.from({ length: video.seekable.length }, (_, i) => [video.seekable.start(i), video.seekable.end(i)]),
+      });
+    };
+    const timer = setTimeout(() => report(`no ${event} within 20 s`), 20000);
+    video.addEventListener(event, () => report(event), { once: true });
+    video.addEventListener('error', () => report('error'), { once: true });
+    if (to === null) {
+      video.muted = true;
+      video.play().catch((error) => report('play refused: ' + error.message));
+    } else {
+      video.pause();
+      video.currentTime = to;
+    }
+  }), to);
+}
+
+// A download that the trigger starts: its name, the address it came from, its bytes.
 async function download(page, trigger) {
   const [saved] = await Promise.all([page.waitForEvent('download'), trigger()]);
-  return { name: saved.suggestedFilename(), bytes: fs.readFileSync(await saved.path()) };
+  return { name: saved.suggestedFilename(), url: saved.url(), bytes: fs.readFileSync(await saved.path()) };
 }
 
 /* ---------- The tests ---------- */
@@ -252,7 +280,8 @@ test('pictures decode and step through the folder', async () => {
   // A name without extension is shown by what its first bytes say.
   await page.goto(pageUrl(sample, hashOf('images', 'picture-without-extension')));
   await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth === 64);
-  assert.match(await page.textContent('#pvMeta'), /^PNG image/);
+  const kib = (sampleFile('images/picture-without-extension').length / 1024).toFixed(1);
+  assert.equal(await page.textContent('#pvMeta'), `PNG image · ${kib} KiB · 64 × 48 pixels`);
   // SVG is drawn as a picture, so its script never runs.
   await page.goto(pageUrl(sample, hashOf('images', 'badge.svg')));
   await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth === 240);
@@ -304,18 +333,55 @@ test('other kinds: PDF, sound, and no preview with a hex view', async () => {
   await page.close();
 });
 
-test('a download saves the item under its own name', async () => {
+test('a download saves the item under its own name, from its own address', async () => {
   const page = await openPage(sample, hashOf('bin', 'blob.bin'));
   await page.waitForSelector('#pvDownload:not([disabled])');
   const saved = await download(page, () => page.click('#pvDownload'));
   assert.equal(saved.name, 'blob.bin');
+  assert.equal(saved.url, sample.base + '/ArchiveContent/bin/blob.bin');
   assert.ok(saved.bytes.equals(sampleFile('bin/blob.bin')));
   await page.keyboard.press('Escape');
-  // The row's own button fetches and saves too, and the size shows once known.
+  // The row's own button downloads too, and the size shows once known.
   await row(page, 'blob.bin').hover();
   const again = await download(page, () => row(page, 'blob.bin').locator('.dl').click());
+  assert.equal(again.url, saved.url);
   assert.ok(again.bytes.equals(sampleFile('bin/blob.bin')));
   assert.equal(await row(page, 'blob.bin').locator('.size').textContent(), '2.9 KiB');
+  await page.close();
+});
+
+test('a video plays and seeks from the item’s own address', async () => {
+  const itemUrl = sample.base + '/ArchiveContent/media/clip.webm';
+  const page = await openPage(sample, hashOf('media', 'clip.webm'));
+  const video = await page.waitForSelector('#pvBody video');
+  assert.equal(await video.evaluate((v) => v.src), itemUrl);
+  await page.waitForFunction(() => document.querySelector('#pvBody video').readyState >= 2);
+  assert.match(await page.textContent('#pvMeta'), /^WebM video · 0:08 · 160 × 120$/);
+  const played = await videoStep(page, null);
+  assert.equal(played.what, 'timeupdate', JSON.stringify(played));
+  await page.waitForFunction(() => document.querySelector('#pvBody video').currentTime > 0.5);
+  const target = played.duration - 0.4;
+  const seeked = await videoStep(page, target);
+  assert.equal(seeked.what, 'seeked', JSON.stringify(seeked));
+  assert.ok(Math.abs(seeked.time - target) < 0.1, JSON.stringify(seeked));
+  assert.ok(seeked.seekable.some(([from, to]) => from <= target && to >= target), JSON.stringify(seeked));
+  await page.waitForFunction(() => document.querySelector('#pvBody video').readyState >= 2);
+  // The download is the browser's own, of the item's address.
+  const saved = await download(page, () => page.click('#pvDownload'));
+  assert.equal(saved.name, 'clip.webm');
+  assert.equal(saved.url, itemUrl);
+  assert.ok(saved.bytes.equals(sampleFile('media/clip.webm')));
+  // A file that the browser cannot play shows its first bytes instead.
+  await page.goto(pageUrl(sample, hashOf('media', 'unplayable.mp4')));
+  await page.waitForSelector('#pvBody .hex');
+  assert.match(await page.textContent('#pvBody h3'), /cannot play/);
+  assert.match(await page.textContent('#pvBody .hex .asc'), /^These bytes are \n/);
+  // A video that cannot be extracted says so.
+  await page.route('**/ArchiveContent/media/clip.webm', (route) => route.fulfill({ status: 500, body: 'failed' }));
+  await page.goto(pageUrl(sample, hashOf('media', 'clip.webm')));
+  await page.waitForSelector('#pvBody [role="alert"]');
+  assert.match(await page.textContent('#pvBody'), /damaged or cannot be decoded/);
+  assert.deepEqual(page.errors, []);
   await page.close();
 });
 
