@@ -1,5 +1,10 @@
-// The extension table of the media types that the viewer's pages need.
+// The extension table of the media types of what archives commonly hold and of
+// the viewer's own files.
 #include "http/mime_types.h"
+
+#include <algorithm>
+
+#include "http/header_values.h"
 
 namespace http {
 namespace {
@@ -10,11 +15,27 @@ struct mapping {
 };
 
 constexpr mapping mappings[] = {
-    {"gif", "image/gif"},
-    {"htm", "text/html"},
-    {"html", "text/html"},
-    {"jpg", "image/jpeg"},
-    {"png", "image/png"},
+    {"aac", "audio/aac"},        {"avif", "image/avif"},
+    {"bmp", "image/bmp"},        {"css", "text/css"},
+    {"csv", "text/csv"},         {"flac", "audio/flac"},
+    {"gif", "image/gif"},        {"htm", "text/html"},
+    {"html", "text/html"},       {"ico", "image/vnd.microsoft.icon"},
+    {"jpeg", "image/jpeg"},      {"jpg", "image/jpeg"},
+    {"js", "text/javascript"},   {"json", "application/json"},
+    {"m4a", "audio/mp4"},        {"m4v", "video/mp4"},
+    {"md", "text/markdown"},     {"mjs", "text/javascript"},
+    {"mkv", "video/x-matroska"}, {"mov", "video/quicktime"},
+    {"mp3", "audio/mpeg"},       {"mp4", "video/mp4"},
+    {"oga", "audio/ogg"},        {"ogg", "audio/ogg"},
+    {"ogv", "video/ogg"},        {"opus", "audio/ogg"},
+    {"otf", "font/otf"},         {"pdf", "application/pdf"},
+    {"png", "image/png"},        {"svg", "image/svg+xml"},
+    {"tif", "image/tiff"},       {"tiff", "image/tiff"},
+    {"ttf", "font/ttf"},         {"txt", "text/plain"},
+    {"wasm", "application/wasm"}, {"wav", "audio/wav"},
+    {"weba", "audio/webm"},      {"webm", "video/webm"},
+    {"webp", "image/webp"},      {"woff", "font/woff"},
+    {"woff2", "font/woff2"},     {"xml", "application/xml"},
 };
 
 constexpr std::string_view fallback = "text/plain";
@@ -23,11 +44,9 @@ constexpr std::string_view fallback = "text/plain";
 
 std::string mime_type_for_extension(std::string_view extension)
 {
-    for (const mapping& m : mappings) {
-        if (m.extension == extension)
-            return std::string(m.mime_type);
-    }
-    return std::string(fallback);
+    const auto found = std::find_if(std::begin(mappings), std::end(mappings),
+                                    [extension](const mapping& m) { return equals_ignoring_case(m.extension, extension); });
+    return std::string(found == std::end(mappings) ? fallback : found->mime_type);
 }
 
 }  // namespace http

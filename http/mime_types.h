@@ -7,8 +7,8 @@
 
 namespace http {
 
-// `extension` comes without its dot and is compared byte for byte, case and
-// all; anything not in the table is "text/plain".
+// `extension` comes without its dot and is compared without regard to the case
+// of ASCII letters; anything not in the table is "text/plain".
 std::string mime_type_for_extension(std::string_view extension);
 
 }  // namespace http

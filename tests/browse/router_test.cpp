@@ -184,7 +184,7 @@ TEST_F(RequestHandler, ListingAtArchiveContent)
         EXPECT_EQ(rep.status, ok) << uri;
         EXPECT_EQ(*rep.shared_content, listing) << uri;
         EXPECT_EQ(header_value(rep, "Content-Length"), std::to_string(listing.size()));
-        EXPECT_EQ(header_value(rep, "Content-Type"), "text/plain");
+        EXPECT_EQ(header_value(rep, "Content-Type"), "application/json");
     }
     EXPECT_EQ(console_, "/ArchiveContent\n");
 }

@@ -4,31 +4,36 @@
 
 using http::mime_type_for_extension;
 
-TEST(MimeTypes, ExactExtensionsOnly)
+TEST(MimeTypes, CommonExtensionsInAnyCaseAndTextForTheRest)
 {
     struct row {
         std::string_view extension;
         std::string_view expected;
     };
     const row table[] = {
-        {"gif", "image/gif"},
-        {"htm", "text/html"},
-        {"html", "text/html"},
-        {"jpg", "image/jpeg"},
-        {"png", "image/png"},
-        // Case-sensitive, no trimming, no dot stripping, nothing else known.
-        {"JPG", "text/plain"},
-        {"Png", "text/plain"},
-        {"GIF", "text/plain"},
-        {"jpeg", "text/plain"},
-        {"css", "text/plain"},
-        {"js", "text/plain"},
-        {"json", "text/plain"},
+        {"gif", "image/gif"},       {"htm", "text/html"},       {"html", "text/html"},
+        {"jpg", "image/jpeg"},      {"png", "image/png"},       {"css", "text/css"},
+        {"js", "text/javascript"},  {"mjs", "text/javascript"}, {"json", "application/json"},
+        {"svg", "image/svg+xml"},   {"pdf", "application/pdf"}, {"webp", "image/webp"},
+        {"avif", "image/avif"},     {"jpeg", "image/jpeg"},     {"bmp", "image/bmp"},
+        {"ico", "image/vnd.microsoft.icon"}, {"tif", "image/tiff"}, {"tiff", "image/tiff"},
+        {"mp4", "video/mp4"},       {"m4v", "video/mp4"},       {"webm", "video/webm"},
+        {"ogv", "video/ogg"},       {"mov", "video/quicktime"}, {"mp3", "audio/mpeg"},
+        {"m4a", "audio/mp4"},       {"ogg", "audio/ogg"},       {"oga", "audio/ogg"},
+        {"opus", "audio/ogg"},      {"wav", "audio/wav"},       {"flac", "audio/flac"},
+        {"woff", "font/woff"},      {"woff2", "font/woff2"},    {"ttf", "font/ttf"},
+        {"otf", "font/otf"},        {"wasm", "application/wasm"}, {"xml", "application/xml"},
+        {"csv", "text/csv"},        {"md", "text/markdown"},    {"txt", "text/plain"},
+        // Any letter case; no trimming, no dot stripping, nothing else known.
+        {"JPG", "image/jpeg"},
+        {"Png", "image/png"},
+        {"WebM", "video/webm"},
         {"", "text/plain"},
         {".png", "text/plain"},
         {"png ", "text/plain"},
         {"htmlx", "text/plain"},
         {"ht", "text/plain"},
+        {"exe", "text/plain"},
         {std::string_view("png\0", 4), "text/plain"},
     };
     for (const row& r : table)

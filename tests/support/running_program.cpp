@@ -18,7 +18,7 @@ running_program::running_program(const std::string& program, const std::vector<s
     int in_pipe[2], out_pipe[2];
     if (pipe2(in_pipe, O_CLOEXEC) || pipe2(out_pipe, O_CLOEXEC))
         std::abort();
-    signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGPIPE, SIG_IGN);
     pid_ = fork();
     if (pid_ < 0)
         throw std::runtime_error("cannot start a program: fork failed");
@@ -31,6 +31,12 @@ running_program::running_program(const std::string& program, const std::vector<s
     close(out_pipe[1]);
     in_fd_ = in_pipe[1];
     out_fd_ = out_pipe[0];
+}
+
+void running_program::signal(int number)
+{
+    if (!exited_)
+        kill(pid_, number);
 }
 
 running_program::~running_program()

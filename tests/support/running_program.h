@@ -25,6 +25,9 @@ public:
     // Everything read from standard output so far.
     const std::string& output() const { return out_; }
 
+    // Sends the signal to the program.
+    void signal(int number);
+
     void write_input(const std::string& text);
     void close_input();
 
