@@ -2,33 +2,25 @@
 #include "app/console.h"
 
 #include <cstdio>
+#include <string>
 
 namespace app {
 
-void print_bytes(std::string_view bytes)
+void console::print_bytes(std::string_view bytes)
 {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    if (gone_.load(std::memory_order_relaxed))
+        return;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    if (!written || std::fflush(stdout) != 0)
+        gone_.store(true, std::memory_order_relaxed);
 }
 
-void print_text(const char* text)
+void console::print_message(const char* text)
 {
-    print_bytes(text);
+    print_bytes("\n" + std::string(text) + "\n");
 }
 
-void print_newline()
-{
-    print_text("\n");
-}
-
-void print_message(const char* text)
-{
-    print_newline();
-    print_text(text);
-    print_newline();
-}
-
-void print_error(const char* text)
+void console::print_error(const char* text)
 {
     std::fprintf(stderr, "vorsel: %s\n", text);
 }

@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "app/console.h"
-
 namespace app {
 
 void console_log::request_decoded(std::string_view path)
@@ -23,12 +21,12 @@ void console_log::request_decoded(std::string_view path)
         }
     }
     line += '\n';
-    print_bytes(line);
+    out_.print_bytes(line);
 }
 
 void console_log::item_failed(archive::item_status status)
 {
-    print_bytes(std::string("     ") + archive::item_status_text(status) + "\n");
+    out_.print_bytes(std::string("     ") + archive::item_status_text(status) + "\n");
 }
 
 }  // namespace app

@@ -3,16 +3,19 @@
 #include "app/console.h"
 #include "app/messages.h"
 #include "app/run_sequence.h"
+#include "platform/signals.h"
 
 int main(int argc, char** argv)
 {
-    app::print_text(app::banner_text);
-    app::print_newline();
+    platform::ignore_broken_pipe();
+    app::console console;
+    console.print_text(app::banner_text);
+    console.print_newline();
 
     if (argc != 2) {
-        app::print_text(app::usage_text);
-        app::print_newline();
+        console.print_text(app::usage_text);
+        console.print_newline();
         return 1;
     }
-    return app::run_sequence(argv[1]);
+    return app::run_sequence(console, argv[1]);
 }

@@ -9,9 +9,12 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/console.h"
 #include "app/console_log.h"
+#include "app/page_folder.h"
+#include "app/settings.h"
 #include "archive/archive_file.h"
 #include "archive/extraction_pool.h"
 #include "browse/archive_items.h"
@@ -20,13 +23,11 @@
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/console_input.h"
+#include "platform/file_identity.h"
 #include "platform/process_exit.h"
 
 namespace app {
 namespace {
-
-// The viewer's page folder, under the working directory.
-constexpr const char page_folder[] = "HTML/";
 
 // As many extracting workers as the machine has cores, at least two.
 std::size_t worker_count()
@@ -37,19 +38,24 @@ std::size_t worker_count()
 // The workers start idle and take jobs only once the server runs, after the
 // archive has been listed.
 struct program {
+    explicit program(console& console) : out(console) {}
+
+    console& out;
     CCodecs codecs;
     archive::archive_file archive;
     browse::content_tree tree;
-    console_log log;
+    std::vector<archive::item_details> details;  // by item index
+    console_log log{out};
     archive::extraction_pool pool{codecs, archive, worker_count()};
     browse::archive_items items{pool};
-    browse::router router{tree, items, log, page_folder};
+    page_folder_choice page = find_page_folder();
+    browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
 };
 
-int report_server_failure(const std::exception& failure)
+int report_server_failure(console& out, const std::exception& failure)
 {
-    print_error(failure.what());
+    out.print_error(failure.what());
     return 2;
 }
 
@@ -59,51 +65,71 @@ void open_and_list(program& p, const char* archive_path)
 {
     const archive::open_outcome outcome = p.archive.open(p.codecs, archive_path);
     if (outcome.password_asked)
-        print_message("Password is not defined");
+        p.out.print_message("Password is not defined");
     switch (outcome.status) {
     case archive::open_status::cannot_open_file:
-        print_message("Can not open input file");
+        p.out.print_message("Can not open input file");
         return;
     case archive::open_status::not_an_archive:
-        print_message("Can not get input class object");
+        p.out.print_message("Can not get input class object");
         platform::read_one_character();
         platform::exit_process_at_once(3);
     case archive::open_status::opened:
         break;
     }
-    p.archive.list_items([&p](std::string_view path, std::uint32_t index) { p.tree.add_item(path, index); });
+    p.archive.list_items([&p](std::string_view path, std::uint32_t index, const archive::item_details& details) {
+        p.tree.add_item(path, index);
+        if (index >= p.details.size())
+            p.details.resize(index + 1);
+        p.details[index] = details;
+    });
+}
+
+// The listings and the archive's tag, made once the archive is listed.
+browse::archive_content archive_content_of(const program& p, const std::string& archive_path)
+{
+    const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
+    const std::string name = archive_path.substr(archive_path.find_last_of('/') + 1);
+    const browse::listing_details details{p.details, name, identity ? identity->size : 0};
+    return {browse::build_served_listing(p.tree, details),
+            identity ? browse::archive_tag(*identity) : std::string("no-archive")};
 }
 
 }  // namespace
 
-int run_sequence(const char* archive_path)
+int run_sequence(console& out, const char* archive_path)
 {
-    program p;
+    program p{out};
     if (p.codecs.Load() != S_OK) {
-        print_message("7z.dll not found!");
+        p.out.print_message("7z.dll not found!");
         return 1;
     }
     // A reference that is never returned: no release by an archive handler may
     // free the registry.
     p.codecs.AddRef();
 
+    const settings config = read_settings();
     try {
-        p.server = std::make_unique<http::server>(p.router);
+        p.server = std::make_unique<http::server>(p.router, config.limits);
     } catch (const std::exception& failure) {
-        return report_server_failure(failure);
+        return report_server_failure(out, failure);
     }
     const std::string address = "http://127.0.0.1:" + std::to_string(p.server->port()) + "/";
-    print_bytes("server listening @ " + address + "\n");
+    p.out.print_bytes("server listening @ " + address + "\n");
+    if (p.page.place != page_place::working_directory && p.page.place != page_place::nowhere)
+        p.out.print_bytes("serving the viewer's page from " + p.page.folder + "\n");
 
     open_and_list(p, archive_path);
-    p.router.publish_listing(browse::build_served_listing(p.tree));
+    p.router.publish(archive_content_of(p, archive_path));
+    p.router.set_collect_budget(config.collect_budget);
     p.server->stop_on_signals({SIGINT, SIGTERM});
+    p.out.print_bytes("Press Ctrl+C to stop.\n");
     platform::launch_browser(address + "/index.html");
 
     try {
         p.server->run();
     } catch (const std::exception& failure) {
-        return report_server_failure(failure);
+        return report_server_failure(out, failure);
     }
     return 0;
 }

@@ -88,5 +88,7 @@ archive::item_status CArchiveExtractCallback::Status(HRESULT extractResult) cons
             return item_status::unknown_error;
         }
     }
-    return extractResult == S_OK ? item_status::ok : item_status::failed;
+    // An item whose result the library never reported has not been extracted,
+    // whatever Extract returned.
+    return extractResult == S_OK && ResultReported ? item_status::ok : item_status::failed;
 }

@@ -13,7 +13,7 @@ enum class item_status {
     data_error,          // damaged data, or a wrong password
     crc_error,           // the bytes arrived but their check failed
     unknown_error,       // any other result the library reported for the item
-    failed,              // the library's call failed without an item result
+    failed,              // the library's call failed, or never reported the item's result
     aborted,             // the sink asked to stop
 };
 

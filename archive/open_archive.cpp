@@ -4,6 +4,7 @@
 #include "archive/prop_variant.h"
 #include "archive/signature_order.h"
 #include "archive/string_convert.h"
+#include "platform/ole_automation.h"
 #include "platform/input_file.h"
 
 #include <cwchar>
@@ -46,6 +47,43 @@ void ItemPathBytes(const PROPVARIANT& path, AString& bytes)
     bytes = UnicodeStringToMultiByte(ConvertPropVariantToString(path));
 }
 
+// Reads one property of a plain type into `value`; false when the item has none.
+bool ReadNumber(IInArchive* archive, UInt32 index, PROPID property, UInt64& value)
+{
+    PROPVARIANT prop{};
+    if (archive->GetProperty(index, property, &prop) != S_OK)
+        return false;
+    switch (prop.vt) {
+    case VT_UI1: value = prop.bVal; return true;
+    case VT_UI2: value = prop.uiVal; return true;
+    case VT_UI4: value = prop.ulVal; return true;
+    case VT_UI8: value = prop.uhVal; return true;
+    case VT_BOOL: value = prop.boolVal != VARIANT_FALSE; return true;
+    case VT_FILETIME:
+        value = (UInt64{prop.filetime.dwHighDateTime} << 32) | prop.filetime.dwLowDateTime;
+        return true;
+    default:
+        VariantClear(&prop);  // a type we do not read (a string, say)
+        return false;
+    }
+}
+
+void ReadDetails(IInArchive* archive, UInt32 index, archive::item_details& details)
+{
+    UInt64 value = 0;
+    details = {};
+    if ((details.has_size = ReadNumber(archive, index, item_property::size, value)))
+        details.size = value;
+    if ((details.has_packed_size = ReadNumber(archive, index, item_property::packed_size, value)))
+        details.packed_size = value;
+    if ((details.has_modified = ReadNumber(archive, index, item_property::modified, value) && value != 0))
+        details.modified = value;
+    if ((details.has_crc = ReadNumber(archive, index, item_property::crc, value)))
+        details.crc = static_cast<std::uint32_t>(value);
+    details.encrypted = ReadNumber(archive, index, item_property::encrypted, value) && value;
+    details.is_folder = ReadNumber(archive, index, item_property::is_folder, value) && value;
+}
+
 }  // namespace
 
 HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArchiveOpenCallback* callback,
@@ -80,14 +118,16 @@ void ListItems(IInArchive* archive, std::string_view pathlessName, const item_vi
         return;
     CPropVariant path;
     AString bytes;
+    archive::item_details details;
     for (UInt32 i = 0; i < count; ++i) {
         path.Clear();
         archive->GetProperty(i, item_property::path, &path);
         ItemPathBytes(path, bytes);
+        ReadDetails(archive, i, details);
         if (bytes.Length() == 0)
-            visit(pathlessName, i);
+            visit(pathlessName, i, details);
         else
-            visit(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
+            visit(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i, details);
     }
 }
 

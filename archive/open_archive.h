@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "archive/codecs.h"
+#include "archive/item_details.h"
 
 // Offers the stream to the formats of `codecs` in signature order (only the first
 // 2 MiB are searched) and keeps the first handler whose Open accepts it. S_OK with
@@ -22,9 +23,11 @@ HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* ca
 HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArchiveOpenCallback* callback,
                        CMyComPtr<IInArchive>& archive);
 
-// Receives each item's path (UTF-8 bytes, valid until the call returns) and index.
-using item_visitor = std::function<void(std::string_view path, std::uint32_t index)>;
+// Receives each item's path (UTF-8 bytes, valid until the call returns), index
+// and details.
+using item_visitor =
+    std::function<void(std::string_view path, std::uint32_t index, const archive::item_details& details)>;
 
-// Calls `visit` for every item in index order with its path (property 3); an item
-// without a path is given `pathlessName`.
+// Calls `visit` for every item in index order with its path (property 3) and
+// details; an item without a path is given `pathlessName`.
 void ListItems(IInArchive* archive, std::string_view pathlessName, const item_visitor& visit);

@@ -169,7 +169,12 @@ inline constexpr PROPID encoder_is_assigned = 8;
 // Properties of an archive item.
 namespace item_property {
 inline constexpr PROPID path = 3;
+inline constexpr PROPID is_folder = 6;
 inline constexpr PROPID size = 7;
+inline constexpr PROPID packed_size = 8;
+inline constexpr PROPID modified = 12;
+inline constexpr PROPID encrypted = 15;
+inline constexpr PROPID crc = 19;
 }  // namespace item_property
 
 // Ask modes of an extraction and the results of one item's operation.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "archive/item_sink.h"
 
@@ -19,6 +20,9 @@ public:
 
     // After the last write: how the extraction ended.
     virtual void finish(archive::item_status status) = 0;
+
+    // In place of all of the above: the whole item, already at hand.
+    virtual void take_whole(std::shared_ptr<const std::string> bytes) = 0;
 };
 
 class item_source {

@@ -1,7 +1,11 @@
 // The JSON listing, written without recursion.
 #include "browse/json_listing.h"
 
+#include <cinttypes>
+#include <cstdio>
 #include <vector>
+
+#include "platform/file_time.h"
 
 namespace browse {
 namespace {
@@ -63,10 +67,74 @@ void prefetch_ahead(const std::vector<node_pointer>& nodes, std::size_t position
     }
 }
 
-void open_object(std::string& out, const content_node& node)
+void append_number(std::string& out, std::uint64_t value)
+{
+    char text[24];
+    const int length = std::snprintf(text, sizeof text, "%" PRIu64, value);
+    out.append(text, static_cast<std::size_t>(length));
+}
+
+// ISO 8601 in UTC, or nothing when the time cannot be expressed.
+void append_time(std::string& out, std::uint64_t file_time)
+{
+    const FILETIME time{static_cast<std::uint32_t>(file_time), static_cast<std::uint32_t>(file_time >> 32)};
+    platform::system_time t{};
+    if (!platform::file_time_to_system_time(time, t))
+        return;
+    char text[40];
+    const int length = std::snprintf(text, sizeof text, ",\"modified\":\"%04d-%02d-%02dT%02d:%02d:%02dZ\"", t.year,
+                                     t.month, t.day, t.hour, t.minute, t.second);
+    out.append(text, static_cast<std::size_t>(length));
+}
+
+const archive::item_details* details_of(const content_node& node, const listing_details* details)
+{
+    if (!details || !node.holds_item() || node.item_index() >= details->items.size())
+        return nullptr;
+    return &details->items[node.item_index()];
+}
+
+// The keys after a file's name: what the archive records of its item.
+void append_file_details(std::string& out, const archive::item_details& item)
+{
+    if (item.has_size) {
+        out += ",\"size\":";
+        append_number(out, item.size);
+    }
+    if (item.has_packed_size) {
+        out += ",\"packedSize\":";
+        append_number(out, item.packed_size);
+    }
+    if (item.has_modified)
+        append_time(out, item.modified);
+    if (item.has_crc) {
+        char text[24];
+        std::snprintf(text, sizeof text, ",\"crc\":\"%08" PRIX32 "\"", item.crc);
+        out += text;
+    }
+    out += item.encrypted ? ",\"encrypted\":true" : ",\"encrypted\":false";
+    if (item.is_folder)
+        out += ",\"folder\":true";
+}
+
+void open_object(std::string& out, const content_node& node, const listing_details* details)
 {
     out += object_start;
     append_escaped(out, node.name());
+    if (details) {
+        out += '"';
+        if (const archive::item_details* item = details_of(node, details); item && item->has_modified)
+            append_time(out, item->modified);
+        if (!node.parent()) {
+            out += ",\"archive\":{\"name\":\"";
+            append_escaped(out, details->archive_name);
+            out += "\",\"size\":";
+            append_number(out, details->archive_size);
+            out += '}';
+        }
+        out += after_name.substr(1);
+        return;
+    }
     out += after_name;
 }
 
@@ -82,7 +150,7 @@ struct open_frame {
 };
 
 // Ends an object whose sub-folders are written: its files, then the closing piece.
-void close_object(std::string& out, const open_frame& frame)
+void close_object(std::string& out, const open_frame& frame, const listing_details* details)
 {
     out += between_arrays;
     bool first = true;
@@ -92,19 +160,24 @@ void close_object(std::string& out, const open_frame& frame)
         if (!first)
             out += ',';
         first = false;
+        if (details)
+            out += "{\"name\":";
         out += '"';
         append_escaped(out, file->name());
         out += '"';
+        if (details) {
+            if (const archive::item_details* item = details_of(*file, details))
+                append_file_details(out, *item);
+            out += '}';
+        }
     }
     out += object_end;
 }
 
-}  // namespace
-
-void write_json(std::string& out, const content_node& node)
+void write_tree(std::string& out, const content_node& node, const listing_details* details)
 {
     std::vector<open_frame> stack;
-    open_object(out, node);
+    open_object(out, node, details);
     stack.emplace_back(&node);
     while (!stack.empty()) {
         open_frame& frame = stack.back();
@@ -116,7 +189,7 @@ void write_json(std::string& out, const content_node& node)
             frame.files.push_back(children[frame.next_child++]);
         }
         if (frame.next_child == children.size()) {
-            close_object(out, frame);
+            close_object(out, frame, details);
             stack.pop_back();
             continue;
         }
@@ -124,9 +197,21 @@ void write_json(std::string& out, const content_node& node)
         if (frame.wrote_folder)
             out += ',';
         frame.wrote_folder = true;
-        open_object(out, folder);
+        open_object(out, folder, details);
         stack.emplace_back(&folder);  // invalidates `frame`
     }
+}
+
+}  // namespace
+
+void write_json(std::string& out, const content_node& node)
+{
+    write_tree(out, node, nullptr);
+}
+
+void write_json_details(std::string& out, const content_node& node, const listing_details& details)
+{
+    write_tree(out, node, &details);
 }
 
 }  // namespace browse

@@ -3,8 +3,12 @@
 // files (nodes without children) as plain names, in the tree's name order.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "archive/item_details.h"
 #include "browse/content_tree.h"
 
 namespace browse {
@@ -13,5 +17,24 @@ namespace browse {
 // Names are escaped so that the listing is always strict JSON; the writer keeps
 // its own stack, so any depth is fine.
 void write_json(std::string& out, const content_node& node);
+
+}  // namespace browse
+
+namespace browse {
+
+// What the details listing adds to the names: each item's details by item
+// index, and the archive file's own name and size.
+struct listing_details {
+    const std::vector<archive::item_details>& items;
+    std::string_view archive_name;
+    std::uint64_t archive_size = 0;
+};
+
+// The same tree in which each file is an object: {"name", then what the archive
+// records: "size", "packedSize", "modified" (ISO 8601, UTC), "crc" (8 hex
+// digits), "encrypted", and "folder": true for a folder item without children}.
+// A folder item carries its "modified"; the root carries "archive": {"name",
+// "size"}.
+void write_json_details(std::string& out, const content_node& node, const listing_details& details);
 
 }  // namespace browse

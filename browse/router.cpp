@@ -27,13 +27,60 @@ std::string extension_of(const std::string& path)
     return path.substr(last_dot + 1);
 }
 
+// An absolute path without NUL bytes and without a ".." component ('/' and '\'
+// both separate components, as they do in the tree); names like "a..b" are fine.
 bool path_is_acceptable(const std::string& path)
 {
-    return !path.empty() && path[0] == '/' && path.find("..") == std::string::npos &&
-           path.find('\0') == std::string::npos;
+    if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos)
+        return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = path.find_first_of("/\\", start);
+        const std::size_t length = (end == std::string::npos ? path.size() : end) - start;
+        if (path.compare(start, length, "..") == 0 && length == 2)
+            return false;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string hex(std::uint64_t value)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    return text;
+}
+
+std::string quoted(const std::string& tag)
+{
+    return "\"" + tag + "\"";
+}
+
+// Answers 304 when the client holds this version already.
+bool answer_not_modified(const request& req, const std::string& etag, reply& rep)
+{
+    if (!none_match_holds(req.headers, etag))
+        return false;
+    rep = reply();
+    rep.status = not_modified;
+    rep.headers.push_back({"ETag", etag});
+    rep.headers.push_back({"Cache-Control", "no-cache"});
+    return true;
 }
 
 }  // namespace
+
+std::string archive_tag(const platform::file_identity& identity)
+{
+    return hex(identity.device) + "-" + hex(identity.inode) + "-" + hex(identity.size) + "-" +
+           hex(static_cast<std::uint64_t>(identity.modified_ns));
+}
 
 router::router(const content_tree& tree, item_source& items, request_log& log, std::string page_folder)
     : tree_(tree), items_(items), log_(log), page_folder_(std::move(page_folder))
@@ -46,8 +93,27 @@ void router::handle_request(const request& req, reply& rep)
         rep = canned_reply(forbidden);
         return;
     }
+    const bool head_only = req.method == "HEAD";
+    if (!head_only && req.method != "GET") {
+        rep = canned_reply(not_implemented);
+        return;
+    }
+    route(req, head_only, rep);
+    if (head_only) {  // the same head, no body
+        rep.content.clear();
+        rep.shared_content.reset();
+    }
+}
+
+void router::route(const request& req, bool head_only, reply& rep)
+{
+    // A query string is not part of the path.
+    const std::size_t question = req.uri.find('?');
+    const std::string_view target = std::string_view(req.uri).substr(0, question);
+    const std::string_view query =
+        question == std::string::npos ? std::string_view() : std::string_view(req.uri).substr(question + 1);
     std::string path;
-    if (!decode_uri(req.uri, path)) {
+    if (!decode_uri(target, path)) {
         rep = canned_reply(bad_request);
         return;
     }
@@ -62,34 +128,58 @@ void router::handle_request(const request& req, reply& rep)
     if (components.empty())
         path.resize(1);  // "/", "//", "/." and the like all mean "/", the start page
     if (components.empty() || components[0] != root_name)
-        serve_page_file(path, rep);
+        serve_page_file(req, path, rep);
     else if (components.size() == 1)
-        serve_listing(req, rep);
+        serve_listing(req, query == "details", rep);
     else
-        serve_item(req, components, rep);
+        serve_item(req, components, head_only, rep);
 }
 
-void router::serve_listing(const request& req, reply& rep)
+void router::serve_listing(const request& req, bool details, reply& rep)
 {
-    const served_listing listing = listing_.plain ? listing_ : build_served_listing(tree_);
+    if (!content_.listing.names.plain)
+        content_.listing = build_served_listing(tree_, listing_details{{}, {}, 0});
+    const served_bytes& listing = details ? content_.listing.details : content_.listing.names;
     const bool compressed = accepts_gzip(req.headers);
+    const std::string etag = quoted(content_.tag + (details ? "-details" : "-names") + (compressed ? "-gzip" : ""));
+    if (answer_not_modified(req, etag, rep))
+        return;
     rep.status = ok;
     rep.shared_content = compressed ? listing.gzipped : listing.plain;
     rep.headers.push_back({"Content-Length", std::to_string(rep.shared_content->size())});
     rep.headers.push_back({"Content-Type", mime_type_for_extension("json")});
     if (compressed)
         rep.headers.push_back({"Content-Encoding", "gzip"});
+    rep.headers.push_back({"Vary", "Accept-Encoding"});
+    rep.headers.push_back({"ETag", etag});
+    rep.headers.push_back({"Cache-Control", "no-cache"});
 }
 
-void router::serve_item(const request& req, const std::vector<std::string>& components, reply& rep)
+void router::serve_item(const request& req, const std::vector<std::string>& components, bool head_only, reply& rep)
 {
     const content_node* node = tree_.find_node(components);
     if (!node || !node->holds_item()) {
         rep = canned_reply(not_found);
         return;
     }
-    auto item = std::make_shared<streamed_item>(requested_range(req.headers),
-                                                mime_type_for_extension(extension_of(components.back())), log_);
+    const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
+    if (answer_not_modified(req, etag, rep))
+        return;
+    streamed_item::request_terms terms;
+    terms.range = requested_range(req.headers);
+    terms.content_type = mime_type_for_extension(extension_of(components.back()));
+    terms.head_only = head_only;
+    terms.collect_budget = collect_budget_;
+    // Archive content never runs as the viewer: no sniffing and no scripts,
+    // even when an item is opened from its own address. Without scripts the
+    // page cannot reach this origin; it keeps it only so that its own styles and
+    // images load from the archive beside it.
+    terms.headers = {{"ETag", etag},
+                     {"Cache-Control", "no-cache"},
+                     {"X-Content-Type-Options", "nosniff"},
+                     {"Content-Security-Policy", "sandbox allow-same-origin"},
+                     {"Content-Disposition", inline_disposition(components.back())}};
+    auto item = std::make_shared<streamed_item>(std::move(terms), log_);
     try {
         items_.fetch(node->item_index(), item);
     } catch (const std::exception&) {
@@ -99,17 +189,33 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
     rep.stream = std::move(item);
 }
 
-void router::serve_page_file(std::string& path, reply& rep)
+void router::serve_page_file(const request& req, std::string& path, reply& rep)
 {
     if (path.back() == '/')
         path += "index.html";
-    if (!platform::append_page_file(page_folder_ + path, rep.content)) {
+    platform::file_identity identity;
+    switch (platform::append_page_file(page_folder_ + path, rep.content, identity)) {
+    case platform::page_file_status::ok:
+        break;
+    case platform::page_file_status::missing:
         rep = canned_reply(not_found);
         return;
+    case platform::page_file_status::out_of_room:
+        rep = canned_reply(service_unavailable);
+        return;
+    case platform::page_file_status::read_failed:
+        rep = canned_reply(internal_server_error);
+        return;
     }
+    const std::string etag =
+        quoted("p-" + hex(identity.size) + "-" + hex(static_cast<std::uint64_t>(identity.modified_ns)));
+    if (answer_not_modified(req, etag, rep))
+        return;
     rep.status = ok;
     rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
     rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
+    rep.headers.push_back({"ETag", etag});
+    rep.headers.push_back({"Cache-Control", "no-cache"});
 }
 
 }  // namespace browse

@@ -1,8 +1,12 @@
-// Gives request paths their meaning: the JSON listing of the archive at
-// "/ArchiveContent", each archive item below it, and the viewer's page files
-// under the page folder for every other path.
+// Gives requests their meaning: GET and HEAD of the JSON listing of the archive
+// at "/ArchiveContent" ("?details" adds what the archive records of each item),
+// of each archive item below it, and of the viewer's page files under the page
+// folder for every other path; other methods are not implemented. A query
+// string is not part of the path. Every reply of content carries an ETag and
+// is revalidated (304) rather than sent again.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,8 +15,18 @@
 #include "browse/request_log.h"
 #include "browse/served_listing.h"
 #include "http/request_handler.h"
+#include "platform/file_identity.h"
 
 namespace browse {
+
+// The archive as the router serves it, once it is listed.
+struct archive_content {
+    served_listing listing;
+    std::string tag;  // tells this archive file from any other, or from itself changed
+};
+
+// The tag of an archive file: its device, inode, size and modification time.
+std::string archive_tag(const platform::file_identity& identity);
 
 class router : public http::request_handler {
 public:
@@ -22,23 +36,29 @@ public:
     router(const router&) = delete;
     router& operator=(const router&) = delete;
 
-    // The listing to serve from now on; until then the listing of the tree as it
-    // is at each request.
-    void publish_listing(served_listing listing) { listing_ = std::move(listing); }
+    // What to serve once the archive is listed; until then the names of the
+    // tree as it is at the first request, under an empty tag.
+    void publish(archive_content content) { content_ = std::move(content); }
+
+    // The most bytes an item of unknown size may take while it is collected whole.
+    void set_collect_budget(std::uint64_t bytes) { collect_budget_ = bytes; }
 
     void handle_request(const http::request& req, http::reply& rep) override;
 
 private:
-    // Each route fills `rep` completely.
-    void serve_listing(const http::request& req, http::reply& rep);
-    void serve_item(const http::request& req, const std::vector<std::string>& components, http::reply& rep);
-    void serve_page_file(std::string& path, http::reply& rep);
+    // Maps a GET or HEAD to its route; each route fills `rep` completely.
+    void route(const http::request& req, bool head_only, http::reply& rep);
+    void serve_listing(const http::request& req, bool details, http::reply& rep);
+    void serve_item(const http::request& req, const std::vector<std::string>& components, bool head_only,
+                    http::reply& rep);
+    void serve_page_file(const http::request& req, std::string& path, http::reply& rep);
 
     const content_tree& tree_;
     item_source& items_;
     request_log& log_;
     std::string page_folder_;
-    served_listing listing_;
+    archive_content content_;
+    std::uint64_t collect_budget_ = UINT64_MAX;
 };
 
 }  // namespace browse

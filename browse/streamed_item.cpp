@@ -2,13 +2,13 @@
 #include "browse/streamed_item.h"
 
 #include <algorithm>
+#include <new>
 
 namespace browse {
 
 using http::stream_event;
 
-streamed_item::streamed_item(std::optional<http::range_request> range, std::string content_type, request_log& log)
-    : range_(range), content_type_(std::move(content_type)), log_(log)
+streamed_item::streamed_item(request_terms terms, request_log& log) : terms_(std::move(terms)), log_(log)
 {
 }
 
@@ -19,11 +19,12 @@ void streamed_item::prepare_head(std::uint64_t size)
     head_.status = http::ok;
     span_ = {0, size == 0 ? 0 : size - 1};
     body_length_ = size;
-    if (range_) {
-        const std::optional<http::byte_span> span = http::resolve_range(*range_, size);
+    if (terms_.range) {
+        const std::optional<http::byte_span> span = http::resolve_range(*terms_.range, size);
         if (!span) {
             head_ = http::canned_reply(http::range_not_satisfiable);
             head_.headers.push_back({"Content-Range", "bytes */" + std::to_string(size)});
+            head_.headers.insert(head_.headers.end(), terms_.headers.begin(), terms_.headers.end());
             body_length_ = 0;
             finished_ = ok_ = true;  // nothing to extract
             return;
@@ -33,9 +34,10 @@ void streamed_item::prepare_head(std::uint64_t size)
         head_.status = http::partial_content;
     }
     head_.headers.push_back({"Content-Length", std::to_string(body_length_)});
-    head_.headers.push_back({"Content-Type", content_type_});
+    head_.headers.push_back({"Content-Type", terms_.content_type});
     head_.headers.push_back({"Accept-Ranges", "bytes"});
-    if (range_)
+    head_.headers.insert(head_.headers.end(), terms_.headers.begin(), terms_.headers.end());
+    if (terms_.range)
         head_.headers.push_back({"Content-Range", "bytes " + std::to_string(span_.first) + "-" +
                                                       std::to_string(span_.last) + "/" + std::to_string(size)});
 }
@@ -44,10 +46,13 @@ void streamed_item::begin(std::optional<std::uint64_t> size)
 {
     std::lock_guard lock(mutex_);
     begun_ = true;
-    if (size)
+    if (size) {
         prepare_head(*size);
-    else
+        if (terms_.head_only)
+            finished_ = ok_ = true;  // the head is all there is: nothing to extract
+    } else {
         collect_ = true;
+    }
     hand_over();
 }
 
@@ -57,7 +62,16 @@ bool streamed_item::write(const char* data, std::size_t size)
     if (cancelled_ || range_complete_ || overrun_ || !begun_)
         return false;
     if (collect_) {
-        collected_.append(data, size);
+        if (collected_.size() + size > terms_.collect_budget) {
+            overrun_ = true;  // too large to hold: the item fails, the server goes on
+            return false;
+        }
+        try {
+            collected_.append(data, size);
+        } catch (const std::bad_alloc&) {
+            overrun_ = true;
+            return false;
+        }
         return true;
     }
     const std::uint64_t start = received_;
@@ -71,7 +85,8 @@ bool streamed_item::write(const char* data, std::size_t size)
         space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
         if (cancelled_)
             return false;
-        queue_.emplace_back(data + (low - start), static_cast<std::size_t>(high - low));
+        auto owner = std::make_shared<const std::string>(data + (low - start), static_cast<std::size_t>(high - low));
+        queue_.push_back({owner, *owner});
         queued_bytes_ += static_cast<std::size_t>(high - low);
         queued_total_ += high - low;
         // A range that ends before the item does needs nothing more from the library.
@@ -111,6 +126,30 @@ void streamed_item::finish(archive::item_status status)
     }
     if (report)
         log_.item_failed(status);
+}
+
+void streamed_item::take_whole(std::shared_ptr<const std::string> bytes)
+{
+    std::lock_guard lock(mutex_);
+    begun_ = true;
+    prepare_head(bytes->size());
+    if (finished_) {  // 416: nothing to send
+        hand_over();
+        return;
+    }
+    finished_ = ok_ = true;
+    received_ = size_;
+    if (!terms_.head_only) {
+        // Views of the cached bytes in pieces of a few hundred KiB: no copies.
+        constexpr std::uint64_t piece_size = 256 * 1024;
+        for (std::uint64_t at = span_.first; at < span_.first + body_length_; at += piece_size) {
+            const std::uint64_t length = std::min(piece_size, span_.first + body_length_ - at);
+            queue_.push_back({bytes, std::string_view(*bytes).substr(at, length)});
+        }
+        queued_total_ = body_length_;
+    }
+    whole_ = true;
+    hand_over();
 }
 
 void streamed_item::next(std::function<void(stream_event)> deliver)
@@ -162,10 +201,14 @@ std::optional<stream_event> streamed_item::ready_event()
             event.head = std::move(head_);
             event.complete = queue_.empty() && delivered_ == body_length_ && succeeded();
         }
+        if (terms_.head_only) {
+            event.head.content.clear();
+            event.complete = true;
+        }
         return event;
     }
     if (!queue_.empty()) {
-        const bool last_piece = delivered_ + queue_.front().size() == body_length_;
+        const bool last_piece = delivered_ + queue_.front().bytes.size() == body_length_;
         if (last_piece && !succeeded()) {
             if (!finished_)
                 return std::nullopt;  // held back until the library reports the result
@@ -173,10 +216,12 @@ std::optional<stream_event> streamed_item::ready_event()
             return event;
         }
         event.what = stream_event::kind::data;
-        event.data = std::move(queue_.front());
+        event.owner = std::move(queue_.front().owner);
+        event.data = queue_.front().bytes;
         queue_.pop_front();
         delivered_ += event.data.size();
-        queued_bytes_ -= event.data.size();
+        if (!whole_)
+            queued_bytes_ -= event.data.size();
         space_.notify_one();
         return event;
     }

@@ -8,7 +8,8 @@
 // reported the item's result and released only when that is success, so a
 // damaged item never delivers all the bytes its Content-Length promises. A
 // client that reads slowly makes the worker wait: at most queue_limit bytes are
-// held. An item whose size is unknown is collected whole, then sent.
+// held. An item whose size is unknown is collected whole, within a budget, then
+// sent.
 //
 // Shared by the connection and the extraction job (shared_ptr); every member
 // below the mutex is guarded by it.
@@ -17,9 +18,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "browse/item_source.h"
 #include "browse/request_log.h"
@@ -32,14 +36,29 @@ class streamed_item : public item_receiver, public http::reply_stream {
 public:
     static constexpr std::size_t queue_limit = std::size_t{4} << 20;
 
-    // `range` is what the request asked for; `log` outlives the item.
-    streamed_item(std::optional<http::range_request> range, std::string content_type, request_log& log);
+    // What a request asks of an item.
+    struct request_terms {
+        std::optional<http::range_request> range;
+        std::string content_type;
+        bool head_only = false;  // the head alone: nothing is extracted when the size is known
+        // An item of unknown size collected past this many bytes fails.
+        std::uint64_t collect_budget = UINT64_MAX;
+        // Sent with the head of every reply of content (200, 206, 416).
+        std::vector<http::header> headers;
+    };
+
+    // `log` outlives the item.
+    streamed_item(request_terms terms, request_log& log);
 
     // The worker's side.
     void begin(std::optional<std::uint64_t> size) override;
     bool write(const char* data, std::size_t size) override;
     bool wanted() override;
     void finish(archive::item_status status) override;
+
+    // An item that is at hand whole (cached): served from those bytes, at once
+    // and without copies. In place of begin, writes and finish.
+    void take_whole(std::shared_ptr<const std::string> bytes) override;
 
     // The connection's side.
     void next(std::function<void(http::stream_event)> deliver) override;
@@ -53,8 +72,7 @@ private:
     std::optional<http::stream_event> ready_event();
     bool succeeded() const { return range_complete_ || (finished_ && ok_); }
 
-    const std::optional<http::range_request> range_;
-    const std::string content_type_;
+    const request_terms terms_;
     request_log& log_;
 
     std::mutex mutex_;
@@ -69,7 +87,11 @@ private:
     std::uint64_t received_ = 0;     // item bytes written so far
     std::uint64_t queued_total_ = 0; // body bytes put in the queue so far
     std::uint64_t delivered_ = 0;    // body bytes handed to the connection
-    std::deque<std::string> queue_;
+    struct piece {
+        std::shared_ptr<const std::string> owner;
+        std::string_view bytes;
+    };
+    std::deque<piece> queue_;
     std::size_t queued_bytes_ = 0;
     bool head_delivered_ = false;
     bool overrun_ = false;           // more bytes than the size promised
@@ -77,6 +99,7 @@ private:
     bool finished_ = false;
     bool ok_ = false;
     bool cancelled_ = false;
+    bool whole_ = false;             // served from bytes at hand, not from the queue
     std::function<void(http::stream_event)> waiting_;
 };
 

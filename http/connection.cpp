@@ -1,6 +1,5 @@
-// The lifecycle of one connection: start, read until the request is decided,
-// write the reply (in one gathered write, or event by event from its stream),
-// shut down, stop.
+// The lifecycle of one connection: read the request, write the reply (in one
+// gathered write, or event by event from its stream), linger, close.
 #include "http/connection.h"
 
 #include <boost/asio/error.hpp>
@@ -12,23 +11,26 @@
 
 namespace http {
 
-connection::connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler)
-    : socket_(io), connections_(connections), handler_(handler)
+connection::connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler,
+                       const connection_limits& limits)
+    : socket_(io), deadline_(io), connections_(connections), handler_(handler), limits_(limits)
 {
 }
 
 void connection::start()
 {
+    arm_deadline(limits_.header_timeout);
     read_more();
 }
 
 void connection::stop()
 {
-    stopped_ = true;
+    phase_ = phase::stopped;
     if (stream_) {
         stream_->cancel();
         stream_.reset();
     }
+    deadline_.cancel();
     boost::system::error_code ignored;
     socket_.close(ignored);
 }
@@ -43,51 +45,109 @@ void connection::read_more()
 
 void connection::handle_read(const boost::system::error_code& error, std::size_t bytes_transferred)
 {
+    if (phase_ == phase::stopped)
+        return;
     if (error) {
-        if (error != boost::asio::error::operation_aborted)
-            connections_.stop(shared_from_this());
+        connections_.stop(shared_from_this());
         return;
     }
     // Bytes after the end of the request header are never looked at.
     boost::tribool result = parser_.parse(request_, buffer_.data(), buffer_.data() + bytes_transferred).first;
-    if (result) {
-        // A request that fails while it is built (memory, the plug-in) gets a 500;
-        // the server and every other connection go on.
-        try {
-            handler_.handle_request(request_, reply_);
-        } catch (...) {
-            reply_ = canned_reply(internal_server_error);
-        }
-        if (reply_.stream) {
-            stream_ = std::move(reply_.stream);
-            ask_stream();
-            return;
-        }
-        write_reply();
-    } else if (!result) {
-        reply_ = canned_reply(bad_request);
-        write_reply();
-    } else {
+    if (boost::indeterminate(result)) {
         read_more();
+        return;
+    }
+    phase_ = phase::replying;
+    deadline_.cancel();
+    watch_client();
+    if (result)
+        handle_request();
+    else
+        reply_ = canned_reply(bad_request);
+    if (reply_.stream) {
+        stream_ = std::move(reply_.stream);
+        ask_stream();
+        return;
+    }
+    write(wire_buffers(reply_), true);
+}
+
+void connection::handle_request()
+{
+    // A request that fails while it is built (memory) gets a 500; the server and
+    // every other connection go on.
+    try {
+        handler_.handle_request(request_, reply_);
+    } catch (...) {
+        reply_ = canned_reply(internal_server_error);
     }
 }
 
-void connection::write_reply()
+void connection::watch_client()
 {
-    boost::asio::async_write(socket_, wire_buffers(reply_),
-                             [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
-                                 self->handle_write(error);
-                             });
+    socket_.async_read_some(boost::asio::buffer(buffer_),
+                            [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
+                                self->handle_client_bytes(error);
+                            });
 }
 
-void connection::handle_write(const boost::system::error_code& error)
+void connection::handle_client_bytes(const boost::system::error_code& error)
 {
-    if (!error) {
-        boost::system::error_code ignored;
-        socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
-    }
-    if (error != boost::asio::error::operation_aborted)
+    if (phase_ == phase::stopped)
+        return;
+    // While replying, a client that closed or reset has given up on the reply;
+    // while lingering, it is done. What it sends besides is dropped.
+    if (error) {
         connections_.stop(shared_from_this());
+        return;
+    }
+    watch_client();
+}
+
+template <class Buffers>
+void connection::write(const Buffers& buffers, bool last)
+{
+    writing_ = true;
+    last_progress_ = std::chrono::steady_clock::now();
+    arm_deadline(limits_.write_timeout);
+    boost::asio::async_write(
+        socket_, buffers,
+        [this, sent = std::size_t{0}](const boost::system::error_code& error, std::size_t transferred) mutable {
+            if (transferred != sent) {
+                sent = transferred;
+                last_progress_ = std::chrono::steady_clock::now();
+            }
+            return error ? std::size_t{0} : std::size_t{65536};
+        },
+        [self = shared_from_this(), last](const boost::system::error_code& error, std::size_t) {
+            self->handle_write(error, last);
+        });
+}
+
+void connection::handle_write(const boost::system::error_code& error, bool last)
+{
+    writing_ = false;
+    if (phase_ == phase::stopped)
+        return;
+    if (error) {
+        connections_.stop(shared_from_this());
+        return;
+    }
+    if (last) {
+        finish_reply();
+        return;
+    }
+    piece_.reset();
+    ask_stream();
+}
+
+void connection::finish_reply()
+{
+    stream_.reset();
+    phase_ = phase::lingering;
+    boost::system::error_code ignored;
+    socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
+    arm_deadline(limits_.linger_time);
 }
 
 void connection::ask_stream()
@@ -101,26 +161,19 @@ void connection::ask_stream()
 
 void connection::handle_event(stream_event event)
 {
-    if (stopped_)
+    if (phase_ != phase::replying)
         return;
     switch (event.what) {
     case stream_event::kind::head:
         reply_ = std::move(event.head);
-        boost::asio::async_write(socket_, wire_buffers(reply_),
-                                 [self = shared_from_this(), last = event.complete](
-                                     const boost::system::error_code& error, std::size_t) {
-                                     self->handle_stream_write(error, last);
-                                 });
+        write(wire_buffers(reply_), event.complete);
         return;
     case stream_event::kind::data:
-        piece_ = std::move(event.data);
-        boost::asio::async_write(socket_, boost::asio::buffer(piece_),
-                                 [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
-                                     self->handle_stream_write(error, false);
-                                 });
+        piece_ = std::move(event.owner);
+        write(boost::asio::buffer(event.data.data(), event.data.size()), false);
         return;
     case stream_event::kind::end:
-        handle_write({});
+        finish_reply();
         return;
     case stream_event::kind::failed:
         // Closing before the body is complete tells the client that it failed.
@@ -129,14 +182,30 @@ void connection::handle_event(stream_event event)
     }
 }
 
-void connection::handle_stream_write(const boost::system::error_code& error, bool last)
+void connection::arm_deadline(std::chrono::milliseconds after)
 {
-    if (error || last) {
-        handle_write(error);
+    deadline_.expires_after(after);
+    deadline_.async_wait(
+        [self = shared_from_this()](const boost::system::error_code& error) { self->handle_deadline(error); });
+}
+
+void connection::handle_deadline(const boost::system::error_code& error)
+{
+    if (error || phase_ == phase::stopped)
         return;
+    if (phase_ == phase::replying) {
+        if (!writing_)
+            return;  // waiting for the reply's next piece is not the client's doing
+        const auto idle = std::chrono::steady_clock::now() - last_progress_;
+        if (idle < limits_.write_timeout) {
+            arm_deadline(std::chrono::duration_cast<std::chrono::milliseconds>(limits_.write_timeout - idle) +
+                         std::chrono::milliseconds(1));
+            return;
+        }
     }
-    piece_.clear();
-    ask_stream();
+    // The header did not come in time, the client stopped reading, or the
+    // linger time is over.
+    connections_.stop(shared_from_this());
 }
 
 }  // namespace http

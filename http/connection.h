@@ -1,12 +1,20 @@
 // One accepted connection: reads one request, writes one reply, closes. A reply
 // that comes as a stream is written event by event as the stream delivers them.
+// Its lifecycle: reading the request header (within the header timeout),
+// replying (each write must make progress within the write timeout; a client
+// that closes or resets meanwhile ends it at once, cancelling its stream), then
+// lingering (the sending side shut down, what the client still sends read and
+// dropped until it closes or the linger time passes), then closed.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <memory>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
+#include "http/connection_limits.h"
 #include "http/reply.h"
 #include "http/reply_stream.h"
 #include "http/request.h"
@@ -19,7 +27,8 @@ class request_handler;
 
 class connection : public std::enable_shared_from_this<connection> {
 public:
-    connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler);
+    connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler,
+               const connection_limits& limits);
     connection(const connection&) = delete;
     connection& operator=(const connection&) = delete;
 
@@ -33,26 +42,44 @@ public:
     void stop();
 
 private:
+    enum class phase { reading, replying, lingering, stopped };
+
     void read_more();
     void handle_read(const boost::system::error_code& error, std::size_t bytes_transferred);
-    void write_reply();
-    void handle_write(const boost::system::error_code& error);
+    void handle_request();
+
+    // The client's side while the reply goes out and afterwards.
+    void watch_client();
+    void handle_client_bytes(const boost::system::error_code& error);
+
+    // Writes, each watched for progress; `last` ends the reply.
+    template <class Buffers>
+    void write(const Buffers& buffers, bool last);
+    void handle_write(const boost::system::error_code& error, bool last);
+    void finish_reply();
 
     // A streamed reply: ask for the next event, take it on the event loop.
     void ask_stream();
     void handle_event(stream_event event);
-    void handle_stream_write(const boost::system::error_code& error, bool last);
+
+    // One timer for every deadline of the current phase.
+    void arm_deadline(std::chrono::milliseconds after);
+    void handle_deadline(const boost::system::error_code& error);
 
     boost::asio::ip::tcp::socket socket_;
+    boost::asio::steady_timer deadline_;
     connection_set& connections_;
     request_handler& handler_;
+    const connection_limits& limits_;
+    phase phase_ = phase::reading;
+    bool writing_ = false;
+    std::chrono::steady_clock::time_point last_progress_;
     std::array<char, 8192> buffer_;
     request request_;
     request_parser parser_;
     reply reply_;
     std::shared_ptr<reply_stream> stream_;
-    std::string piece_;  // the body piece being written
-    bool stopped_ = false;
+    std::shared_ptr<const std::string> piece_;  // keeps the body piece being written alive
 };
 
 using connection_ptr = std::shared_ptr<connection>;

@@ -9,13 +9,20 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Takes the first element of a list separated by `separator` off `list`.
+std::string_view take_element(std::string_view& list, char separator)
+{
+    const std::size_t end = list.find(separator);
+    const std::string_view element = trim(list.substr(0, end));
+    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+    return element;
+}
+
 // Whether a coding's parameters ("q=0.5" and the like) give it weight zero.
 bool weight_is_zero(std::string_view parameters)
 {
     while (!parameters.empty()) {
-        const std::size_t semicolon = parameters.find(';');
-        const std::string_view parameter = trim(parameters.substr(0, semicolon));
-        parameters = semicolon == std::string_view::npos ? std::string_view() : parameters.substr(semicolon + 1);
+        const std::string_view parameter = take_element(parameters, ';');
         if (parameter.size() < 2 || lower(parameter[0]) != 'q' || parameter[1] != '=')
             continue;
         for (char c : parameter.substr(2))
@@ -54,15 +61,49 @@ bool accepts_gzip(const std::vector<header>& headers)
             continue;
         std::string_view codings = h.value;
         while (!codings.empty()) {
-            const std::size_t comma = codings.find(',');
-            const std::string_view coding = codings.substr(0, comma);
-            codings = comma == std::string_view::npos ? std::string_view() : codings.substr(comma + 1);
-            const std::size_t semicolon = coding.find(';');
-            if (equals_ignoring_case(trim(coding.substr(0, semicolon)), "gzip"))
-                return semicolon == std::string_view::npos || !weight_is_zero(coding.substr(semicolon + 1));
+            std::string_view parameters = take_element(codings, ',');
+            if (equals_ignoring_case(take_element(parameters, ';'), "gzip"))
+                return !weight_is_zero(parameters);
         }
     }
     return false;
+}
+
+bool none_match_holds(const std::vector<header>& headers, std::string_view etag)
+{
+    for (const header& h : headers) {
+        if (!equals_ignoring_case(h.name, "If-None-Match"))
+            continue;
+        std::string_view tags = h.value;
+        while (!tags.empty()) {
+            std::string_view tag = take_element(tags, ',');
+            if (tag.substr(0, 2) == "W/")
+                tag.remove_prefix(2);
+            if (tag == "*" || tag == etag)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::string inline_disposition(std::string_view file_name)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr std::string_view unreserved_marks = "!#$&+-.^_`|~";
+    std::string value = "inline; filename*=UTF-8''";
+    for (char c : file_name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           unreserved_marks.find(c) != std::string_view::npos;
+        if (plain) {
+            value += c;
+        } else {
+            value += '%';
+            value += hex[byte >> 4];
+            value += hex[byte & 0xF];
+        }
+    }
+    return value;
 }
 
 }  // namespace http

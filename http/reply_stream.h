@@ -5,7 +5,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "http/reply.h"
 
@@ -14,13 +16,14 @@ namespace http {
 struct stream_event {
     enum class kind {
         head,    // `head` holds the status, headers and any body that goes with them
-        data,    // `data` holds the next piece of the body
+        data,    // `data` is the next piece of the body, kept alive by `owner`
         end,     // the body is complete
         failed,  // the body cannot be completed: the connection is cut short
     };
     kind what = kind::failed;
     reply head;
-    std::string data;
+    std::shared_ptr<const std::string> owner;
+    std::string_view data;
     bool complete = false;  // with head: nothing follows it
 };
 

@@ -16,12 +16,15 @@ bool is_loopback_host(std::string_view value)
         std::string_view rest = value.substr(name.size());
         if (rest.empty())
             return true;
-        if (rest.size() < 2 || rest[0] != ':')
+        if (rest.size() < 2 || rest.size() > 6 || rest[0] != ':')
             return false;
-        for (char c : rest.substr(1))
+        unsigned port = 0;
+        for (char c : rest.substr(1)) {
             if (c < '0' || c > '9')
                 return false;
-        return true;
+            port = port * 10 + static_cast<unsigned>(c - '0');
+        }
+        return port <= 65535;
     }
     return false;
 }

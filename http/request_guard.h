@@ -10,7 +10,7 @@
 namespace http {
 
 // True when the request may be served: no Host header or exactly one whose name
-// is 127.0.0.1, localhost or [::1] (any letter case), optionally with ":digits";
+// is 127.0.0.1, localhost or [::1] (any letter case), optionally with ":port" (decimal digits, at most 65535);
 // and no "Sec-Fetch-Site: cross-site".
 bool request_is_from_this_machine(const std::vector<header>& headers);
 

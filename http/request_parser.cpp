@@ -45,6 +45,13 @@ bool is_token(char input)
     return is_char(input) && !is_ctl(input) && !is_tspecial(input);
 }
 
+// Optional whitespace after a value is not part of it.
+void trim_trailing_whitespace(std::string& value)
+{
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.pop_back();
+}
+
 // Unsigned arithmetic wraps, so a version of any number of digits is harmless.
 void accumulate(int& number, char digit)
 {
@@ -170,11 +177,21 @@ boost::tribool request_parser::step(request& req, char input)
         req.headers.back().name.push_back(input);
         return stay;
     case state::space_before_value:
-        return input == ' ' ? go_to(state::header_value) : fail;
-    case state::header_value:
+        // Optional whitespace before the value.
+        if (input == ' ' || input == '\t')
+            return stay;
         if (input == '\r')
             return go_to(state::header_lf);
         if (is_ctl(input))
+            return fail;
+        req.headers.back().value.push_back(input);
+        return go_to(state::header_value);
+    case state::header_value:
+        if (input == '\r') {
+            trim_trailing_whitespace(req.headers.back().value);
+            return go_to(state::header_lf);
+        }
+        if (is_ctl(input) && input != '\t')
             return fail;
         req.headers.back().value.push_back(input);
         return stay;

@@ -9,10 +9,11 @@
 
 namespace http {
 
-server::server(request_handler& handler)
+server::server(request_handler& handler, const connection_limits& limits)
     : acceptor_(io_),
       handler_(handler),
-      waiting_connection_(std::make_shared<connection>(io_, connections_, handler_)),
+      limits_(limits),
+      waiting_connection_(std::make_shared<connection>(io_, connections_, handler_, limits_)),
       accept_pause_(io_),
       signals_(io_)
 {
@@ -82,7 +83,7 @@ void server::handle_accept(const boost::system::error_code& error)
         return;
     if (!error) {
         connections_.start(waiting_connection_);
-        waiting_connection_ = std::make_shared<connection>(io_, connections_, handler_);
+        waiting_connection_ = std::make_shared<connection>(io_, connections_, handler_, limits_);
         start_accept();
         return;
     }

@@ -21,7 +21,7 @@ class server {
 public:
     // Binds, listens and starts the first accept; errors of setting up the
     // listening socket are raised as boost::system::system_error.
-    explicit server(request_handler& handler);
+    explicit server(request_handler& handler, const connection_limits& limits = {});
     server(const server&) = delete;
 
     // Closes every connection first, so that no streamed reply reaches for the
@@ -51,6 +51,7 @@ private:
     boost::asio::ip::tcp::acceptor acceptor_;
     connection_set connections_;
     request_handler& handler_;
+    const connection_limits limits_;
     connection_ptr waiting_connection_;
     boost::asio::steady_timer accept_pause_;
     boost::asio::signal_set signals_;

@@ -12,10 +12,9 @@ if [[ $# -eq 0 ]]; then
   rm -f "$archive"
   (cd "$root/scripts/demo" && 7z a -bso0 -bsp0 "$archive" .)
   set -- "$archive"
-elif [[ $# -eq 1 && "$1" != /* ]]; then
-  set -- "$PWD/$1"  # the program runs in the project folder, so keep the user's folder in the path
 fi
 
-# The viewer's page is looked up in HTML/ below the working directory.
-cd "$root"
+# The program runs in the user's folder: it finds the viewer's page in the
+# project's HTML/ from its own place in build/ (unless the folder has an HTML/
+# of its own with an index.html).
 exec "$root/build/vorsel" "$@"

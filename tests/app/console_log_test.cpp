@@ -5,7 +5,8 @@
 
 TEST(ConsoleLog, RequestLinesCannotCarryControlBytesAndItemNotesAreLinesOfTheirOwn)
 {
-    app::console_log log;
+    app::console out;
+    app::console_log log(out);
     testing::internal::CaptureStdout();
     log.request_decoded(std::string_view("/a\x1b[2J\x7f\0b c\xC3\xA9", 13));
     log.item_failed(archive::item_status::crc_error);

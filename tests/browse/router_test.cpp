@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "tests/support/gunzip.h"
+#include "tests/support/strict_json.h"
 #include "tests/support/temp_folder.h"
 
 using namespace http;
@@ -25,6 +26,7 @@ namespace {
 class fake_items : public browse::item_source {
 public:
     std::map<std::uint32_t, std::pair<item_status, std::string>> items;
+    std::size_t bytes_written = 0;
 
     void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver) override
     {
@@ -36,6 +38,7 @@ public:
         std::size_t at = 0;
         while (at < bytes.size() && receiver->wanted()) {
             const std::size_t piece = std::min<std::size_t>(7, bytes.size() - at);
+            bytes_written += piece;
             if (!receiver->write(bytes.data() + at, piece))
                 break;
             at += piece;
@@ -103,15 +106,16 @@ protected:
         root_.write_file("x.tar.gz", "gz");
         root_.write_file(".hidden", "h");
         root_.write_file("dir.d/file", "f");
+        root_.write_file("a..b.html", "dots");
         root_.write_file("index.html?v=1", "query");
         root_.make_folder("folder");
         tree_.add_item("docs/readme.txt", 0);
     }
 
-    reply get(const std::string& uri, std::vector<header> headers = {})
+    reply get(const std::string& uri, std::vector<header> headers = {}, const std::string& method = "GET")
     {
         request req;
-        req.method = "GET";
+        req.method = method;
         req.uri = uri;
         req.headers = std::move(headers);
         reply rep;
@@ -159,7 +163,10 @@ TEST_F(RequestHandler, PageFilesWithTheirMediaTypes)
         {"/x.tar.gz", "gz", "text/plain"},
         {"/.hidden", "h", "text/plain"},
         {"/dir.d/file", "f", "text/plain"},
-        {"/index.html?v=1", "query", "text/plain"},
+        {"/a..b.html", "dots", "text/html"},
+        {"/index.html?v=1", "<p>start</p>", "text/html"},  // a query string is not part of the path
+        {"/index.html%3Fv=1", "query", "text/plain"},
+        {"/?", "<p>start</p>", "text/html"},
         {"/empty.png", "", "image/png"},
         {"/exact.gif", std::string(512, 'g'), "image/gif"},
     };
@@ -167,7 +174,7 @@ TEST_F(RequestHandler, PageFilesWithTheirMediaTypes)
         reply rep = get(r.uri);
         EXPECT_EQ(rep.status, ok) << r.uri;
         EXPECT_EQ(rep.content, r.body) << r.uri;
-        ASSERT_EQ(rep.headers.size(), 2u) << r.uri;
+        ASSERT_EQ(rep.headers.size(), 4u) << r.uri;
         EXPECT_EQ(rep.headers[0].name, "Content-Length");
         EXPECT_EQ(rep.headers[0].value, std::to_string(r.body.size())) << r.uri;
         EXPECT_EQ(rep.headers[1].name, "Content-Type");
@@ -203,7 +210,12 @@ TEST_F(RequestHandler, RefusalsAndMisses)
         {"index.html", bad_request, "index.html\n"},
         {"*", bad_request, "*\n"},
         {"/../x", bad_request, "/../x\n"},
-        {"/a..b.txt", bad_request, "/a..b.txt\n"},
+        {"/a/../b", bad_request, "/a/../b\n"},
+        {"/..", bad_request, "/..\n"},
+        {"/sub\\..\\x", bad_request, "/sub\\..\\x\n"},
+        {"/ArchiveContent/../index.html", bad_request, "/ArchiveContent/../index.html\n"},
+        {"/a..b.txt", not_found, "/a..b.txt\n"},  // two dots inside a name are only a name
+        {"/...", not_found, "/...\n"},
         {"/ArchiveContent/docs/..", bad_request, "/ArchiveContent/docs/..\n"},
         {"/%2e%2e/x", bad_request, "/../x\n"},
         {"/index.html%00.png", bad_request, std::string("/index.html\0.png\n", 17)},
@@ -332,7 +344,8 @@ TEST_F(RequestHandler, ByteRangesOfAnItem)
 
 TEST_F(RequestHandler, ListingIsServedFromOneCopyAndCompressedForThoseWhoAcceptGzip)
 {
-    router_.publish_listing(browse::build_served_listing(tree_));
+    const std::vector<archive::item_details> no_details;
+    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "tag"});
     const reply plain = get("/ArchiveContent");
     const reply again = get("/ArchiveContent", {{"Accept-Encoding", "gzip;q=0"}});
     EXPECT_EQ(plain.shared_content, again.shared_content) << "the same bytes, not a copy";
@@ -343,4 +356,119 @@ TEST_F(RequestHandler, ListingIsServedFromOneCopyAndCompressedForThoseWhoAcceptG
         EXPECT_EQ(header_value(compressed, "Content-Length"), std::to_string(compressed.shared_content->size()));
         EXPECT_EQ(test_support::gunzip(*compressed.shared_content), *plain.shared_content) << accepted;
     }
+}
+
+TEST_F(RequestHandler, HeadSendsTheHeadAloneAndOtherMethodsAreNotImplemented)
+{
+    items_.items = {{0, {item_status::ok, "read me"}}};
+    for (const char* uri : {"/index.html", "/ArchiveContent", "/ArchiveContent/docs/readme.txt", "/missing"}) {
+        const received full = receive(get(uri));
+        const received head = receive(get(uri, {}, "HEAD"));
+        EXPECT_EQ(head.head.status, full.head.status) << uri;
+        EXPECT_EQ(head.body, "") << uri;
+        EXPECT_EQ(header_value(head.head, "Content-Length"), std::to_string(full.body.size())) << uri;
+        EXPECT_EQ(header_value(head.head, "Content-Type"), header_value(full.head, "Content-Type")) << uri;
+    }
+    items_.bytes_written = 0;
+    receive(get("/ArchiveContent/docs/readme.txt", {}, "HEAD"));
+    EXPECT_EQ(items_.bytes_written, 0u) << "the size is known: nothing is extracted";
+
+    for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "get", "CONNECT"}) {
+        const reply rep = get("/index.html", {}, method);
+        EXPECT_EQ(rep.status, not_implemented) << method;
+        EXPECT_EQ(rep.content, canned_reply(not_implemented).content) << method;
+    }
+}
+
+TEST_F(RequestHandler, EveryReplyOfContentIsRevalidatedByItsTag)
+{
+    items_.items = {{0, {item_status::ok, "read me"}}};
+    const std::vector<archive::item_details> no_details;
+    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "archive-1"});
+    for (const char* uri : {"/index.html", "/ArchiveContent", "/ArchiveContent?details", "/ArchiveContent/docs/readme.txt"}) {
+        const received first = receive(get(uri));
+        const std::string etag = header_value(first.head, "ETag");
+        ASSERT_NE(etag, "(none)") << uri;
+        EXPECT_EQ(header_value(first.head, "Cache-Control"), "no-cache") << uri;
+        items_.bytes_written = 0;
+        for (const std::string& matching : {etag, "\"other\", " + etag, "W/" + etag, std::string("*")}) {
+            const received again = receive(get(uri, {{"If-None-Match", matching}}));
+            EXPECT_EQ(again.head.status, not_modified) << uri << " " << matching;
+            EXPECT_EQ(again.body, "") << uri;
+            EXPECT_EQ(header_value(again.head, "ETag"), etag) << uri;
+        }
+        EXPECT_EQ(items_.bytes_written, 0u) << uri << ": nothing is extracted for a 304";
+        EXPECT_EQ(receive(get(uri, {{"If-None-Match", "\"other\""}})).head.status, ok) << uri;
+    }
+    // Another archive file, or the same one changed, gives other item tags.
+    const std::string before = header_value(receive(get("/ArchiveContent/docs/readme.txt")).head, "ETag");
+    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "archive-2"});
+    EXPECT_NE(header_value(receive(get("/ArchiveContent/docs/readme.txt")).head, "ETag"), before);
+    EXPECT_EQ(receive(get("/ArchiveContent/docs/readme.txt", {{"If-None-Match", before}})).head.status, ok);
+}
+
+TEST_F(RequestHandler, ItemsNeverRunAsTheViewer)
+{
+    tree_.add_item("web/page one.html", 1);
+    tree_.add_item("web/caf\xc3\xa9 \"100%\".svg", 2);
+    items_.items = {{1, {item_status::ok, "<script>fetch('/ArchiveContent')</script>"}},
+                    {2, {item_status::ok, "<svg/>"}}};
+    const struct {
+        std::string uri;
+        std::string type;
+        std::string disposition;
+    } table[] = {
+        {"/ArchiveContent/web/page%20one.html", "text/html", "inline; filename*=UTF-8''page%20one.html"},
+        {"/ArchiveContent/web/caf%C3%A9%20%22100%25%22.svg", "image/svg+xml",
+         "inline; filename*=UTF-8''caf%C3%A9%20%22100%25%22.svg"},
+    };
+    for (const auto& row : table) {
+        for (const std::vector<header>& headers : {std::vector<header>{}, std::vector<header>{{"Range", "bytes=0-1"}}}) {
+            const received rep = receive(get(row.uri, headers));
+            EXPECT_EQ(header_value(rep.head, "Content-Type"), row.type) << row.uri;
+            EXPECT_EQ(header_value(rep.head, "X-Content-Type-Options"), "nosniff") << row.uri;
+            EXPECT_EQ(header_value(rep.head, "Content-Security-Policy"), "sandbox allow-same-origin") << row.uri;
+            EXPECT_EQ(header_value(rep.head, "Content-Disposition"), row.disposition) << row.uri;
+        }
+    }
+}
+
+TEST_F(RequestHandler, DetailsListingCarriesWhatTheArchiveRecords)
+{
+    tree_.add_item("docs", 1);
+    tree_.add_item("empty dir", 2);
+    std::vector<archive::item_details> details(3);
+    details[0].has_size = details[0].has_packed_size = details[0].has_modified = details[0].has_crc = true;
+    details[0].size = 7;
+    details[0].packed_size = 5;
+    details[0].modified = 132517728000000000ull;  // 2020-12-07 00:00:00 UTC
+    details[0].crc = 0xA1B2C3;
+    details[0].encrypted = true;
+    details[1].is_folder = details[1].has_modified = true;
+    details[1].modified = 132517728000000000ull + 36610000000ull;  // one hour, one minute, one second later
+    details[2].is_folder = true;
+    router_.publish({browse::build_served_listing(tree_, {details, "caf\xc3\xa9 \"a\".7z", 12345}), "tag"});
+
+    const std::string names = *get("/ArchiveContent").shared_content;
+    EXPECT_EQ(names, R"({"name":"ArchiveContent", "SubDirectories":[{"name":"docs", "SubDirectories":[], )"
+                     R"("files":["readme.txt"]}], "files":["empty dir"]})")
+        << "the plain listing keeps its bytes";
+    const std::string text = *get("/ArchiveContent?details").shared_content;
+    const std::optional<test_support::json_value> listing = test_support::parse_strict_json(text);
+    ASSERT_TRUE(listing) << text;
+    EXPECT_EQ(listing->at("archive").at("name").text, "caf\xc3\xa9 \"a\".7z");
+    EXPECT_EQ(listing->at("archive").at("size").number, 12345);
+    const test_support::json_value& docs = listing->at("SubDirectories").items.at(0);
+    EXPECT_EQ(docs.at("modified").text, "2020-12-07T01:01:01Z");
+    const test_support::json_value& readme = docs.at("files").items.at(0);
+    EXPECT_EQ(readme.at("name").text, "readme.txt");
+    EXPECT_EQ(readme.at("size").number, 7);
+    EXPECT_EQ(readme.at("packedSize").number, 5);
+    EXPECT_EQ(readme.at("modified").text, "2020-12-07T00:00:00Z");
+    EXPECT_EQ(readme.at("crc").text, "00A1B2C3");
+    EXPECT_TRUE(readme.at("encrypted").boolean);
+    const test_support::json_value& empty = listing->at("files").items.at(0);
+    EXPECT_EQ(empty.at("name").text, "empty dir");
+    EXPECT_TRUE(empty.at("folder").boolean);
+    EXPECT_EQ(std::count(empty.keys.begin(), empty.keys.end(), "size"), 0) << "no size where none is recorded";
 }

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Makes the archives that the browser tests serve: make_archives.py OUTDIR.
 
-OUTDIR/sample/ is a small project tree (pictures, text, source, a page, a PDF, a
-sound, a video, binary data, hostile names, an empty folder); OUTDIR/sample.zip
-holds it. The video is encoded by vpxenc (Debian's vpx-tools) in its
-deterministic mode.
+OUTDIR/sample/ is a small project tree (pictures, a tall photo, text, source, a
+page with its style sheet and picture, a PDF, a sound, a video, binary data,
+hostile names, an empty folder); OUTDIR/sample.zip holds it, every entry with a
+date of its own. OUTDIR/sample.details.json is the listing with sizes and dates
+that the server can send for it, read back from the zip file. The video is
+encoded by vpxenc (Debian's vpx-tools) in its deterministic mode.
 OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
 corrupted. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
 100,000 more in 1,000 folders below "sets".
 """
+import json
 import math
 import os
 import random
@@ -21,19 +24,19 @@ import zlib
 
 
 def png(width, height, pixel):
-    rows = bytearray()
-    for y in range(height):
-        rows.append(0)
-        for x in range(width):
-            rows.extend(pixel(x, y))
+    return png_of_rows(width, height, (b''.join(pixel(x, y) for x in range(width)) for y in range(height)))
 
+
+def png_of_rows(width, height, rows):
+    """An RGB PNG from the bytes of each of its rows."""
     def chunk(kind, data):
         body = kind + data
         return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body))
 
     header = struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)
+    data = b''.join(b'\0' + row for row in rows)
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
-            chunk(b'IDAT', zlib.compress(bytes(rows), 9)) + chunk(b'IEND', b''))
+            chunk(b'IDAT', zlib.compress(data, 9)) + chunk(b'IEND', b''))
 
 
 def gradient(width, height, a, b):
@@ -41,6 +44,12 @@ def gradient(width, height, a, b):
         t = (x / width + y / height) / 2
         return bytes(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
     return png(width, height, pixel)
+
+
+def sky(width, height, top, bottom):
+    """A picture whose colour goes from top to bottom, quick to make at any size."""
+    return png_of_rows(width, height, (bytes(round(top[i] + (bottom[i] - top[i]) * y / height) for i in range(3)) * width
+                                       for y in range(height)))
 
 
 def pdf(text):
@@ -111,8 +120,8 @@ SVG = b'''<svg xmlns="http://www.w3.org/2000/svg" width="240" height="160" viewB
 '''
 
 PAGE = b'''<!doctype html>
-<html><head><title>Archived page</title></head>
-<body><h1>Archived page</h1><p>Static text inside the archive.</p>
+<html><head><title>Archived page</title><link rel="stylesheet" href="page_files/style.css"></head>
+<body><h1>Archived page</h1><p>Static text inside the archive.</p><img src="page_files/logo.png" alt="logo">
 <script>parent.document.title = "archived script ran"; document.body.dataset.ran = "yes";</script>
 </body></html>
 '''
@@ -137,6 +146,8 @@ def sample_files():
         'docs/changelog.txt': b'1.0 first release\n1.1 second release\n',
         'docs/manual.pdf': pdf('Vorsel manual'),
         'docs/page.html': PAGE,
+        'docs/page_files/style.css': b'h1 { color: rgb(200, 30, 30); }\n',
+        'docs/page_files/logo.png': gradient(48, 24, (200, 30, 30), (30, 30, 200)),
         'images/sunrise.png': gradient(320, 200, (255, 170, 90), (120, 60, 200)),
         'images/sea.png': gradient(240, 160, (20, 120, 200), (120, 230, 200)),
         'images/forest.png': gradient(200, 200, (30, 90, 40), (200, 230, 120)),
@@ -152,6 +163,8 @@ def sample_files():
         'src/tool.py': b'def main():\n    print("tool")\n\n\nif __name__ == "__main__":\n    main()\n',
         'src/data.json': b'{"name": "sample", "values": [1, 2, 3]}\n',
         'media/tone.wav': wav(),
+        # A photo taller than wide, taller than the preview frame.
+        'media/portrait.png': sky(800, 1066, (250, 220, 160), (40, 70, 120)),
         'media/clip.webm': webm(),
         'media/unplayable.mp4': b'These bytes are text, not a video.\n' * 20,
         'bin/blob.bin': bytes(rng.randrange(256) for _ in range(3000)),
@@ -172,13 +185,59 @@ def write_tree(root, files):
             f.write(data)
 
 
+def entry(path, number):
+    """A zip entry with a date that depends on its number only (in even seconds,
+    as zip keeps them), so that the archive is the same at every run."""
+    when = (2020 + number % 5, 1 + number * 5 % 12, 1 + number * 7 % 28, number * 3 % 24, number * 11 % 60, number * 2 % 60)
+    info = zipfile.ZipInfo(path, date_time=when)
+    info.compress_type = zipfile.ZIP_DEFLATED
+    return info
+
+
+def details_of(archive):
+    """The listing with details that the server sends for the zip file: folders
+    with their files as objects, the archive's own name and size at the root. A
+    directory entry gives its date to its folder; one that holds nothing is
+    listed, as the server lists it, as a file marked as a folder."""
+    root = {'name': 'ArchiveContent', 'archive': {'name': os.path.basename(archive), 'size': os.path.getsize(archive)},
+            'SubDirectories': [], 'files': []}
+
+    def folder(parts):
+        node = root
+        for part in parts:
+            found = [sub for sub in node['SubDirectories'] if sub['name'] == part]
+            if not found:
+                found = [{'name': part, 'SubDirectories': [], 'files': []}]
+                node['SubDirectories'].append(found[0])
+            node = found[0]
+        return node
+
+    with zipfile.ZipFile(archive) as z:
+        names = z.namelist()
+        for info in z.infolist():
+            parts = info.filename.rstrip('/').split('/')
+            modified = '%04d-%02d-%02dT%02d:%02d:%02dZ' % info.date_time
+            if info.is_dir() and any(name != info.filename and name.startswith(info.filename) for name in names):
+                folder(parts)['modified'] = modified
+                continue
+            file = {'name': parts[-1], 'size': info.file_size, 'packedSize': info.compress_size, 'modified': modified}
+            file.update({'folder': True} if info.is_dir() else {'crc': '%08X' % info.CRC})
+            file['encrypted'] = bool(info.flag_bits & 1)
+            folder(parts[:-1])['files'].append(file)
+    return root
+
+
 def make_sample(out):
     files = sample_files()
     write_tree(os.path.join(out, 'sample'), files)
-    with zipfile.ZipFile(os.path.join(out, 'sample.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
-        for path in sorted(files):
-            z.writestr(path, files[path])
-        z.writestr(zipfile.ZipInfo('empty/'), b'')
+    archive = os.path.join(out, 'sample.zip')
+    with zipfile.ZipFile(archive, 'w') as z:
+        z.writestr(entry('images/', len(files)), b'')
+        for number, path in enumerate(sorted(files)):
+            z.writestr(entry(path, number), files[path])
+        z.writestr(entry('empty/', len(files) + 1), b'')
+    with open(os.path.join(out, 'sample.details.json'), 'w') as f:
+        json.dump(details_of(archive), f, ensure_ascii=False)
 
 
 def make_damaged(out):

@@ -13,6 +13,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { formatSize } from '../../HTML/js/format.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceRoot = path.resolve(here, '..', '..');
@@ -34,6 +35,8 @@ fs.mkdirSync(work);
 fs.symlinkSync(path.join(sourceRoot, 'HTML'), path.join(work, 'HTML'));
 execFileSync('python3', [path.join(here, 'make_archives.py'), archives], { stdio: 'inherit' });
 const sampleFile = (relative) => fs.readFileSync(path.join(archives, 'sample', relative));
+const sampleDetails = JSON.parse(fs.readFileSync(path.join(archives, 'sample.details.json'), 'utf8'));
+const ROOT = sampleDetails.archive.name;
 
 /* ---------- The server under test ---------- */
 
@@ -78,28 +81,46 @@ process.on('exit', () => {
 
 /* ---------- The browser ---------- */
 
+// A time zone half an hour off whole hours from UTC, so that dates shown in UTC
+// or without the zone's minutes would be seen.
+const TIME_ZONE = 'Asia/Kolkata';
 // A fresh profile in the temporary folder; playwright hands it over as --user-data-dir.
 const profile = path.join(temp, 'profile');
 const context = await chromium.launchPersistentContext(profile, {
   executablePath: '/usr/bin/chromium',
   headless: true,
   acceptDownloads: true,
+  timezoneId: TIME_ZONE,
   viewport: { width: 1360, height: 820 },
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
 const [sample, damaged, big] = await Promise.all(['sample.zip', 'damaged.7z', 'big.zip'].map(startServer));
+sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
+const itemUrl = (server, ...names) => server.base + '/ArchiveContent/' + names.map(encodeURIComponent).join('/');
+const isDetails = (url) => url.pathname === '/ArchiveContent' && url.search === '?details';
+const isListing = (url) => url.pathname === '/ArchiveContent' && url.search === '';
 
-// A fresh tab on the page, with the listing shown; page errors fail the test.
+// A fresh tab on the page, with the listing shown; page errors and what the
+// page's content security policy refused fail the tests that check page.errors.
+// The listing with details is answered here, not by the server, so that the
+// tests do not depend on whether the server sends one: by default with the
+// details made with the archive (see make_archives.py), or 404 for an archive
+// without them; options.details is another answer.
 async function openPage(server, hash = '', options = {}) {
   const page = await context.newPage();
   if (options.viewport) await page.setViewportSize(options.viewport);
   if (options.colorScheme) await page.emulateMedia({ colorScheme: options.colorScheme });
   page.errors = [];
   page.on('pageerror', (error) => page.errors.push(error.message));
+  page.on('console', (message) => {
+    if (message.type() === 'error' && /Content Security Policy/.test(message.text())) page.errors.push(message.text());
+  });
+  await page.route(isDetails, options.details ||
+    ((route) => (server.details ? route.fulfill({ json: server.details }) : route.fulfill({ status: 404, body: 'Not Found' }))));
   if (options.before) await options.before(page);
   await page.goto(pageUrl(server, hash));
   if (!options.noWait) await page.waitForSelector('#list .row', { timeout: 60000 });
@@ -112,6 +133,25 @@ const crumbs = (page) => page.$$eval('#crumbs li', (items) => items.map((item) =
 const row = (page, name) => page.locator('#list .row').filter({ has: page.locator('.name', { hasText: name }) }).first();
 const previewText = (page) => page.$$eval('#pvBody .cl .ct', (lines) => lines.map((l) => l.textContent).join('\n'));
 const previewClosed = (page) => page.waitForFunction(() => !document.getElementById('preview').open);
+const cells = (page, selector) => page.$$eval('#list .row', (rows, selector) =>
+  rows.sort((a, b) => a.index - b.index).map((row) => row.querySelector(selector).textContent), selector);
+
+// A moment of the listing as the page shows it in the browser's time zone.
+function localTime(iso) {
+  const parts = Object.fromEntries(new Intl.DateTimeFormat('en-US', {
+    timeZone: TIME_ZONE, hourCycle: 'h23', year: 'numeric', month: '2-digit', day: '2-digit', hour: '2-digit', minute: '2-digit',
+  }).formatToParts(new Date(iso)).map((part) => [part.type, part.value]));
+  return `${parts.year}-${parts.month}-${parts.day} ${parts.hour}:${parts.minute}`;
+}
+
+// The details of a folder of the sample archive.
+function detailsOf(...names) {
+  let folder = sampleDetails;
+  for (const name of names) folder = folder.SubDirectories.find((sub) => sub.name === name);
+  return folder;
+}
+const totalSize = (folder) => folder.files.reduce((sum, f) => sum + f.size, 0) + folder.SubDirectories.reduce((sum, sub) => sum + totalSize(sub), 0);
+const natural = (a, b) => a.localeCompare(b, 'en', { numeric: true, sensitivity: 'base' });
 
 async function openItem(page, name) {
   await row(page, name).click();
@@ -170,14 +210,14 @@ test('opens a folder and goes back', async () => {
     ['bin', 'docs', 'hostile', 'images', 'logs', 'media', 'Odd <folder> & "quotes"', 'src']);
   await row(page, 'docs').click();
   await page.waitForFunction(() => location.hash === '#/docs');
-  assert.deepEqual(await rowNames(page), ['changelog.txt', 'guide.md', 'manual.pdf', 'page.html']);
-  assert.deepEqual(await crumbs(page), ['Archive', 'docs']);
+  assert.deepEqual(await rowNames(page), ['page_files', 'changelog.txt', 'guide.md', 'manual.pdf', 'page.html']);
+  assert.deepEqual(await crumbs(page), [ROOT, 'docs']);
   await page.goBack();
-  await page.waitForFunction(() => document.querySelector('#crumbs').textContent === 'Archive');
+  await page.waitForFunction((root) => document.querySelector('#crumbs').textContent === root, ROOT);
   assert.ok((await rowNames(page)).includes('docs'));
   await page.goForward();
   await page.waitForFunction(() => location.hash === '#/docs');
-  assert.deepEqual(await crumbs(page), ['Archive', 'docs']);
+  assert.deepEqual(await crumbs(page), [ROOT, 'docs']);
   await page.close();
 });
 
@@ -187,7 +227,9 @@ test('keyboard: arrows, Enter, Backspace, slash and Escape', async () => {
   await page.keyboard.press('ArrowDown');           // docs
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => location.hash === '#/docs');
-  await page.keyboard.press('ArrowDown');           // guide.md
+  await page.keyboard.press('End');                 // page.html
+  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('ArrowUp');             // guide.md
   await page.keyboard.press('Enter');
   await page.waitForSelector('#preview[open] .code');
   assert.match(await previewText(page), /Open a folder\./);
@@ -223,11 +265,11 @@ test('sorts naturally or by type', async () => {
 test('a deep link survives a reload', async () => {
   const odd = 'Odd <folder> & "quotes"';
   const page = await openPage(sample, hashOf(odd));
-  assert.deepEqual(await crumbs(page), ['Archive', odd]);
+  assert.deepEqual(await crumbs(page), [ROOT, odd]);
   assert.deepEqual(await rowNames(page), ['inner #1.txt']);
   await page.reload();
   await page.waitForSelector('#list .row');
-  assert.deepEqual(await crumbs(page), ['Archive', odd]);
+  assert.deepEqual(await crumbs(page), [ROOT, odd]);
   // A link to an item opens its preview, after a reload too.
   await page.goto(pageUrl(sample, hashOf('src', 'main.c')));
   await page.reload();
@@ -244,14 +286,31 @@ test('the filter finds names in every folder', async () => {
   await page.keyboard.type('guide');
   await page.waitForFunction(() => document.querySelectorAll('#list .row .path:not([hidden])').length === 1);
   assert.equal(await page.$eval('#list .row .name', (n) => n.textContent), 'guide.md');
-  assert.equal(await page.$eval('#list .row .path', (n) => n.textContent), 'in Archive / docs');
+  assert.equal(await page.$eval('#list .row .path', (n) => n.textContent), `in ${ROOT} / docs`);
   await page.keyboard.press('Enter');
   await page.waitForSelector('#preview[open] .code');
   assert.equal(await page.evaluate(() => location.hash), '#/docs/guide.md');
+  // Closing the preview comes back to the filter's hits, with the item under the cursor.
   await page.keyboard.press('Escape');
   await previewClosed(page);
-  assert.equal(await page.evaluate(() => location.hash), '#/docs');
+  assert.equal(await page.evaluate(() => location.hash), '#/');
+  assert.equal(await page.inputValue('#filter'), 'guide');
+  assert.equal(await page.$eval('#list .row.active .path', (n) => n.textContent), `in ${ROOT} / docs`);
   assert.equal(await page.$eval('#list .row.active .name', (n) => n.textContent), 'guide.md');
+  // So do a click on a hit and the close button.
+  await row(page, 'guide.md').click();
+  await page.waitForSelector('#preview[open] .code');
+  await page.click('#pvClose');
+  await previewClosed(page);
+  assert.equal(await page.inputValue('#filter'), 'guide');
+  assert.deepEqual(await rowNames(page), ['guide.md']);
+  // A folder among the hits opens as the folder, and the filter ends.
+  await page.fill('#filter', 'page_fi');
+  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'page_files');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => location.hash === '#/docs/page_files');
+  assert.equal(await page.inputValue('#filter'), '');
+  assert.deepEqual(await rowNames(page), ['logo.png', 'style.css']);
   // Several words must all match; no match says so.
   await page.fill('#filter', 'FILE .png');
   await page.waitForFunction(() => document.querySelectorAll('#list .row .path:not([hidden])').length === 2);
@@ -261,7 +320,7 @@ test('the filter finds names in every folder', async () => {
   assert.match(await page.textContent('#listState'), /No names match/);
   await page.keyboard.press('Escape');
   assert.equal(await page.inputValue('#filter'), '');
-  assert.ok((await rowNames(page)).includes('guide.md'));
+  assert.deepEqual(await rowNames(page), ['logo.png', 'style.css']);
   await page.close();
 });
 
@@ -290,6 +349,29 @@ test('pictures decode and step through the folder', async () => {
   await page.close();
 });
 
+test('a photo taller than the window fits the preview whole', async () => {
+  const page = await openPage(sample, hashOf('media', 'portrait.png'), { viewport: { width: 1280, height: 800 } });
+  await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth === 800);
+  const box = () => page.evaluate(() => {
+    const rect = (node) => { const r = node.getBoundingClientRect(); return { left: r.left, top: r.top, right: r.right, bottom: r.bottom }; };
+    const img = document.querySelector('#pvBody img');
+    return { img: rect(img), frame: rect(document.getElementById('pvBody')), height: img.naturalHeight };
+  });
+  const fitted = await box();
+  assert.equal(fitted.height, 1066);
+  const { img, frame } = fitted;
+  assert.ok(img.top >= frame.top && img.bottom <= frame.bottom && img.left >= frame.left && img.right <= frame.right, JSON.stringify(fitted));
+  // Drawn in its own proportions, as tall as the frame lets it be.
+  assert.ok(Math.abs((img.right - img.left) / (img.bottom - img.top) - 800 / 1066) < 0.01, JSON.stringify(fitted));
+  assert.ok(img.bottom - img.top > (frame.bottom - frame.top) * 0.8, JSON.stringify(fitted));
+  // A click shows it at its own size, to scroll through.
+  await page.click('#pvBody img');
+  const actual = await box();
+  assert.equal(Math.round(actual.img.bottom - actual.img.top), 1066);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
 test('text shows with line numbers, a huge text in part', async () => {
   const page = await openPage(sample, hashOf('README.md'));
   await page.waitForSelector('#preview[open] .code');
@@ -309,16 +391,45 @@ test('an archived page is shown as source or in a sandbox without scripts', asyn
   assert.match(await previewText(page), /<script>parent\.document\.title/);
   await page.click('#pvTools [role="radio"]:has-text("Page")');
   const frame = await page.waitForSelector('#pvBody iframe');
-  assert.equal(await frame.getAttribute('sandbox'), '');
-  const content = await (await frame.contentFrame()).waitForSelector('h1');
+  // Drawn from the item's own address, in a sandbox that allows no script.
+  assert.equal(await frame.getAttribute('sandbox'), 'allow-same-origin');
+  assert.equal(await frame.evaluate((f) => f.src), itemUrl(sample, 'docs', 'page.html'));
+  const inner = await frame.contentFrame();
+  const content = await inner.waitForSelector('h1');
   assert.equal(await content.textContent(), 'Archived page');
-  assert.equal(await page.title(), 'page.html — Vorsel');
+  assert.equal(await inner.$eval('body', (body) => body.dataset.ran), undefined);
+  assert.equal(await page.title(), `page.html — ${ROOT} — Vorsel`);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('an archived page is drawn with its style sheet and picture from the archive', async () => {
+  const page = await openPage(sample, hashOf('docs', 'page.html'));
+  // What the server sent, for a failure to tell why.
+  const told = [];
+  page.on('response', (response) => {
+    const name = response.url().split('/').pop();
+    if (response.url().includes('/docs/')) told.push(`${name}: ${response.status()}, policy ${response.headers()['content-security-policy'] || 'none'}`);
+  });
+  page.on('requestfailed', (request) => told.push(`${request.url().split('/').pop()}: ${request.failure().errorText}`));
+  await page.click('#pvTools [role="radio"]:has-text("Page")');
+  const inner = await (await page.waitForSelector('#pvBody iframe')).contentFrame();
+  await inner.waitForSelector('img');
+  // Polled from here: a frame that runs no script has no frames to wait with.
+  const looks = () => inner.evaluate(() => [getComputedStyle(document.querySelector('h1')).color, document.querySelector('img').naturalWidth]);
+  for (let tries = 0; tries < 50 && (await looks())[1] !== 48; tries++) await new Promise((resolve) => setTimeout(resolve, 100));
+  assert.deepEqual(await looks(), ['rgb(200, 30, 30)', 48],
+    told.join('; '));
   await page.close();
 });
 
 test('other kinds: PDF, sound, and no preview with a hex view', async () => {
   const page = await openPage(sample, hashOf('docs', 'manual.pdf'));
-  await page.waitForSelector('#pvBody iframe');
+  // The browser's viewer gets the item's own address, and so its file name.
+  const pdf = await page.waitForSelector('#pvBody iframe');
+  assert.equal(await pdf.evaluate((f) => f.src), itemUrl(sample, 'docs', 'manual.pdf'));
+  assert.equal(await page.textContent('#pvMeta'), 'PDF document · ' + formatSize(sampleFile('docs/manual.pdf').length));
+  assert.deepEqual(page.errors, []);
   await page.goto(pageUrl(sample, hashOf('media', 'tone.wav')));
   await page.waitForFunction(() => document.querySelector('#pvBody audio')?.duration > 0.9);
   await page.goto(pageUrl(sample, hashOf('empty')));
@@ -338,14 +449,18 @@ test('a download saves the item under its own name, from its own address', async
   await page.waitForSelector('#pvDownload:not([disabled])');
   const saved = await download(page, () => page.click('#pvDownload'));
   assert.equal(saved.name, 'blob.bin');
-  assert.equal(saved.url, sample.base + '/ArchiveContent/bin/blob.bin');
+  assert.equal(saved.url, itemUrl(sample, 'bin', 'blob.bin'));
   assert.ok(saved.bytes.equals(sampleFile('bin/blob.bin')));
+  // A note says that the item went to the browser's downloads.
+  const notes = () => page.$$eval('#toasts .toast', (nodes) => nodes.map((node) => node.textContent));
+  assert.deepEqual((await notes()).map((note) => /“blob\.bin” went to your browser’s downloads/.test(note)), [true]);
   await page.keyboard.press('Escape');
-  // The row's own button downloads too, and the size shows once known.
+  // The row's own button downloads too; its note takes the place of the first.
   await row(page, 'blob.bin').hover();
   const again = await download(page, () => row(page, 'blob.bin').locator('.dl').click());
   assert.equal(again.url, saved.url);
   assert.ok(again.bytes.equals(sampleFile('bin/blob.bin')));
+  assert.equal((await notes()).length, 1);
   assert.equal(await row(page, 'blob.bin').locator('.size').textContent(), '2.9 KiB');
   await page.close();
 });
@@ -356,7 +471,7 @@ test('a video plays and seeks from the item’s own address', async () => {
   const video = await page.waitForSelector('#pvBody video');
   assert.equal(await video.evaluate((v) => v.src), itemUrl);
   await page.waitForFunction(() => document.querySelector('#pvBody video').readyState >= 2);
-  assert.match(await page.textContent('#pvMeta'), /^WebM video · 0:08 · 160 × 120$/);
+  assert.equal(await page.textContent('#pvMeta'), `WebM video · ${formatSize(sampleFile('media/clip.webm').length)} · 0:08 · 160 × 120`);
   const played = await videoStep(page, null);
   assert.equal(played.what, 'timeupdate', JSON.stringify(played));
   await page.waitForFunction(() => document.querySelector('#pvBody video').currentTime > 0.5);
@@ -435,7 +550,8 @@ test('a listing that fails to load can be retried', async () => {
   let refused = 0;
   const page = await openPage(sample, '', {
     noWait: true,
-    before: (p) => p.route('**/ArchiveContent', (route) => (refused++ ? route.continue() : route.abort())),
+    details: (route) => route.fulfill({ status: 404, body: 'Not Found' }),
+    before: (p) => p.route(isListing, (route) => (refused++ ? route.continue() : route.abort())),
   });
   await page.waitForSelector('#loadState button');
   assert.match(await page.textContent('#loadState'), /could not be loaded/);
@@ -443,6 +559,77 @@ test('a listing that fails to load can be retried', async () => {
   await page.waitForSelector('#list .row');
   assert.equal(refused, 2);
   await page.close();
+});
+
+test('with the listing’s details: the archive’s name, sizes, dates, orders and totals', async () => {
+  const page = await openPage(sample, hashOf('images'));
+  const images = detailsOf('images').files;
+  // The archive's name and size in the header, its name for the root and in the title.
+  const size = sampleDetails.archive.size;
+  assert.equal(await page.textContent('#archiveFile'), ROOT);
+  assert.ok(size > 1024 * 1024 && size < 10 * 1024 * 1024);
+  assert.equal(await page.textContent('#archiveSize'), `${(size / 1024 / 1024).toFixed(1)} MiB`);
+  assert.equal(await page.title(), `images — ${ROOT} — Vorsel`);
+  assert.deepEqual(await crumbs(page), [ROOT, 'images']);
+  assert.equal(await page.textContent('#tree .trow .tn'), ROOT);
+  assert.match(await page.textContent('#stats'), new RegExp(` · ${formatSize(totalSize(sampleDetails))} unpacked$`));
+  // Sizes and dates of files that were never fetched.
+  const byName = [...images].sort((a, b) => natural(a.name, b.name));
+  assert.deepEqual(await rowNames(page), byName.map((f) => f.name));
+  assert.deepEqual(await cells(page, '.size'), byName.map((f) => formatSize(f.size)));
+  assert.deepEqual(await cells(page, '.date'), byName.map((f) => localTime(f.modified)));
+  assert.equal(await page.textContent('#counts'), `${images.length} files · ${formatSize(totalSize(detailsOf('images')))}`);
+  // Largest first, then newest first; the order is kept for the next visit.
+  await page.click('#sortSeg [data-sort="size"]');
+  assert.deepEqual(await rowNames(page), [...images].sort((a, b) => b.size - a.size || natural(a.name, b.name)).map((f) => f.name));
+  await page.click('#sortSeg [data-sort="date"]');
+  const newest = [...images].sort((a, b) => Date.parse(b.modified) - Date.parse(a.modified)).map((f) => f.name);
+  assert.deepEqual(await rowNames(page), newest);
+  await page.reload();
+  await page.waitForSelector('#list .row');
+  assert.deepEqual(await rowNames(page), newest);
+  await page.click('#sortSeg [data-sort="name"]');
+  // A folder's row gives the total size of the files at any depth below it.
+  await page.goto(pageUrl(sample, hashOf('docs')));
+  await page.waitForFunction(() => location.hash === '#/docs');
+  assert.equal(await row(page, 'page_files').locator('.size').textContent(), formatSize(totalSize(detailsOf('docs', 'page_files'))));
+  await page.goto(pageUrl(sample));
+  await page.waitForFunction((root) => document.querySelector('#crumbs').textContent === root, ROOT);
+  assert.equal(await row(page, 'docs').locator('.size').textContent(), formatSize(totalSize(detailsOf('docs'))));
+  // A folder's date comes from its own entry in the archive, where it has one.
+  assert.equal(await row(page, 'images').locator('.date').textContent(), localTime(detailsOf('images').modified));
+  assert.equal(await row(page, 'docs').locator('.date').textContent(), '—');
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('without the listing’s details, the names alone as before', async () => {
+  const plain = await (await fetch(sample.base + '/ArchiveContent')).json();
+  const answers = {
+    'not found': (route) => route.fulfill({ status: 404, body: 'Not Found' }),
+    'a page that is not JSON': (route) => route.fulfill({ status: 200, contentType: 'text/html', body: '<html><body>Vorsel</body></html>' }),
+    'the plain listing': (route) => route.fulfill({ json: plain }),
+    'no answer': (route) => route.abort(),
+  };
+  for (const [answer, handler] of Object.entries(answers)) {
+    const page = await openPage(sample, hashOf('images'), { details: handler });
+    assert.deepEqual(await crumbs(page), ['Archive', 'images'], answer);
+    assert.equal(await page.title(), 'images — Vorsel', answer);
+    assert.equal(await page.isVisible('#archiveName'), false, answer);
+    assert.equal(await page.textContent('#counts'), `${plain.SubDirectories.find((d) => d.name === 'images').files.length} files`, answer);
+    const sizes = await cells(page, '.size');
+    assert.ok(sizes.length > 1 && sizes.every((text) => text === '—'), answer);
+    assert.equal(await page.isVisible('#list .row .date'), false, answer);
+    assert.deepEqual(await page.$$eval('#sortSeg button:not([hidden])', (buttons) => buttons.map((b) => b.dataset.sort)), ['name', 'type'], answer);
+    // A size shows once the item was fetched.
+    await openItem(page, 'sea.png');
+    await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth === 240);
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    assert.equal(await row(page, 'sea.png').locator('.size').textContent(), formatSize(sampleFile('images/sea.png').length), answer);
+    assert.deepEqual(page.errors, [], answer);
+    await page.close();
+  }
 });
 
 test('a folder of 100,000 entries renders and scrolls', async () => {
@@ -539,6 +726,9 @@ test('screenshots of the main view', async () => {
   const page = await openPage(sample, hashOf('images', 'sunrise.png'));
   await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
   await page.screenshot({ path: path.join(shotsDir, 'preview.png') });
+  await page.goto(pageUrl(sample, hashOf('media', 'portrait.png')));
+  await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
+  await page.screenshot({ path: path.join(shotsDir, 'preview-photo.png') });
   await page.goto(pageUrl(sample, hashOf('src', 'main.c')));
   await page.waitForSelector('#pvBody .code');
   await page.screenshot({ path: path.join(shotsDir, 'preview-text.png') });

@@ -1,0 +1,388 @@
+// The viewer: loads the listing and keeps what is on show — the folder, the
+// order, the filter — in step with the page's address. The views (contents
+// list, folder tree, preview) hold their own state and report what the reader
+// asks for through the callbacks given here.
+import { Contents } from './contents.mjs';
+import { $, el, icon, toast } from './dom.mjs';
+import { download } from './download.mjs';
+import { FolderTree } from './foldertree.mjs';
+import { count, formatDate, formatSize } from './format.mjs';
+import { ItemStore } from './items.mjs';
+import { lookOf } from './kinds.mjs';
+import { closeDrawer, setUpPanes } from './layout.mjs';
+import { loadListing } from './listing.mjs';
+import { DETAIL_SORTS, SORTS } from './order.mjs';
+import { hashFor, itemUrl, partsOf, placeHash, resolve } from './places.mjs';
+import { loadPref, savePref } from './prefs.mjs';
+import { Preview } from './preview.mjs';
+import { SearchIndex } from './search.mjs';
+
+const app = {
+  listing: null,        // { root, archive, detailed, stats } from buildTree
+  index: null,          // the filter's index of every name
+  folder: null,         // the folder on show; while the filter is on, the one under its hits
+  sort: 'name',
+  query: '',            // the filter's words while it is on
+  memory: new Map(),    // folder -> { scrollTop, name } for coming back to it
+};
+
+const listEl = $('list');
+const filterEl = $('filter');
+
+/* ---------- Words for what is on show ---------- */
+
+const rootLabel = () => app.listing?.archive?.name ?? 'Archive';
+const folderLabel = (folder) => (folder.parent ? folder.name : rootLabel());
+const pathLabel = (folder) => [rootLabel(), ...folder.path()].join(' / ');
+
+function describeCounts(folder) {
+  const parts = [];
+  if (folder.folders.length) parts.push(count(folder.folders.length, 'folder', 'folders'));
+  if (folder.files.length) parts.push(count(folder.files.length, 'file', 'files'));
+  if (!parts.length) return 'Empty';
+  if (app.listing.detailed) parts.push(formatSize(folder.bytes));
+  return parts.join(' · ');
+}
+
+// A folder's total size, or with names alone its number of entries; a file's
+// size, from the listing or once fetched.
+function sizeOf(entry, url) {
+  if (entry.folder) return app.listing.detailed ? formatSize(entry.size) : count(entry.folder.entryCount, 'item', 'items');
+  const bytes = entry.size ?? store.sizes.get(url);
+  return bytes == null ? null : formatSize(bytes);
+}
+
+// What a row of the contents list says about an entry.
+function describe(entry) {
+  const url = entry.folder ? null : itemUrl(entry);
+  const info = entry.info;
+  const title = entry.folder ? entry.name + ' — ' + describeCounts(entry.folder) : [entry.name,
+    info?.packedSize != null ? 'packed ' + formatSize(info.packedSize) : null,
+    info?.crc ? 'CRC ' + info.crc : null,
+    info?.encrypted ? 'encrypted' : null].filter(Boolean).join(' · ');
+  return {
+    ...lookOf(entry, url && store.sniffed.get(url)),
+    size: sizeOf(entry, url),
+    date: entry.modified == null ? null : formatDate(entry.modified),
+    path: app.query ? 'in ' + pathLabel(entry.parent) : '',
+    title,
+  };
+}
+
+function titleFor(place) {
+  const named = place.file ?? (place.folder.parent ? place.folder.name : null);
+  return [named, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
+}
+
+/* ---------- The views ---------- */
+
+const store = new ItemStore({ onLearn: () => contents.refresh() });
+
+const contents = new Contents(listEl, {
+  describe,
+  onOpen: openEntry,
+  onDownload: (entry) => { if (!entry.folder) download(itemUrl(entry), entry.name); },
+  onUp: goUp,
+});
+
+const tree = new FolderTree($('tree'), {
+  label: folderLabel,
+  describe: describeCounts,
+  onOpen(folder) {
+    closeDrawer();
+    if (app.query) clearFilter();
+    navigate(folder);
+  },
+});
+
+const preview = new Preview({
+  store,
+  pathLabel,
+  siblings: (folder) => folder.list(app.sort),
+  onClose: closePreview,
+  onStep: (folder, name) => navigate(folder, name, { replace: true }),
+});
+
+/* ---------- Showing a folder ---------- */
+
+// Where the reader was in the folder on show, for coming back to it.
+function rememberPlace() {
+  if (!app.folder || app.query) return;
+  app.memory.set(app.folder, { scrollTop: contents.scrollTop, name: contents.activeEntry()?.name });
+}
+
+function showFolder(folder, { force = false, focusName = null } = {}) {
+  if (app.folder === folder && !force && !app.query) {
+    if (focusName != null) contents.select((e) => e.name === focusName);
+    return;
+  }
+  rememberPlace();
+  app.folder = folder;
+  app.query = '';
+  const entries = folder.list(app.sort);
+  const memory = app.memory.get(folder);
+  const wanted = focusName ?? memory?.name;
+  contents.show({ length: entries.length, at: (i) => entries[i], query: null }, {
+    active: wanted == null ? 0 : Math.max(0, entries.findIndex((e) => e.name === wanted)),
+    scrollTop: memory ? memory.scrollTop : 0,
+  });
+  setListLabel('Contents of ' + folderLabel(folder));
+  renderCrumbs(folder);
+  $('counts').textContent = describeCounts(folder);
+  $('counts').hidden = false;
+  $('sortSeg').hidden = false;
+  showListState(folder.entryCount ? null : { icon: 'folder', title: 'This folder is empty', text: 'The archive lists nothing inside it.' });
+  tree.show(folder);
+}
+
+function setListLabel(text) {
+  listEl.setAttribute('aria-label', text);
+  $('listLabel').textContent = text;
+}
+
+function renderCrumbs(folder) {
+  const chain = [];
+  for (let f = folder; f; f = f.parent) chain.unshift(f);
+  $('crumbs').replaceChildren(...chain.map((f, i) => {
+    const label = folderLabel(f);
+    const content = [f.parent ? null : icon('archive'), el('span', { text: label })];
+    const node = i === chain.length - 1
+      ? el('span', { class: 'here', 'aria-current': 'location' }, ...content)
+      : el('a', { href: hashFor(f.path()) }, ...content);
+    node.title = label;
+    return el('li', null, node);
+  }));
+  const nav = $('crumbs').parentElement;
+  nav.scrollLeft = nav.scrollWidth;
+}
+
+function showListState(info) {
+  const box = $('listState');
+  box.hidden = !info;
+  box.replaceChildren(...(info ? [el('div', { class: 'box' },
+    el('div', { class: 'big' }, icon(info.icon)),
+    el('h2', { text: info.title }),
+    info.text ? el('p', { text: info.text }) : null)] : []));
+}
+
+/* ---------- Order ---------- */
+
+// The orders by size and date need a listing that tells them.
+const usableSort = (mode) => (SORTS.includes(mode) && (app.listing.detailed || !DETAIL_SORTS.includes(mode)) ? mode : 'name');
+
+function setSort(mode, { save = true } = {}) {
+  app.sort = usableSort(mode);
+  if (save) savePref('sort', app.sort);
+  for (const button of $('sortSeg').querySelectorAll('button')) {
+    button.setAttribute('aria-checked', button.dataset.sort === app.sort ? 'true' : 'false');
+    button.hidden = !app.listing.detailed && DETAIL_SORTS.includes(button.dataset.sort);
+  }
+  if (app.folder && !app.query) showFolder(app.folder, { force: true, focusName: contents.activeEntry()?.name });
+}
+
+$('sortSeg').addEventListener('click', (event) => {
+  const button = event.target.closest('button');
+  if (button) setSort(button.dataset.sort);
+});
+$('sortSeg').addEventListener('keydown', (event) => {
+  if (event.key !== 'ArrowLeft' && event.key !== 'ArrowRight') return;
+  event.preventDefault();
+  const shown = [...$('sortSeg').querySelectorAll('button:not([hidden])')];
+  const at = shown.findIndex((b) => b.dataset.sort === app.sort);
+  const next = shown[(at + (event.key === 'ArrowLeft' ? shown.length - 1 : 1)) % shown.length];
+  setSort(next.dataset.sort);
+  next.focus();
+});
+
+/* ---------- The filter ---------- */
+
+function runFilter() {
+  const query = filterEl.value;
+  $('clearFilter').hidden = !query;
+  $('slashHint').hidden = !!query;
+  if (!query.trim()) {
+    if (app.query) showFolder(app.folder, { force: true });
+    return;
+  }
+  const hits = app.index.search(query);
+  rememberPlace();
+  app.query = query.trim();
+  contents.show({ length: hits.length, at: (i) => app.index.entry(hits[i]), query: app.query });
+  setListLabel('Names matching ' + app.query);
+  $('crumbs').replaceChildren(el('li', null, el('span', { class: 'here', 'aria-current': 'location' }, icon('search'),
+    el('span', { text: count(hits.length, 'match', 'matches') + ' among ' + count(app.index.size, 'name', 'names') }))));
+  $('counts').hidden = true;
+  $('sortSeg').hidden = true;
+  showListState(hits.length ? null : { icon: 'search', title: 'No names match “' + app.query + '”', text: 'The filter looks at every name in the archive, in every folder.' });
+}
+
+function clearFilter() {
+  filterEl.value = '';
+  runFilter();
+}
+
+filterEl.addEventListener('input', runFilter);
+filterEl.addEventListener('keydown', (event) => {
+  if (event.key === 'Escape') {
+    event.preventDefault();
+    clearFilter();
+    listEl.focus();
+  } else if (event.key === 'ArrowDown' && contents.length) {
+    event.preventDefault();
+    listEl.focus();
+    contents.setActive(app.query ? 0 : contents.active);
+  } else if (event.key === 'Enter' && app.query && contents.length) {
+    event.preventDefault();
+    openEntry(contents.activeEntry());
+    listEl.focus();
+  }
+});
+$('clearFilter').addEventListener('click', () => { clearFilter(); listEl.focus(); });
+
+// While the filter is on, Escape or Backspace ends it; otherwise Backspace goes up.
+function goUp() {
+  if (app.query) { clearFilter(); listEl.focus(); return; }
+  const folder = app.folder;
+  if (folder && folder.parent) navigate(folder.parent, null, { focusName: folder.name });
+}
+
+/* ---------- Places in the address ---------- */
+
+// A folder opens in the list; a file opens in the preview, over the filter's
+// hits when the filter is on, so that closing it comes back to them.
+function openEntry(entry) {
+  if (entry.folder) navigate(entry.folder);
+  else navigate(entry.parent, entry.name, { preview: true });
+}
+
+function navigate(folder, file = null, { replace = false, preview: asPreview = false, focusName = null } = {}) {
+  const target = placeHash({ folder, file });
+  if (target !== location.hash) {
+    // A preview remembers that it was opened from here, so that closing it can
+    // go back instead of adding another step to the history.
+    const stateObject = asPreview ? { preview: true } : null;
+    if (replace) history.replaceState(stateObject ?? history.state, '', target);
+    else history.pushState(stateObject, '', target);
+  }
+  route({ focusName });
+}
+
+// Closing goes back in history when the preview was opened from the page, so
+// that Back after closing does not open it again; otherwise the item's folder
+// takes the preview's place in the history.
+function closePreview() {
+  if (!preview.isOpen) return;
+  if (history.state && history.state.preview) history.back();
+  else navigate(preview.folder, null, { replace: true });
+}
+
+function route({ focusName = null } = {}) {
+  if (!app.listing) return;
+  const place = resolve(app.listing.root, partsOf(location.hash));
+  if (place.missing) toast('Not in this archive: ' + place.missing);
+  const canonical = placeHash(place);
+  if (canonical !== location.hash) history.replaceState(place.missing ? null : history.state, '', canonical);
+  // The filter's hits stay under a preview and after it; a move to another folder ends the filter.
+  const overHits = app.query && (place.file != null || place.folder === app.folder);
+  if (!overHits) {
+    filterEl.value = '';
+    $('clearFilter').hidden = true;
+    $('slashHint').hidden = false;
+    showFolder(place.folder, { focusName: focusName ?? place.file });
+  }
+  if (place.file != null) {
+    preview.open(place.folder, place.folder.list(app.sort).find((e) => !e.folder && e.name === place.file));
+  } else if (preview.isOpen) {
+    const shown = preview.entry;
+    preview.hide();
+    contents.select((e) => e === shown);
+    listEl.focus();
+  }
+  document.title = titleFor(place);
+}
+window.addEventListener('popstate', () => route());
+window.addEventListener('hashchange', () => route());
+
+/* ---------- Page-wide keys and panes ---------- */
+
+document.addEventListener('keydown', (event) => {
+  if (event.defaultPrevented || preview.isOpen || !app.listing) return;
+  const typing = event.target.closest && event.target.closest('input, textarea, select, [contenteditable]');
+  if (event.key === '/' && !typing && !event.ctrlKey && !event.metaKey && !event.altKey) {
+    event.preventDefault();
+    filterEl.focus();
+    filterEl.select();
+  } else if (event.key === 'Backspace' && !typing) {
+    event.preventDefault();
+    goUp();
+  } else if (event.key === 'Escape') {
+    closeDrawer();
+  }
+});
+$('skipLink').addEventListener('click', (event) => { event.preventDefault(); listEl.focus(); });
+setUpPanes();
+// Row heights follow the pointer kind; lists redraw when they change.
+matchMedia('(pointer: coarse)').addEventListener('change', () => { contents.update(); tree.update(); });
+
+/* ---------- Loading the listing ---------- */
+
+function idle(callback) {
+  if (window.requestIdleCallback) requestIdleCallback(callback, { timeout: 1000 });
+  else setTimeout(() => callback({ timeRemaining: () => 8 }), 16);
+}
+
+// Puts the filter's index into name order while the page is idle; not while
+// hits are on show, as moving names would move them.
+function sortIndexWhileIdle(index) {
+  idle((deadline) => {
+    if (index === app.index && index.sortSome(() => !app.query && deadline.timeRemaining() > 1)) sortIndexWhileIdle(index);
+  });
+}
+
+// The header: the archive's file name and size when the listing tells them,
+// and what it holds.
+function showArchive({ stats, archive, detailed }) {
+  $('archiveName').hidden = !archive;
+  $('archiveFile').textContent = archive ? archive.name : '';
+  $('archiveSize').textContent = archive?.size != null ? formatSize(archive.size) : '';
+  $('archiveName').title = archive ? archive.name + (archive.size != null ? ', ' + count(archive.size, 'byte', 'bytes') : '') : '';
+  const parts = [count(stats.folders, 'folder', 'folders'), count(stats.files, 'file', 'files')];
+  if (detailed) parts.push(formatSize(stats.bytes) + ' unpacked');
+  $('stats').textContent = parts.join(' · ');
+}
+
+async function load() {
+  const box = $('loadState');
+  box.hidden = false;
+  box.setAttribute('aria-busy', 'true');
+  box.replaceChildren(el('div', { class: 'box' }, el('div', { class: 'spinner', 'aria-hidden': 'true' }), el('p', { text: 'Reading the archive…' })));
+  let listing;
+  try {
+    listing = await loadListing();
+  } catch (error) {
+    box.setAttribute('aria-busy', 'false');
+    const retry = el('button', { class: 'btn primary', type: 'button', onclick: load }, icon('retry'), 'Try again');
+    box.replaceChildren(el('div', { class: 'box' },
+      el('div', { class: 'big bad' }, icon('alert')),
+      el('h2', { text: 'The archive’s contents could not be loaded' }),
+      el('p', { text: error.message }),
+      el('div', { class: 'row-btns' }, retry)));
+    retry.focus();
+    return;
+  }
+  Object.assign(app, { listing, index: new SearchIndex(listing.root), folder: null, query: '' });
+  app.memory.clear();
+  showArchive(listing);
+  $('listCard').classList.toggle('dated', listing.detailed);
+  tree.setRoot(listing.root);
+  setSort(loadPref('sort', 'name'), { save: false });
+  filterEl.disabled = false;
+  box.hidden = true;
+  box.setAttribute('aria-busy', 'false');
+  route();
+  if (!preview.isOpen) listEl.focus();
+  requestAnimationFrame(() => requestAnimationFrame(() => performance.mark('vorsel:first-folder')));
+  sortIndexWhileIdle(app.index);
+}
+
+load();

@@ -1,0 +1,142 @@
+// The archive's folders, built from the listing that the server sends: names
+// only, or names with sizes and dates. Folders make their sorted lists of
+// entries when first asked and keep them.
+import { extensionOf } from './kinds.mjs';
+import { naturalKey, fileOrder, folderOrder } from './order.mjs';
+
+export class Folder {
+  constructor(name, parent, modified = null) {
+    this.name = name;
+    this.parent = parent;
+    this.depth = parent ? parent.depth + 1 : 0;
+    this.modified = modified;
+    this.folders = [];
+    this.files = [];          // names
+    this.info = null;         // per file: { size, modified, packedSize, crc, encrypted }, when the listing tells
+    this.bytes = null;        // total size of the files at any depth below, when the listing tells sizes
+    this.key = naturalKey(name);
+    this.slot = -1;           // -(position in the parent's folders) - 1
+    this.order = 0;           // position among the parent's folders in name order
+    this.entry = null;
+    this.sortedFolders = null;
+    this.fileEntries = null;
+    this.fileSet = null;
+    this.folderMap = null;
+    this.lists = {};
+  }
+  get entryCount() { return this.folders.length + this.files.length; }
+  path() {
+    const parts = [];
+    for (let f = this; f.parent; f = f.parent) parts.push(f.name);
+    return parts.reverse();
+  }
+  folder(name) {
+    if (!this.folderMap) this.folderMap = new Map(this.folders.map((f) => [f.name, f]));
+    return this.folderMap.get(name);
+  }
+  hasFile(name) {
+    if (!this.fileSet) this.fileSet = new Set(this.files);
+    return this.fileSet.has(name);
+  }
+  // Sub-folders in name order, as the folder tree shows them.
+  subfolders() {
+    if (!this.sortedFolders) {
+      this.sortedFolders = this.folders.slice().sort(folderOrder('name'));
+      this.sortedFolders.forEach((f, i) => { f.order = i; });
+    }
+    return this.sortedFolders;
+  }
+  // The entry of a name in this folder: a slot below 0 is a sub-folder, any other
+  // a file. Entries are made when first needed and then kept.
+  entryAt(slot) {
+    if (slot < 0) {
+      const folder = this.folders[-slot - 1];
+      return folder.entry || (folder.entry = {
+        name: folder.name, folder, parent: this, slot, key: folder.key, ext: '', size: folder.bytes, modified: folder.modified, info: null,
+      });
+    }
+    if (!this.fileEntries) this.fileEntries = new Array(this.files.length);
+    const info = this.info && this.info[slot];
+    return this.fileEntries[slot] || (this.fileEntries[slot] = {
+      name: this.files[slot], folder: null, parent: this, slot, key: null, ext: null,
+      size: info ? info.size : null, modified: info ? info.modified : null, info,
+    });
+  }
+  // The folder's entries in an order (see order.mjs): folders first, then files.
+  list(mode) {
+    if (this.lists[mode]) return this.lists[mode];
+    const files = new Array(this.files.length);
+    for (let i = 0; i < files.length; i++) {
+      const entry = this.entryAt(i);
+      if (entry.key === null) { entry.key = naturalKey(entry.name); entry.ext = extensionOf(entry.name); }
+      files[i] = entry;
+    }
+    files.sort(fileOrder(mode));
+    const folders = this.folders.map((f) => this.entryAt(f.slot)).sort(folderOrder(mode));
+    return (this.lists[mode] = folders.concat(files));
+  }
+}
+
+const isObject = (value) => value !== null && typeof value === 'object';
+const count = (value) => (Number.isFinite(value) && value >= 0 ? value : null);
+function moment(value) {
+  const ms = typeof value === 'string' ? Date.parse(value) : NaN;
+  return Number.isNaN(ms) ? null : ms;
+}
+
+// What the listing tells of a file beside its name; null for a bare name.
+function fileInfo(file) {
+  if (typeof file === 'string') return null;
+  return {
+    size: count(file.size),
+    modified: moment(file.modified),
+    packedSize: count(file.packedSize),
+    crc: typeof file.crc === 'string' && /^[0-9a-f]{8}$/i.test(file.crc) ? file.crc.toUpperCase() : null,
+    encrypted: file.encrypted === true,
+  };
+}
+
+// Turns the listing into folders, without recursion so that deep archives cannot
+// exhaust the stack. Files are names or objects with a name and details; what
+// does not have the expected shape is skipped rather than trusted. Throws when
+// the whole does not look like a listing.
+export function buildTree(json) {
+  if (!isObject(json) || !Array.isArray(json.SubDirectories) || !Array.isArray(json.files))
+    throw new Error('The listing does not have the expected shape.');
+  const root = new Folder('', null);
+  const all = [];
+  let files = 0, detailed = false;
+  const work = [[json, root]];
+  while (work.length) {
+    const [object, folder] = work.pop();
+    all.push(folder);
+    for (const sub of Array.isArray(object.SubDirectories) ? object.SubDirectories : []) {
+      if (!isObject(sub) || typeof sub.name !== 'string') continue;
+      const child = new Folder(sub.name, folder, moment(sub.modified));
+      child.slot = -folder.folders.length - 1;
+      folder.folders.push(child);
+      work.push([sub, child]);
+    }
+    const list = Array.isArray(object.files) ? object.files : [];
+    const kept = list.every((f) => typeof f === 'string') ? list
+      : list.filter((f) => typeof f === 'string' || (isObject(f) && typeof f.name === 'string'));
+    if (kept.every((f) => typeof f === 'string')) {
+      folder.files = kept;
+    } else {
+      folder.files = kept.map((f) => (typeof f === 'string' ? f : f.name));
+      folder.info = kept.map(fileInfo);
+      detailed = true;
+    }
+    files += folder.files.length;
+  }
+  const archive = isObject(json.archive) && typeof json.archive.name === 'string'
+    ? { name: json.archive.name, size: count(json.archive.size) } : null;
+  detailed ||= archive !== null;
+  // Folders were made parents first: adding each folder's total into its
+  // parent's, last made first, sums every file once.
+  if (detailed) {
+    for (const folder of all) folder.bytes = folder.info ? folder.info.reduce((sum, info) => sum + (info?.size ?? 0), 0) : 0;
+    for (let i = all.length - 1; i > 0; i--) all[i].parent.bytes += all[i].bytes;
+  }
+  return { root, archive, detailed, stats: { folders: all.length - 1, files, bytes: root.bytes } };
+}

@@ -1,0 +1,22 @@
+// What an archive records of an item besides its path, read once while the
+// archive is listed. A field that the format does not record stays unset.
+#pragma once
+
+#include <cstdint>
+
+namespace archive {
+
+struct item_details {
+    std::uint64_t size = 0;
+    std::uint64_t packed_size = 0;
+    std::uint64_t modified = 0;  // 100-nanosecond intervals since 1601-01-01, UTC
+    std::uint32_t crc = 0;
+    bool has_size = false;
+    bool has_packed_size = false;
+    bool has_modified = false;
+    bool has_crc = false;
+    bool encrypted = false;
+    bool is_folder = false;
+};
+
+}  // namespace archive
