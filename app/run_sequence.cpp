@@ -18,6 +18,8 @@
 #include "archive/archive_file.h"
 #include "archive/extraction_pool.h"
 #include "browse/archive_items.h"
+#include "browse/block_layout.h"
+#include "browse/item_cache.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
 #include "http/server.h"
@@ -36,9 +38,9 @@ std::size_t worker_count()
 }
 
 // The workers start idle and take jobs only once the server runs, after the
-// archive has been listed.
+// archive has been listed. The cache outlives the pool, whose jobs fill it.
 struct program {
-    explicit program(console& console) : out(console) {}
+    program(console& console, const settings& config) : out(console), cache(config.cache_budget) {}
 
     console& out;
     CCodecs codecs;
@@ -46,8 +48,9 @@ struct program {
     browse::content_tree tree;
     std::vector<archive::item_details> details;  // by item index
     console_log log{out};
+    browse::item_cache cache;
     archive::extraction_pool pool{codecs, archive, worker_count()};
-    browse::archive_items items{pool};
+    browse::archive_items items{pool, cache, details};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -99,7 +102,8 @@ browse::archive_content archive_content_of(const program& p, const std::string& 
 
 int run_sequence(console& out, const char* archive_path)
 {
-    program p{out};
+    const settings config = read_settings();
+    program p{out, config};
     if (p.codecs.Load() != S_OK) {
         p.out.print_message("7z.dll not found!");
         return 1;
@@ -108,7 +112,6 @@ int run_sequence(console& out, const char* archive_path)
     // free the registry.
     p.codecs.AddRef();
 
-    const settings config = read_settings();
     try {
         p.server = std::make_unique<http::server>(p.router, config.limits);
     } catch (const std::exception& failure) {
@@ -121,6 +124,7 @@ int run_sequence(console& out, const char* archive_path)
 
     open_and_list(p, archive_path);
     p.router.publish(archive_content_of(p, archive_path));
+    p.items.set_layout(browse::block_layout(p.details));
     p.router.set_collect_budget(config.collect_budget);
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");

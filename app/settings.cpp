@@ -1,6 +1,7 @@
 // Reading the settings from the environment.
 #include "app/settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ settings read_settings()
     result.collect_budget = memory ? memory / 4 : std::uint64_t{1} << 30;
     if (auto bytes = number_from("VORSEL_MEMORY_BUDGET"))
         result.collect_budget = *bytes;
+    result.cache_budget = std::min<std::uint64_t>(memory ? memory / 8 : std::uint64_t{256} << 20, std::uint64_t{2} << 30);
+    if (auto bytes = number_from("VORSEL_CACHE_BYTES"))
+        result.cache_budget = *bytes;
     return result;
 }
 

@@ -4,6 +4,8 @@
 //   VORSEL_WRITE_TIMEOUT_MS   time a reply may make no progress (default 60 s)
 //   VORSEL_MEMORY_BUDGET      bytes an item of unknown size may take while it is
 //                             collected whole (default a quarter of physical memory)
+//   VORSEL_CACHE_BYTES        bytes of extracted items kept in memory (default an
+//                             eighth of physical memory, at most 2 GiB; 0: none)
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace app {
 struct settings {
     http::connection_limits limits;
     std::uint64_t collect_budget = 0;
+    std::uint64_t cache_budget = 0;
 };
 
 // The defaults, with what the environment sets; values that are not plain

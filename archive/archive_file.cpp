@@ -50,14 +50,45 @@ void archive_file::list_items(const item_visitor& visit) const
         ListItems(handler_, NameForPathlessItem(path_, *format_), visit);
 }
 
+namespace {
+
+// One item's extraction as an extraction of several.
+class single_item : public items_sink {
+public:
+    explicit single_item(item_sink& sink) : sink_(sink) {}
+    item_sink* begin_item(std::uint32_t) override { return &sink_; }
+    void end_item(std::uint32_t, item_status status) override { status_ = status; }
+    bool wanted() override { return sink_.wanted(); }
+    item_status status() const { return status_; }
+
+private:
+    item_sink& sink_;
+    item_status status_ = item_status::failed;  // until the library reports one
+};
+
+}  // namespace
+
 item_status archive_file::extract(std::uint32_t index, item_sink& sink)
+{
+    single_item item(sink);
+    const item_status overall = extract_items({index}, item);
+    if (overall == item_status::aborted)
+        return item_status::aborted;
+    if (item.status() == item_status::ok && overall != item_status::ok)
+        return item_status::failed;
+    return item.status();
+}
+
+item_status archive_file::extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink)
 {
     if (!handler_)
         return item_status::failed;
+    ++extractions_;
     auto* callbackObject = new CArchiveExtractCallback(sink);
     CMyComPtr<IArchiveExtractCallback> callback(callbackObject);
-    const HRESULT result = handler_->Extract(&index, 1, 0, callback);
-    return callbackObject->Status(result);
+    const HRESULT result =
+        handler_->Extract(indices.data(), static_cast<UInt32>(indices.size()), 0, callback);
+    return callbackObject->Finish(result);
 }
 
 bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const

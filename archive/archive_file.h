@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/codecs.h"
 #include "archive/item_sink.h"
@@ -47,6 +48,15 @@ public:
     // Extracts item `index` into `sink`; failed when no archive is open.
     item_status extract(std::uint32_t index, item_sink& sink);
 
+    // Extracts the items in one pass of the library, in the order the archive
+    // holds them (a solid block is decoded once for all of its items that are
+    // asked for), each into the sink that `sink` gives for it. Tells how the
+    // extraction as a whole ended; each item's own result goes to `sink`.
+    item_status extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink);
+
+    // How many extractions this object has run: a measure for tests.
+    std::uint64_t extraction_count() const { return extractions_; }
+
     // The item's size as the archive records it, when it records one.
     bool item_size(std::uint32_t index, std::uint64_t& size) const;
 
@@ -58,6 +68,7 @@ private:
     const CArcInfoEx* format_ = nullptr;
     CMyComPtr<IInStream> stream_;
     CMyComPtr<IInArchive> handler_;  // released before the stream
+    std::uint64_t extractions_ = 0;
 };
 
 }  // namespace archive

@@ -26,13 +26,21 @@ HRESULT CArchiveExtractCallback::SetCompleted(const UInt64*)
 {
     if (Sink.wanted())
         return S_OK;
-    SinkRefused = true;
+    Refused = true;
     return E_ABORT;
 }
 
-HRESULT CArchiveExtractCallback::GetStream(UInt32, ISequentialOutStream** outStream, Int32 askExtractMode)
+HRESULT CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode)
 {
-    if (askExtractMode == ask_mode_extract) {
+    *outStream = nullptr;
+    if (HasCurrent)
+        EndCurrent(archive::item_status::failed);  // the last item never got its result
+    // The library may ask only to test an item it cannot decode (a wrong
+    // password); its result is reported all the same.
+    HasCurrent = true;
+    CurrentIndex = index;
+    Current = askExtractMode == ask_mode_extract ? Sink.begin_item(index) : nullptr;
+    if (Current) {
         *outStream = static_cast<ISequentialOutStream*>(this);
         AddRef();
     }
@@ -46,10 +54,34 @@ HRESULT CArchiveExtractCallback::PrepareOperation(Int32)
 
 HRESULT CArchiveExtractCallback::SetOperationResult(Int32 operationResult)
 {
-    if (!ResultReported || OperationResult == operation_result::ok)
-        OperationResult = operationResult;
-    ResultReported = true;
+    using archive::item_status;
+    switch (operationResult) {
+    case operation_result::ok:
+        EndCurrent(item_status::ok);
+        break;
+    case operation_result::unsupported_method:
+        EndCurrent(item_status::unsupported_method);
+        break;
+    case operation_result::data_error:
+        EndCurrent(item_status::data_error);
+        break;
+    case operation_result::crc_error:
+        EndCurrent(item_status::crc_error);
+        break;
+    default:
+        EndCurrent(item_status::unknown_error);
+        break;
+    }
     return S_OK;
+}
+
+void CArchiveExtractCallback::EndCurrent(archive::item_status status)
+{
+    if (!HasCurrent)
+        return;
+    HasCurrent = false;
+    Current = nullptr;
+    Sink.end_item(CurrentIndex, status);
 }
 
 HRESULT CArchiveExtractCallback::CryptoGetTextPassword(BSTR* password)
@@ -60,8 +92,8 @@ HRESULT CArchiveExtractCallback::CryptoGetTextPassword(BSTR* password)
 
 HRESULT CArchiveExtractCallback::Write(const void* data, UInt32 size, UInt32* processedSize)
 {
-    if (!Sink.write(static_cast<const char*>(data), size)) {
-        SinkRefused = true;
+    if (!Current || !Current->write(static_cast<const char*>(data), size)) {
+        Refused = true;
         return E_ABORT;
     }
     if (processedSize)
@@ -69,26 +101,13 @@ HRESULT CArchiveExtractCallback::Write(const void* data, UInt32 size, UInt32* pr
     return S_OK;
 }
 
-archive::item_status CArchiveExtractCallback::Status(HRESULT extractResult) const
+archive::item_status CArchiveExtractCallback::Finish(HRESULT extractResult)
 {
     using archive::item_status;
-    if (SinkRefused)
-        return item_status::aborted;
-    if (ResultReported) {
-        switch (OperationResult) {
-        case operation_result::ok:
-            break;
-        case operation_result::unsupported_method:
-            return item_status::unsupported_method;
-        case operation_result::data_error:
-            return item_status::data_error;
-        case operation_result::crc_error:
-            return item_status::crc_error;
-        default:
-            return item_status::unknown_error;
-        }
-    }
+    const item_status overall = Refused ? item_status::aborted
+                                        : extractResult == S_OK ? item_status::ok : item_status::failed;
     // An item whose result the library never reported has not been extracted,
     // whatever Extract returned.
-    return extractResult == S_OK && ResultReported ? item_status::ok : item_status::failed;
+    EndCurrent(overall == item_status::ok ? item_status::failed : overall);
+    return overall;
 }

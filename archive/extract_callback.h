@@ -1,5 +1,6 @@
-// CArchiveExtractCallback: what the library calls while it extracts one item.
-// The item's bytes go to an item sink; the item's result is kept for the caller.
+// CArchiveExtractCallback: what the library calls while it extracts items. The
+// bytes of each item go to the item sink that the items sink gives for it; each
+// item's result goes back to the items sink as soon as the library reports it.
 #pragma once
 
 #include "archive/com_object.h"
@@ -8,31 +9,37 @@
 class CArchiveExtractCallback
     : public CMyUnknownImp<IArchiveExtractCallback, ICryptoGetTextPassword, ISequentialOutStream> {
 public:
-    explicit CArchiveExtractCallback(archive::item_sink& sink) : Sink(sink) {}
+    explicit CArchiveExtractCallback(archive::items_sink& sink) : Sink(sink) {}
 
     HRESULT QueryInterface(const GUID& iid, void** object) override;
     HRESULT SetTotal(UInt64 total) override;
 
-    // E_ABORT once the sink no longer wants the item.
+    // E_ABORT once the sink no longer wants the extraction.
     HRESULT SetCompleted(const UInt64* completeValue) override;
+
+    // Begins the item with the sink; a null stream lets its bytes go by.
     HRESULT GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) override;
     HRESULT PrepareOperation(Int32 askExtractMode) override;
 
-    // Keeps the item's result.
+    // Ends the current item with its result.
     HRESULT SetOperationResult(Int32 operationResult) override;
 
     // The empty password: encrypted items are tried with it.
     HRESULT CryptoGetTextPassword(BSTR* password) override;
 
-    // Passes the bytes to the sink; E_ABORT when it refuses them.
+    // Passes the bytes to the current item's sink; E_ABORT when it refuses them.
     HRESULT Write(const void* data, UInt32 size, UInt32* processedSize) override;
 
-    // How the item ended, given what Extract returned.
-    archive::item_status Status(HRESULT extractResult) const;
+    // Ends an item that the library began but never reported (the extraction
+    // stopped in it), and tells how the extraction as a whole ended.
+    archive::item_status Finish(HRESULT extractResult);
 
 private:
-    archive::item_sink& Sink;
-    bool ResultReported = false;
-    Int32 OperationResult = operation_result::ok;
-    bool SinkRefused = false;
+    void EndCurrent(archive::item_status status);
+
+    archive::items_sink& Sink;
+    bool HasCurrent = false;
+    UInt32 CurrentIndex = 0;
+    archive::item_sink* Current = nullptr;
+    bool Refused = false;  // a sink refused bytes or the extraction
 };

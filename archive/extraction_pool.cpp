@@ -38,6 +38,12 @@ void extraction_pool::submit(job work)
     wake_.notify_one();
 }
 
+bool extraction_pool::has_waiting_jobs()
+{
+    std::lock_guard lock(mutex_);
+    return !jobs_.empty() || stopping_;
+}
+
 archive_file* extraction_pool::archive_of(worker_archive& archive)
 {
     if (archive.in_use)

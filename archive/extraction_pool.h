@@ -36,6 +36,10 @@ public:
     // Queues a job; jobs start in the order they were queued.
     void submit(job work);
 
+    // Whether a job waits for a worker (or the pool is stopping): work done only
+    // in advance yields to it.
+    bool has_waiting_jobs();
+
 private:
     struct worker_archive {
         archive_file* in_use = nullptr;

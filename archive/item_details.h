@@ -11,10 +11,12 @@ struct item_details {
     std::uint64_t packed_size = 0;
     std::uint64_t modified = 0;  // 100-nanosecond intervals since 1601-01-01, UTC
     std::uint32_t crc = 0;
+    std::uint32_t block = 0;  // the solid block that holds the item, where the format has blocks
     bool has_size = false;
     bool has_packed_size = false;
     bool has_modified = false;
     bool has_crc = false;
+    bool has_block = false;
     bool encrypted = false;
     bool is_folder = false;
 };

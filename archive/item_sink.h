@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace archive {
@@ -33,6 +34,24 @@ public:
 
     // Asked between steps of the library's work; false stops the extraction.
     virtual bool wanted() { return true; }
+};
+
+// Receives the items of one extraction of several, one after another, in the
+// order the archive holds them. Called on the thread that runs the extraction.
+class items_sink {
+public:
+    virtual ~items_sink() = default;
+
+    // The library starts item `index`: where its bytes go, or null to let them
+    // go by unkept.
+    virtual item_sink* begin_item(std::uint32_t index) = 0;
+
+    // Item `index` has ended (also one that the library only tested and never
+    // began).
+    virtual void end_item(std::uint32_t index, item_status status) = 0;
+
+    // Asked between steps of the library's work; false stops the extraction.
+    virtual bool wanted() = 0;
 };
 
 // Collects the item in a byte string.

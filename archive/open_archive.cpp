@@ -80,6 +80,8 @@ void ReadDetails(IInArchive* archive, UInt32 index, archive::item_details& detai
         details.modified = value;
     if ((details.has_crc = ReadNumber(archive, index, item_property::crc, value)))
         details.crc = static_cast<std::uint32_t>(value);
+    if ((details.has_block = ReadNumber(archive, index, item_property::block, value)))
+        details.block = static_cast<std::uint32_t>(value);
     details.encrypted = ReadNumber(archive, index, item_property::encrypted, value) && value;
     details.is_folder = ReadNumber(archive, index, item_property::is_folder, value) && value;
 }

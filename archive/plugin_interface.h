@@ -175,6 +175,7 @@ inline constexpr PROPID packed_size = 8;
 inline constexpr PROPID modified = 12;
 inline constexpr PROPID encrypted = 15;
 inline constexpr PROPID crc = 19;
+inline constexpr PROPID block = 27;
 }  // namespace item_property
 
 // Ask modes of an extraction and the results of one item's operation.

@@ -1,24 +1,47 @@
-// One extraction job: the item's size, then its bytes, then its result.
+// Serving an item from the cache, from a running pass, or from a new one.
 #include "browse/archive_items.h"
 
 namespace browse {
 
+archive_items::archive_items(archive::extraction_pool& pool, item_cache& cache,
+                             const std::vector<archive::item_details>& details)
+    : pool_(pool), cache_(cache), details_(details)
+{
+}
+
+void archive_items::set_layout(block_layout layout)
+{
+    layout_ = std::move(layout);
+}
+
 void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver)
 {
-    pool_.submit([index, receiver = std::move(receiver)](archive::archive_file* archive) {
-        if (!archive) {
-            receiver->finish(archive::item_status::failed);
-            return;
+    if (std::shared_ptr<const std::string> bytes = cache_.find(index)) {
+        receiver->take_whole(std::move(bytes));
+        return;
+    }
+    const std::optional<std::uint32_t> block = layout_.block_of(index);
+    std::vector<std::uint32_t> items = block ? layout_.items_of(*block) : std::vector<std::uint32_t>{index};
+    std::shared_ptr<block_pass> pass;
+    {
+        std::lock_guard lock(mutex_);
+        if (block) {
+            if (auto running = running_[*block].lock(); running && running->join(index, receiver))
+                return;
         }
-        std::uint64_t size = 0;
-        receiver->begin(archive->item_size(index, size) ? std::optional(size) : std::nullopt);
-        // A client that left before its job started costs no extraction.
-        if (!receiver->wanted()) {
-            receiver->finish(archive::item_status::aborted);
-            return;
-        }
-        receiver->finish(archive->extract(index, *receiver));
-    });
+        pass = std::make_shared<block_pass>(std::move(items), details_, cache_, pool_);
+        pass->join(index, std::move(receiver));
+        if (block)
+            running_[*block] = pass;
+        ++passes_started_;
+    }
+    pool_.submit([pass](archive::archive_file* archive) { pass->run(archive); });
+}
+
+std::uint64_t archive_items::passes_started()
+{
+    std::lock_guard lock(mutex_);
+    return passes_started_;
 }
 
 }  // namespace browse

@@ -1,21 +1,47 @@
-// The item source backed by the archive: each item is extracted by a worker of
-// the extraction pool, straight into its receiver.
+// The item source backed by the archive. An item comes from the item cache when
+// it is there; else a worker of the extraction pool decodes it in a pass over
+// the solid block that holds it (see block_pass), which a request for an item
+// the pass has yet to reach joins.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "archive/extraction_pool.h"
+#include "archive/item_details.h"
+#include "browse/block_layout.h"
+#include "browse/block_pass.h"
+#include "browse/item_cache.h"
 #include "browse/item_source.h"
 
 namespace browse {
 
 class archive_items : public item_source {
 public:
-    // `pool` belongs to the caller and outlives this object.
-    explicit archive_items(archive::extraction_pool& pool) : pool_(pool) {}
+    // The pool, the cache and the details belong to the caller and outlive
+    // every job of the pool.
+    archive_items(archive::extraction_pool& pool, item_cache& cache, const std::vector<archive::item_details>& details);
+
+    // Learns which items share a block, once the archive is listed.
+    void set_layout(block_layout layout);
 
     void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) override;
 
+    // How many passes have been started: a measure for tests.
+    std::uint64_t passes_started();
+
 private:
     archive::extraction_pool& pool_;
+    item_cache& cache_;
+    const std::vector<archive::item_details>& details_;
+    block_layout layout_;
+
+    std::mutex mutex_;  // guards the two below
+    std::map<std::uint32_t, std::weak_ptr<block_pass>> running_;  // the newest pass of each block
+    std::uint64_t passes_started_ = 0;
 };
 
 }  // namespace browse

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds Vorsel twice (normally and with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test in both builds.
+# Sets the machine up, checks the layers, builds Vorsel three times (normally,
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and with
+# ThreadSanitizer), fuzzes, and runs every test in the normal build, the unit
+# tests under the first two sanitizers and the tests that run the server's
+# threads under the third.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,9 +11,12 @@ bash scripts/setup.sh --test
 bash scripts/check_layers.sh
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVORSEL_SANITIZE=ON
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_THREAD_SANITIZE=ON
 bash scripts/fuzz.sh 30
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ctest --output-on-failure -j2 -L unit)
+echo "== tests that run the server's threads, under ThreadSanitizer"
+(cd build-tsan && ctest --output-on-failure -j2 -L unit -R 'EndToEnd|Streaming|HostileClients')
 echo "== all tests"
 (cd build && ctest --output-on-failure -j2)

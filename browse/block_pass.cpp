@@ -1,0 +1,134 @@
+// The worker's pass over a block.
+#include "browse/block_pass.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace browse {
+
+block_pass::block_pass(std::vector<std::uint32_t> items, const std::vector<archive::item_details>& details,
+                       item_cache& cache, archive::extraction_pool& pool)
+    : items_(std::move(items)), details_(details), cache_(cache), pool_(pool)
+{
+}
+
+bool block_pass::join(std::uint32_t index, std::shared_ptr<item_receiver> receiver)
+{
+    std::lock_guard lock(mutex_);
+    if (ending_)
+        return false;
+    const auto place = std::find(items_.begin() + static_cast<std::ptrdiff_t>(position_), items_.end(), index);
+    if (place == items_.end())
+        return false;
+    waiting_[index].push_back(std::move(receiver));
+    return true;
+}
+
+void block_pass::run(archive::archive_file* archive)
+{
+    if (archive)
+        archive->extract_items(items_, *this);
+    std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> left;
+    {
+        std::lock_guard lock(mutex_);
+        ending_ = true;
+        left.swap(waiting_);
+    }
+    for (auto& [index, receivers] : left)
+        for (const auto& receiver : receivers)
+            receiver->finish(archive::item_status::failed);
+}
+
+archive::item_sink* block_pass::begin_item(std::uint32_t index)
+{
+    {
+        std::lock_guard lock(mutex_);
+        while (position_ < items_.size() && items_[position_] != index)
+            ++position_;
+        position_ = std::min(position_ + 1, items_.size());
+        if (auto found = waiting_.find(index); found != waiting_.end()) {
+            receivers_ = std::move(found->second);
+            waiting_.erase(found);
+        }
+    }
+    const archive::item_details* details = index < details_.size() ? &details_[index] : nullptr;
+    const std::optional<std::uint64_t> size =
+        details && details->has_size ? std::optional(details->size) : std::nullopt;
+    if (!receivers_.empty())
+        ahead_ = 0;
+    for (const auto& receiver : receivers_)
+        receiver->begin(size);
+    collected_.clear();
+    collecting_ = size && *size <= cache_.budget();
+    if (collecting_) {
+        try {
+            collected_.reserve(static_cast<std::size_t>(*size));
+        } catch (const std::exception&) {
+            collecting_ = false;
+        }
+    }
+    return receivers_.empty() && !collecting_ ? nullptr : this;
+}
+
+bool block_pass::write(const char* data, std::size_t size)
+{
+    // A receiver that wants no more (its client has gone, its range is done,
+    // its budget is spent) is finished and drops out; the pass goes on for the
+    // others and for the cache.
+    std::erase_if(receivers_, [&](const std::shared_ptr<item_receiver>& receiver) {
+        if (receiver->write(data, size))
+            return false;
+        receiver->finish(archive::item_status::aborted);
+        return true;
+    });
+    if (collecting_) {
+        try {
+            collected_.append(data, size);
+        } catch (const std::exception&) {
+            collecting_ = false;
+        }
+    }
+    ahead_ += size;
+    return true;
+}
+
+void block_pass::end_item(std::uint32_t index, archive::item_status status)
+{
+    for (const auto& receiver : receivers_)
+        receiver->finish(status);
+    receivers_.clear();
+    if (collecting_ && status == archive::item_status::ok &&
+        (index >= details_.size() || !details_[index].has_size || collected_.size() == details_[index].size))
+        cache_.insert(index, std::make_shared<const std::string>(std::move(collected_)));
+    collected_ = std::string();
+    collecting_ = false;
+    // An item that only the library tested, never begun, fails its requests.
+    std::vector<std::shared_ptr<item_receiver>> never_begun;
+    {
+        std::lock_guard lock(mutex_);
+        if (auto found = waiting_.find(index); found != waiting_.end()) {
+            never_begun = std::move(found->second);
+            waiting_.erase(found);
+        }
+    }
+    for (const auto& receiver : never_begun)
+        receiver->finish(status == archive::item_status::ok ? archive::item_status::failed : status);
+}
+
+bool block_pass::wanted()
+{
+    if (std::any_of(receivers_.begin(), receivers_.end(), [](const auto& receiver) { return receiver->wanted(); }))
+        return true;
+    std::lock_guard lock(mutex_);
+    if (!waiting_.empty())
+        return true;
+    // Read-ahead: only in a block, while nobody waits for a worker, and within
+    // the window.
+    const bool ahead = items_.size() > 1 && cache_.budget() > 0 && ahead_ < cache_.budget() / 2 &&
+                       !pool_.has_waiting_jobs();
+    if (!ahead)
+        ending_ = true;  // from now on requests start passes of their own
+    return ahead;
+}
+
+}  // namespace browse

@@ -1,0 +1,70 @@
+// One pass of a worker over the items of a solid block (or over one item that
+// stands alone), in the order the block holds them. Each item it decodes goes to
+// the requests waiting for it, streamed as it comes, and into the item cache.
+// Once no request waits for an item ahead, the pass goes on only as read-ahead:
+// while no other job waits for a worker and until it has decoded half the
+// cache's budget beyond the last item asked for; an item whose every client has
+// gone is not finished for them. A request for an item the pass has yet to
+// reach joins it instead of starting a pass of its own.
+//
+// Shared by the source that made it and the job that runs it; the lists of
+// waiting requests and the position are guarded by the mutex, the item being
+// decoded belongs to the worker.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "archive/extraction_pool.h"
+#include "archive/item_details.h"
+#include "archive/item_sink.h"
+#include "browse/item_cache.h"
+#include "browse/item_source.h"
+
+namespace browse {
+
+class block_pass : public archive::items_sink, private archive::item_sink {
+public:
+    // `items` in the order the block holds them. The pool, the cache and the
+    // details outlive the pass.
+    block_pass(std::vector<std::uint32_t> items, const std::vector<archive::item_details>& details,
+               item_cache& cache, archive::extraction_pool& pool);
+
+    // Adds a request for an item this pass has yet to reach; false when it has
+    // passed it, does not hold it, or is ending.
+    bool join(std::uint32_t index, std::shared_ptr<item_receiver> receiver);
+
+    // Runs the pass through `archive` (null: it could not be opened). Requests
+    // left waiting when it ends (a damaged block) fail.
+    void run(archive::archive_file* archive);
+
+    // The archive's side.
+    archive::item_sink* begin_item(std::uint32_t index) override;
+    void end_item(std::uint32_t index, archive::item_status status) override;
+    bool wanted() override;
+
+private:
+    bool write(const char* data, std::size_t size) override;  // the current item's bytes
+
+    const std::vector<std::uint32_t> items_;
+    const std::vector<archive::item_details>& details_;
+    item_cache& cache_;
+    archive::extraction_pool& pool_;
+
+    std::mutex mutex_;
+    std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> waiting_;  // items not yet begun
+    std::size_t position_ = 0;  // items_[position_ - 1] is the last begun
+    bool ending_ = false;
+
+    // The item being decoded (the worker's).
+    std::vector<std::shared_ptr<item_receiver>> receivers_;
+    std::string collected_;
+    bool collecting_ = false;
+    std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
+};
+
+}  // namespace browse
