@@ -46,11 +46,10 @@ struct program {
     CCodecs codecs;
     archive::archive_file archive;
     browse::content_tree tree;
-    std::vector<archive::item_details> details;  // by item index
     console_log log{out};
     browse::item_cache cache;
     archive::extraction_pool pool{codecs, archive, worker_count()};
-    browse::archive_items items{pool, cache, details};
+    browse::archive_items items{pool, cache};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -80,22 +79,29 @@ void open_and_list(program& p, const char* archive_path)
     case archive::open_status::opened:
         break;
     }
-    p.archive.list_items([&p](std::string_view path, std::uint32_t index, const archive::item_details& details) {
-        p.tree.add_item(path, index);
-        if (index >= p.details.size())
-            p.details.resize(index + 1);
-        p.details[index] = details;
-    });
+    p.archive.list_items([&p](std::string_view path, std::uint32_t index) { p.tree.add_item(path, index); });
 }
 
-// The listings and the archive's tag, made once the archive is listed.
+// The names listing and the archive's tag, made once the archive is listed.
 browse::archive_content archive_content_of(const program& p, const std::string& archive_path)
 {
     const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
-    const std::string name = archive_path.substr(archive_path.find_last_of('/') + 1);
-    const browse::listing_details details{p.details, name, identity ? identity->size : 0};
-    return {browse::build_served_listing(p.tree, details),
-            identity ? browse::archive_tag(*identity) : std::string("no-archive")};
+    return {browse::build_names_listing(p.tree), identity ? browse::archive_tag(*identity) : std::string("no-archive")};
+}
+
+// What the archive records of each item is read by a worker while the server
+// runs: it gives the details listing and which items share a block.
+void read_details_in_background(program& p, const std::string& archive_path)
+{
+    const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
+    std::string name = archive_path.substr(archive_path.find_last_of('/') + 1);
+    const std::uint64_t size = identity ? identity->size : 0;
+    p.pool.submit([&p, name = std::move(name), size](archive::archive_file* archive) {
+        const std::vector<archive::item_details> details =
+            archive ? archive->read_details() : std::vector<archive::item_details>();
+        p.items.set_layout(browse::block_layout(details));
+        p.router.publish_details(browse::build_details_listing(p.tree, {details, name, size}));
+    });
 }
 
 }  // namespace
@@ -124,7 +130,7 @@ int run_sequence(console& out, const char* archive_path)
 
     open_and_list(p, archive_path);
     p.router.publish(archive_content_of(p, archive_path));
-    p.items.set_layout(browse::block_layout(p.details));
+    read_details_in_background(p, archive_path);
     p.router.set_collect_budget(config.collect_budget);
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");

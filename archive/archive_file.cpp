@@ -50,6 +50,11 @@ void archive_file::list_items(const item_visitor& visit) const
         ListItems(handler_, NameForPathlessItem(path_, *format_), visit);
 }
 
+std::vector<item_details> archive_file::read_details() const
+{
+    return handler_ ? ReadItemDetails(handler_) : std::vector<item_details>();
+}
+
 namespace {
 
 // One item's extraction as an extraction of several.

@@ -45,6 +45,10 @@ public:
     // archive file (NameForPathlessItem). Nothing when no archive is open.
     void list_items(const item_visitor& visit) const;
 
+    // What the archive records of every item, by index; empty when no archive
+    // is open.
+    std::vector<item_details> read_details() const;
+
     // Extracts item `index` into `sink`; failed when no archive is open.
     item_status extract(std::uint32_t index, item_sink& sink);
 

@@ -120,17 +120,26 @@ void ListItems(IInArchive* archive, std::string_view pathlessName, const item_vi
         return;
     CPropVariant path;
     AString bytes;
-    archive::item_details details;
     for (UInt32 i = 0; i < count; ++i) {
         path.Clear();
         archive->GetProperty(i, item_property::path, &path);
         ItemPathBytes(path, bytes);
-        ReadDetails(archive, i, details);
         if (bytes.Length() == 0)
-            visit(pathlessName, i, details);
+            visit(pathlessName, i);
         else
-            visit(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i, details);
+            visit(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
     }
+}
+
+std::vector<archive::item_details> ReadItemDetails(IInArchive* archive)
+{
+    UInt32 count = 0;
+    if (archive->GetNumberOfItems(&count) != S_OK)
+        return {};
+    std::vector<archive::item_details> details(count);
+    for (UInt32 i = 0; i < count; ++i)
+        ReadDetails(archive, i, details[i]);
+    return details;
 }
 
 HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* callback,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "archive/codecs.h"
 #include "archive/item_details.h"
@@ -23,11 +24,12 @@ HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* ca
 HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArchiveOpenCallback* callback,
                        CMyComPtr<IInArchive>& archive);
 
-// Receives each item's path (UTF-8 bytes, valid until the call returns), index
-// and details.
-using item_visitor =
-    std::function<void(std::string_view path, std::uint32_t index, const archive::item_details& details)>;
+// Receives each item's path (UTF-8 bytes, valid until the call returns) and index.
+using item_visitor = std::function<void(std::string_view path, std::uint32_t index)>;
 
-// Calls `visit` for every item in index order with its path (property 3) and
-// details; an item without a path is given `pathlessName`.
+// Calls `visit` for every item in index order with its path (property 3); an item
+// without a path is given `pathlessName`.
 void ListItems(IInArchive* archive, std::string_view pathlessName, const item_visitor& visit);
+
+// What the archive records of every item, by index.
+std::vector<archive::item_details> ReadItemDetails(IInArchive* archive);

@@ -89,9 +89,7 @@ int load_and_list(CCodecs& codecs, archive::archive_file& file, const std::strin
         return 1;
     codecs.AddRef();
     file.open(codecs, archive);
-    file.list_items([&tree](std::string_view path, std::uint32_t index, const archive::item_details&) {
-        tree.add_item(path, index);
-    });
+    file.list_items([&tree](std::string_view path, std::uint32_t index) { tree.add_item(path, index); });
     return 0;
 }
 

@@ -6,6 +6,8 @@ seed, into the folder given as the one argument (skipping those already there):
   tree.7z    200,000 items (files and their folders) in a tree of folders
   big.7z     one 256 MiB item big.bin of text-like bytes, LZMA2
   big.zip    the same item, deflated
+
+Its helpers also make the serving benchmark's archives.
 """
 import os
 import random
@@ -17,6 +19,7 @@ import zipfile
 SEED = 20261209
 ITEMS = 200_000
 BIG_SIZE = 256 * 1024 * 1024
+FIXED_TIME = 1704067200  # 2024-01-01 00:00:00 UTC
 
 
 def seven_zip(*arguments, cwd):
@@ -38,10 +41,43 @@ def make_flat_zip(path):
     os.replace(path + ".part", path)
 
 
-def make_tree_7z(folder, path):
-    # 20 top folders x 50 sub-folders x 199 files + the 1,020 folders = 200,020 items.
-    source = os.path.join(folder, "tree-source")
+def fix_metadata(source):
+    """Gives every file and folder under source the same mode and time on every run,
+    so that the archives made from it are the same bytes."""
+    for directory, folders, files in os.walk(source):
+        for names, mode in ((folders, 0o755), (files, 0o644)):
+            for name in names:
+                path = os.path.join(directory, name)
+                os.chmod(path, mode)
+                os.utime(path, (FIXED_TIME, FIXED_TIME))
+
+
+def write_archive(path, cwd, options, names):
+    """Has 7z make the archive at path from names (relative to cwd), written whole or not at all."""
+    part = os.path.abspath(path) + ".part"
+    remove_if_there(part)  # 7z would add to what a cut-short run left
+    seven_zip("a", "-bd", *options, part, *names, cwd=cwd)
+    os.replace(part, path)
+
+
+def make_archives_from(folder, archives, fill):
+    """Makes each missing archive of archives (path -> 7z options) from the files
+    that fill(source) writes into a fresh source folder under folder."""
+    missing = {path: options for path, options in archives.items() if not os.path.exists(path)}
+    if not missing:
+        return
+    source = os.path.join(folder, "source")
     shutil.rmtree(source, ignore_errors=True)
+    os.makedirs(source)
+    fill(source)
+    fix_metadata(source)
+    for path, options in missing.items():
+        write_archive(path, source, options, ["."])
+    shutil.rmtree(source)
+
+
+def write_tree(source):
+    # 20 top folders x 50 sub-folders x 199 files + the 1,020 folders = 200,020 items.
     rng = random.Random(SEED + 1)
     for top in range(20):
         for sub in range(50):
@@ -50,10 +86,6 @@ def make_tree_7z(folder, path):
             for i in range(199):
                 with open(os.path.join(directory, f"f{i:03d}_{rng.getrandbits(24):06x}.txt"), "w") as f:
                     f.write(f"{top} {sub} {i}\n")
-    remove_if_there(path + ".part")  # 7z would add to what a cut-short run left
-    seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx1", os.path.abspath(path) + ".part", ".", cwd=source)
-    os.replace(path + ".part", path)
-    shutil.rmtree(source)
 
 
 def make_big_item(path):
@@ -77,18 +109,14 @@ def main():
     flat = os.path.join(folder, "flat.zip")
     if not os.path.exists(flat):
         make_flat_zip(flat)
-    tree = os.path.join(folder, "tree.7z")
-    if not os.path.exists(tree):
-        make_tree_7z(folder, tree)
+    make_archives_from(folder, {os.path.join(folder, "tree.7z"): ["-t7z", "-m0=lzma2", "-mx1"]}, write_tree)
     big_7z = os.path.join(folder, "big.7z")
     big_zip = os.path.join(folder, "big.zip")
     if not (os.path.exists(big_7z) and os.path.exists(big_zip)):
         item = os.path.join(folder, "big.bin")
         make_big_item(item)
         if not os.path.exists(big_7z):
-            remove_if_there(big_7z + ".part")
-            seven_zip("a", "-bd", "-t7z", "-m0=lzma2", "-mx5", "-mmt=2", "big.7z.part", "big.bin", cwd=folder)
-            os.replace(big_7z + ".part", big_7z)
+            write_archive(big_7z, folder, ["-t7z", "-m0=lzma2", "-mx5", "-mmt=2"], ["big.bin"])
         if not os.path.exists(big_zip):
             with zipfile.ZipFile(big_zip + ".part", "w", compression=zipfile.ZIP_DEFLATED) as archive:
                 archive.write(item, "big.bin")

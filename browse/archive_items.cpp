@@ -3,14 +3,9 @@
 
 namespace browse {
 
-archive_items::archive_items(archive::extraction_pool& pool, item_cache& cache,
-                             const std::vector<archive::item_details>& details)
-    : pool_(pool), cache_(cache), details_(details)
-{
-}
-
 void archive_items::set_layout(block_layout layout)
 {
+    std::lock_guard lock(mutex_);
     layout_ = std::move(layout);
 }
 
@@ -20,16 +15,16 @@ void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> re
         receiver->take_whole(std::move(bytes));
         return;
     }
-    const std::optional<std::uint32_t> block = layout_.block_of(index);
-    std::vector<std::uint32_t> items = block ? layout_.items_of(*block) : std::vector<std::uint32_t>{index};
     std::shared_ptr<block_pass> pass;
     {
         std::lock_guard lock(mutex_);
+        const std::optional<std::uint32_t> block = layout_.block_of(index);
+        std::vector<std::uint32_t> items = block ? layout_.items_of(*block) : std::vector<std::uint32_t>{index};
         if (block) {
             if (auto running = running_[*block].lock(); running && running->join(index, receiver))
                 return;
         }
-        pass = std::make_shared<block_pass>(std::move(items), details_, cache_, pool_);
+        pass = std::make_shared<block_pass>(std::move(items), cache_, pool_);
         pass->join(index, std::move(receiver));
         if (block)
             running_[*block] = pass;

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "archive/extraction_pool.h"
-#include "archive/item_details.h"
 #include "browse/block_layout.h"
 #include "browse/block_pass.h"
 #include "browse/item_cache.h"
@@ -21,11 +20,12 @@ namespace browse {
 
 class archive_items : public item_source {
 public:
-    // The pool, the cache and the details belong to the caller and outlive
-    // every job of the pool.
-    archive_items(archive::extraction_pool& pool, item_cache& cache, const std::vector<archive::item_details>& details);
+    // The pool and the cache belong to the caller and outlive every job of the
+    // pool.
+    archive_items(archive::extraction_pool& pool, item_cache& cache) : pool_(pool), cache_(cache) {}
 
-    // Learns which items share a block, once the archive is listed.
+    // Learns which items share a block; until then each item stands alone. May
+    // be called from any thread.
     void set_layout(block_layout layout);
 
     void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) override;
@@ -36,10 +36,9 @@ public:
 private:
     archive::extraction_pool& pool_;
     item_cache& cache_;
-    const std::vector<archive::item_details>& details_;
-    block_layout layout_;
 
-    std::mutex mutex_;  // guards the two below
+    std::mutex mutex_;  // guards the three below
+    block_layout layout_;
     std::map<std::uint32_t, std::weak_ptr<block_pass>> running_;  // the newest pass of each block
     std::uint64_t passes_started_ = 0;
 };

@@ -6,9 +6,8 @@
 
 namespace browse {
 
-block_pass::block_pass(std::vector<std::uint32_t> items, const std::vector<archive::item_details>& details,
-                       item_cache& cache, archive::extraction_pool& pool)
-    : items_(std::move(items)), details_(details), cache_(cache), pool_(pool)
+block_pass::block_pass(std::vector<std::uint32_t> items, item_cache& cache, archive::extraction_pool& pool)
+    : items_(std::move(items)), cache_(cache), pool_(pool)
 {
 }
 
@@ -26,6 +25,7 @@ bool block_pass::join(std::uint32_t index, std::shared_ptr<item_receiver> receiv
 
 void block_pass::run(archive::archive_file* archive)
 {
+    archive_ = archive;
     if (archive)
         archive->extract_items(items_, *this);
     std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> left;
@@ -51,9 +51,9 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
             waiting_.erase(found);
         }
     }
-    const archive::item_details* details = index < details_.size() ? &details_[index] : nullptr;
+    std::uint64_t recorded = 0;
     const std::optional<std::uint64_t> size =
-        details && details->has_size ? std::optional(details->size) : std::nullopt;
+        archive_->item_size(index, recorded) ? std::optional(recorded) : std::nullopt;
     if (!receivers_.empty())
         ahead_ = 0;
     for (const auto& receiver : receivers_)
@@ -97,8 +97,9 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
     for (const auto& receiver : receivers_)
         receiver->finish(status);
     receivers_.clear();
-    if (collecting_ && status == archive::item_status::ok &&
-        (index >= details_.size() || !details_[index].has_size || collected_.size() == details_[index].size))
+    std::uint64_t size = 0;
+    if (collecting_ && status == archive::item_status::ok && archive_->item_size(index, size) &&
+        collected_.size() == size)
         cache_.insert(index, std::make_shared<const std::string>(std::move(collected_)));
     collected_ = std::string();
     collecting_ = false;

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "archive/extraction_pool.h"
-#include "archive/item_details.h"
 #include "archive/item_sink.h"
 #include "browse/item_cache.h"
 #include "browse/item_source.h"
@@ -29,10 +28,9 @@ namespace browse {
 
 class block_pass : public archive::items_sink, private archive::item_sink {
 public:
-    // `items` in the order the block holds them. The pool, the cache and the
-    // details outlive the pass.
-    block_pass(std::vector<std::uint32_t> items, const std::vector<archive::item_details>& details,
-               item_cache& cache, archive::extraction_pool& pool);
+    // `items` in the order the block holds them. The pool and the cache outlive
+    // the pass.
+    block_pass(std::vector<std::uint32_t> items, item_cache& cache, archive::extraction_pool& pool);
 
     // Adds a request for an item this pass has yet to reach; false when it has
     // passed it, does not hold it, or is ending.
@@ -51,7 +49,6 @@ private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes
 
     const std::vector<std::uint32_t> items_;
-    const std::vector<archive::item_details>& details_;
     item_cache& cache_;
     archive::extraction_pool& pool_;
 
@@ -60,7 +57,8 @@ private:
     std::size_t position_ = 0;  // items_[position_ - 1] is the last begun
     bool ending_ = false;
 
-    // The item being decoded (the worker's).
+    // The worker's: its archive and the item being decoded.
+    archive::archive_file* archive_ = nullptr;
     std::vector<std::shared_ptr<item_receiver>> receivers_;
     std::string collected_;
     bool collecting_ = false;

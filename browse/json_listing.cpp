@@ -1,6 +1,7 @@
 // The JSON listing, written without recursion.
 #include "browse/json_listing.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <vector>
@@ -70,8 +71,8 @@ void prefetch_ahead(const std::vector<node_pointer>& nodes, std::size_t position
 void append_number(std::string& out, std::uint64_t value)
 {
     char text[24];
-    const int length = std::snprintf(text, sizeof text, "%" PRIu64, value);
-    out.append(text, static_cast<std::size_t>(length));
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    out.append(text, end);
 }
 
 // ISO 8601 in UTC, or nothing when the time cannot be expressed.

@@ -130,20 +130,56 @@ void router::route(const request& req, bool head_only, reply& rep)
     if (components.empty() || components[0] != root_name)
         serve_page_file(req, path, rep);
     else if (components.size() == 1)
-        serve_listing(req, query == "details", rep);
+        serve_listing(req, query == "details", head_only, rep);
     else
         serve_item(req, components, head_only, rep);
 }
 
-void router::serve_listing(const request& req, bool details, reply& rep)
+void router::publish_details(served_bytes details)
 {
-    if (!content_.listing.names.plain)
-        content_.listing = build_served_listing(tree_, listing_details{{}, {}, 0});
-    const served_bytes& listing = details ? content_.listing.details : content_.listing.names;
+    std::vector<waiting_request> waiting;
+    {
+        std::lock_guard lock(details_mutex_);
+        details_ = std::move(details);
+        waiting.swap(waiting_for_details_);
+    }
+    for (waiting_request& request : waiting) {
+        reply rep = listing_reply(details_, true, request.compressed);
+        if (request.head_only)
+            rep.shared_content.reset();
+        request.reply->complete(std::move(rep));
+    }
+}
+
+void router::serve_listing(const request& req, bool details, bool head_only, reply& rep)
+{
+    if (!content_.names.plain)
+        content_.names = build_names_listing(tree_);
     const bool compressed = accepts_gzip(req.headers);
-    const std::string etag = quoted(content_.tag + (details ? "-details" : "-names") + (compressed ? "-gzip" : ""));
-    if (answer_not_modified(req, etag, rep))
+    if (answer_not_modified(req, listing_etag(details, compressed), rep))
         return;
+    if (!details) {
+        rep = listing_reply(content_.names, false, compressed);
+        return;
+    }
+    std::lock_guard lock(details_mutex_);
+    if (details_.plain) {
+        rep = listing_reply(details_, true, compressed);
+        return;
+    }
+    auto waiting = std::make_shared<pending_reply>();
+    waiting_for_details_.push_back({waiting, compressed, head_only});
+    rep.stream = std::move(waiting);
+}
+
+std::string router::listing_etag(bool details, bool compressed) const
+{
+    return quoted(content_.tag + (details ? "-details" : "-names") + (compressed ? "-gzip" : ""));
+}
+
+reply router::listing_reply(const served_bytes& listing, bool details, bool compressed) const
+{
+    reply rep;
     rep.status = ok;
     rep.shared_content = compressed ? listing.gzipped : listing.plain;
     rep.headers.push_back({"Content-Length", std::to_string(rep.shared_content->size())});
@@ -151,8 +187,9 @@ void router::serve_listing(const request& req, bool details, reply& rep)
     if (compressed)
         rep.headers.push_back({"Content-Encoding", "gzip"});
     rep.headers.push_back({"Vary", "Accept-Encoding"});
-    rep.headers.push_back({"ETag", etag});
+    rep.headers.push_back({"ETag", listing_etag(details, compressed)});
     rep.headers.push_back({"Cache-Control", "no-cache"});
+    return rep;
 }
 
 void router::serve_item(const request& req, const std::vector<std::string>& components, bool head_only, reply& rep)

@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "browse/content_tree.h"
 #include "browse/item_source.h"
 #include "browse/request_log.h"
+#include "browse/pending_reply.h"
 #include "browse/served_listing.h"
 #include "http/request_handler.h"
 #include "platform/file_identity.h"
@@ -21,7 +24,7 @@ namespace browse {
 
 // The archive as the router serves it, once it is listed.
 struct archive_content {
-    served_listing listing;
+    served_bytes names;
     std::string tag;  // tells this archive file from any other, or from itself changed
 };
 
@@ -37,8 +40,13 @@ public:
     router& operator=(const router&) = delete;
 
     // What to serve once the archive is listed; until then the names of the
-    // tree as it is at the first request, under an empty tag.
+    // tree as it is at the first request, under an empty tag. Called before the
+    // server runs.
     void publish(archive_content content) { content_ = std::move(content); }
+
+    // The details listing, once it is built (from any thread): requests for it
+    // that came before it are answered now.
+    void publish_details(served_bytes details);
 
     // The most bytes an item of unknown size may take while it is collected whole.
     void set_collect_budget(std::uint64_t bytes) { collect_budget_ = bytes; }
@@ -48,7 +56,9 @@ public:
 private:
     // Maps a GET or HEAD to its route; each route fills `rep` completely.
     void route(const http::request& req, bool head_only, http::reply& rep);
-    void serve_listing(const http::request& req, bool details, http::reply& rep);
+    void serve_listing(const http::request& req, bool details, bool head_only, http::reply& rep);
+    http::reply listing_reply(const served_bytes& listing, bool details, bool compressed) const;
+    std::string listing_etag(bool details, bool compressed) const;
     void serve_item(const http::request& req, const std::vector<std::string>& components, bool head_only,
                     http::reply& rep);
     void serve_page_file(const http::request& req, std::string& path, http::reply& rep);
@@ -58,6 +68,16 @@ private:
     request_log& log_;
     std::string page_folder_;
     archive_content content_;
+
+    // A request for the details listing while it is being built.
+    struct waiting_request {
+        std::shared_ptr<pending_reply> reply;
+        bool compressed;
+        bool head_only;
+    };
+    std::mutex details_mutex_;  // guards the two below
+    served_bytes details_;
+    std::vector<waiting_request> waiting_for_details_;
     std::uint64_t collect_budget_ = UINT64_MAX;
 };
 

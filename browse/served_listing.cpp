@@ -14,12 +14,18 @@ served_bytes serve(std::string listing)
 
 }  // namespace
 
-served_listing build_served_listing(const content_tree& tree, const listing_details& details)
+served_bytes build_names_listing(const content_tree& tree)
 {
-    std::string names, with_details;
+    std::string names;
     write_json(names, tree.root());
+    return serve(std::move(names));
+}
+
+served_bytes build_details_listing(const content_tree& tree, const listing_details& details)
+{
+    std::string with_details;
     write_json_details(with_details, tree.root(), details);
-    return {serve(std::move(names)), serve(std::move(with_details))};
+    return serve(std::move(with_details));
 }
 
 }  // namespace browse

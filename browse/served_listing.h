@@ -17,11 +17,10 @@ struct served_bytes {
     std::shared_ptr<const std::string> gzipped;
 };
 
-struct served_listing {
-    served_bytes names;
-    served_bytes details;
-};
+// The listing of names only.
+served_bytes build_names_listing(const content_tree& tree);
 
-served_listing build_served_listing(const content_tree& tree, const listing_details& details);
+// The listing with what the archive records of each item.
+served_bytes build_details_listing(const content_tree& tree, const listing_details& details);
 
 }  // namespace browse

@@ -90,14 +90,10 @@ protected:
     void open(const std::string& path, std::size_t workers)
     {
         ASSERT_EQ(file_->open(test_support::installed_library(), path).status, archive::open_status::opened);
-        file_->list_items([this](std::string_view item_path, std::uint32_t index, const archive::item_details& details) {
-            indices_[std::string(item_path)] = index;
-            if (index >= details_.size())
-                details_.resize(index + 1);
-            details_[index] = details;
-        });
+        file_->list_items([this](std::string_view item_path, std::uint32_t index) { indices_[std::string(item_path)] = index; });
+        details_ = file_->read_details();
         pool_ = std::make_unique<archive::extraction_pool>(test_support::installed_library(), *file_, workers);
-        items_ = std::make_unique<browse::archive_items>(*pool_, cache_, details_);
+        items_ = std::make_unique<browse::archive_items>(*pool_, cache_);
         items_->set_layout(browse::block_layout(details_));
     }
 

@@ -344,8 +344,7 @@ TEST_F(RequestHandler, ByteRangesOfAnItem)
 
 TEST_F(RequestHandler, ListingIsServedFromOneCopyAndCompressedForThoseWhoAcceptGzip)
 {
-    const std::vector<archive::item_details> no_details;
-    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "tag"});
+    router_.publish({browse::build_names_listing(tree_), "tag"});
     const reply plain = get("/ArchiveContent");
     const reply again = get("/ArchiveContent", {{"Accept-Encoding", "gzip;q=0"}});
     EXPECT_EQ(plain.shared_content, again.shared_content) << "the same bytes, not a copy";
@@ -384,7 +383,8 @@ TEST_F(RequestHandler, EveryReplyOfContentIsRevalidatedByItsTag)
 {
     items_.items = {{0, {item_status::ok, "read me"}}};
     const std::vector<archive::item_details> no_details;
-    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "archive-1"});
+    router_.publish({browse::build_names_listing(tree_), "archive-1"});
+    router_.publish_details(browse::build_details_listing(tree_, {no_details, "a.7z", 0}));
     for (const char* uri : {"/index.html", "/ArchiveContent", "/ArchiveContent?details", "/ArchiveContent/docs/readme.txt"}) {
         const received first = receive(get(uri));
         const std::string etag = header_value(first.head, "ETag");
@@ -402,7 +402,7 @@ TEST_F(RequestHandler, EveryReplyOfContentIsRevalidatedByItsTag)
     }
     // Another archive file, or the same one changed, gives other item tags.
     const std::string before = header_value(receive(get("/ArchiveContent/docs/readme.txt")).head, "ETag");
-    router_.publish({browse::build_served_listing(tree_, {no_details, "a.7z", 0}), "archive-2"});
+    router_.publish({browse::build_names_listing(tree_), "archive-2"});
     EXPECT_NE(header_value(receive(get("/ArchiveContent/docs/readme.txt")).head, "ETag"), before);
     EXPECT_EQ(receive(get("/ArchiveContent/docs/readme.txt", {{"If-None-Match", before}})).head.status, ok);
 }
@@ -447,7 +447,18 @@ TEST_F(RequestHandler, DetailsListingCarriesWhatTheArchiveRecords)
     details[1].is_folder = details[1].has_modified = true;
     details[1].modified = 132517728000000000ull + 36610000000ull;  // one hour, one minute, one second later
     details[2].is_folder = true;
-    router_.publish({browse::build_served_listing(tree_, {details, "caf\xc3\xa9 \"a\".7z", 12345}), "tag"});
+    router_.publish({browse::build_names_listing(tree_), "tag"});
+
+    // Asked for before it is built, the details listing comes once it is.
+    reply early = get("/ArchiveContent?details", {}, "GET");
+    ASSERT_TRUE(early.stream);
+    std::optional<stream_event> event;
+    early.stream->next([&event](stream_event e) { event = std::move(e); });
+    EXPECT_FALSE(event);
+    router_.publish_details(browse::build_details_listing(tree_, {details, "caf\xc3\xa9 \"a\".7z", 12345}));
+    ASSERT_TRUE(event);
+    EXPECT_TRUE(event->complete);
+    EXPECT_EQ(*event->head.shared_content, *get("/ArchiveContent?details").shared_content);
 
     const std::string names = *get("/ArchiveContent").shared_content;
     EXPECT_EQ(names, R"({"name":"ArchiveContent", "SubDirectories":[{"name":"docs", "SubDirectories":[], )"

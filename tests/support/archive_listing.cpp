@@ -24,9 +24,7 @@ archive::open_outcome open_and_list(archive::archive_file& file, const std::stri
                                     browse::content_tree& tree)
 {
     const archive::open_outcome outcome = file.open(installed_library(), path);
-    file.list_items([&tree](std::string_view item_path, std::uint32_t index, const archive::item_details&) {
-        tree.add_item(item_path, index);
-    });
+    file.list_items([&tree](std::string_view item_path, std::uint32_t index) { tree.add_item(item_path, index); });
     return outcome;
 }
 

@@ -1,0 +1,31 @@
+// A reply whose content is not ready yet (the details listing while it is being
+// built): the connection waits for it without holding up the event loop.
+// Shared by the router, which completes it, and the connection, which reads it;
+// guarded by its mutex.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "http/reply_stream.h"
+
+namespace browse {
+
+class pending_reply : public http::reply_stream {
+public:
+    // The whole reply, once it is ready; from any thread.
+    void complete(http::reply rep);
+
+    void next(std::function<void(http::stream_event)> deliver) override;
+    void cancel() override;
+
+private:
+    void hand_over();
+
+    std::mutex mutex_;
+    std::optional<http::reply> ready_;
+    std::function<void(http::stream_event)> waiting_;
+};
+
+}  // namespace browse
