@@ -29,6 +29,7 @@ public:
     void set_layout(block_layout layout);
 
     void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) override;
+    std::shared_ptr<const std::string> at_hand(std::uint32_t index) override { return cache_.find(index); }
 
     // How many passes have been started: a measure for tests.
     std::uint64_t passes_started();

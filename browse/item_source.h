@@ -32,6 +32,10 @@ public:
     // Delivers item `index` into `receiver`, now or later, on any thread. Raises
     // only what cannot be handled (memory).
     virtual void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) = 0;
+
+    // The item's bytes when they are at hand already (cached), else null: then
+    // the reply needs no extraction and no stream.
+    virtual std::shared_ptr<const std::string> at_hand(std::uint32_t) { return nullptr; }
 };
 
 }  // namespace browse

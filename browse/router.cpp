@@ -202,7 +202,7 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
     const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
     if (answer_not_modified(req, etag, rep))
         return;
-    streamed_item::request_terms terms;
+    item_request terms;
     terms.range = requested_range(req.headers);
     terms.content_type = mime_type_for_extension(extension_of(components.back()));
     terms.head_only = head_only;
@@ -216,6 +216,16 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
                      {"X-Content-Type-Options", "nosniff"},
                      {"Content-Security-Policy", "sandbox allow-same-origin"},
                      {"Content-Disposition", inline_disposition(components.back())}};
+    if (std::shared_ptr<const std::string> bytes = items_.at_hand(node->item_index())) {
+        item_head prepared = make_item_head(bytes->size(), terms);
+        rep = std::move(prepared.head);
+        if (prepared.satisfiable) {
+            rep.shared_content = std::move(bytes);
+            rep.shared_offset = static_cast<std::size_t>(prepared.span.first);
+            rep.shared_length = static_cast<std::size_t>(prepared.body_length);
+        }
+        return;
+    }
     auto item = std::make_shared<streamed_item>(std::move(terms), log_);
     try {
         items_.fetch(node->item_index(), item);

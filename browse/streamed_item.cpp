@@ -8,38 +8,19 @@ namespace browse {
 
 using http::stream_event;
 
-streamed_item::streamed_item(request_terms terms, request_log& log) : terms_(std::move(terms)), log_(log)
+streamed_item::streamed_item(item_request terms, request_log& log) : terms_(std::move(terms)), log_(log)
 {
 }
 
 void streamed_item::prepare_head(std::uint64_t size)
 {
     size_ = size;
-    head_ = http::reply();
-    head_.status = http::ok;
-    span_ = {0, size == 0 ? 0 : size - 1};
-    body_length_ = size;
-    if (terms_.range) {
-        const std::optional<http::byte_span> span = http::resolve_range(*terms_.range, size);
-        if (!span) {
-            head_ = http::canned_reply(http::range_not_satisfiable);
-            head_.headers.push_back({"Content-Range", "bytes */" + std::to_string(size)});
-            head_.headers.insert(head_.headers.end(), terms_.headers.begin(), terms_.headers.end());
-            body_length_ = 0;
-            finished_ = ok_ = true;  // nothing to extract
-            return;
-        }
-        span_ = *span;
-        body_length_ = span->length();
-        head_.status = http::partial_content;
-    }
-    head_.headers.push_back({"Content-Length", std::to_string(body_length_)});
-    head_.headers.push_back({"Content-Type", terms_.content_type});
-    head_.headers.push_back({"Accept-Ranges", "bytes"});
-    head_.headers.insert(head_.headers.end(), terms_.headers.begin(), terms_.headers.end());
-    if (terms_.range)
-        head_.headers.push_back({"Content-Range", "bytes " + std::to_string(span_.first) + "-" +
-                                                      std::to_string(span_.last) + "/" + std::to_string(size)});
+    item_head prepared = make_item_head(size, terms_);
+    head_ = std::move(prepared.head);
+    span_ = prepared.span;
+    body_length_ = prepared.body_length;
+    if (!prepared.satisfiable)
+        finished_ = ok_ = true;  // nothing to extract
 }
 
 void streamed_item::begin(std::optional<std::uint64_t> size)

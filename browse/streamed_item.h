@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browse/item_head.h"
 #include "browse/item_source.h"
 #include "browse/request_log.h"
 #include "http/byte_range.h"
@@ -36,19 +37,8 @@ class streamed_item : public item_receiver, public http::reply_stream {
 public:
     static constexpr std::size_t queue_limit = std::size_t{4} << 20;
 
-    // What a request asks of an item.
-    struct request_terms {
-        std::optional<http::range_request> range;
-        std::string content_type;
-        bool head_only = false;  // the head alone: nothing is extracted when the size is known
-        // An item of unknown size collected past this many bytes fails.
-        std::uint64_t collect_budget = UINT64_MAX;
-        // Sent with the head of every reply of content (200, 206, 416).
-        std::vector<http::header> headers;
-    };
-
     // `log` outlives the item.
-    streamed_item(request_terms terms, request_log& log);
+    streamed_item(item_request terms, request_log& log);
 
     // The worker's side.
     void begin(std::optional<std::uint64_t> size) override;
@@ -72,7 +62,7 @@ private:
     std::optional<http::stream_event> ready_event();
     bool succeeded() const { return range_complete_ || (finished_ && ok_); }
 
-    const request_terms terms_;
+    const item_request terms_;
     request_log& log_;
 
     std::mutex mutex_;

@@ -82,7 +82,9 @@ std::vector<boost::asio::const_buffer> wire_buffers(const reply& r)
         buffers.push_back(buffer_of(crlf));
     }
     buffers.push_back(buffer_of(crlf));
-    buffers.push_back(buffer_of(r.shared_content ? *r.shared_content : r.content));
+    buffers.push_back(buffer_of(r.shared_content
+                                    ? std::string_view(*r.shared_content).substr(r.shared_offset, r.shared_length)
+                                    : std::string_view(r.content)));
     return buffers;
 }
 

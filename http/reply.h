@@ -43,8 +43,11 @@ struct reply {
     std::vector<header> headers;  // written in this order, exactly as stored
     std::string content;          // the body, sent as is
 
-    // A body made once and shared by many replies; sent instead of `content`.
+    // A body made once and shared by many replies; sent instead of `content`:
+    // `shared_length` bytes of it from `shared_offset` (all of it by default).
     std::shared_ptr<const std::string> shared_content;
+    std::size_t shared_offset = 0;
+    std::size_t shared_length = std::string::npos;
 
     // When set, the whole reply comes from the stream instead (see reply_stream.h).
     std::shared_ptr<reply_stream> stream;
