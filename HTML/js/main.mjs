@@ -1,14 +1,15 @@
 // The viewer: loads the listing and keeps what is on show — the folder, the
 // order, the filter — in step with the page's address. The views (contents
-// list, folder tree, preview) hold their own state and report what the reader
-// asks for through the callbacks given here.
+// list or grid, folder tree, preview) hold their own state and report what the
+// reader asks for through the callbacks given here.
 import { Contents } from './contents.mjs';
 import { $, el, icon, toast } from './dom.mjs';
 import { download } from './download.mjs';
 import { FolderTree } from './foldertree.mjs';
 import { count, formatDate, formatSize } from './format.mjs';
+import { Grid } from './grid.mjs';
 import { ItemStore } from './items.mjs';
-import { lookOf } from './kinds.mjs';
+import { kindFromName, lookOf } from './kinds.mjs';
 import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
 import { DETAIL_SORTS, SORTS } from './order.mjs';
@@ -16,6 +17,7 @@ import { hashFor, itemUrl, partsOf, placeHash, resolve } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
 import { SearchIndex } from './search.mjs';
+import { Thumbnails } from './thumbs.mjs';
 
 const app = {
   listing: null,        // { root, archive, detailed, stats } from buildTree
@@ -23,10 +25,10 @@ const app = {
   folder: null,         // the folder on show; while the filter is on, the one under its hits
   sort: 'name',
   query: '',            // the filter's words while it is on
-  memory: new Map(),    // folder -> { scrollTop, name } for coming back to it
+  look: 'list',         // how folders that hold pictures are shown: 'list' or 'grid'
+  memory: new Map(),    // folder -> { view, scrollTop, name } for coming back to it
 };
 
-const listEl = $('list');
 const filterEl = $('filter');
 
 /* ---------- Words for what is on show ---------- */
@@ -76,14 +78,18 @@ function titleFor(place) {
 
 /* ---------- The views ---------- */
 
-const store = new ItemStore({ onLearn: () => contents.refresh() });
+const store = new ItemStore({ onLearn: () => view.refresh() });
 
-const contents = new Contents(listEl, {
+const contents = new Contents($('list'), {
   describe,
   onOpen: openEntry,
   onDownload: (entry) => { if (!entry.folder) download(itemUrl(entry), entry.name); },
   onUp: goUp,
 });
+
+const grid = new Grid($('grid'), { describe, thumbnails: new Thumbnails(), onOpen: openEntry, onUp: goUp });
+
+let view = contents;    // the view on show: the contents list or the grid
 
 const tree = new FolderTree($('tree'), {
   label: folderLabel,
@@ -108,12 +114,47 @@ const preview = new Preview({
 // Where the reader was in the folder on show, for coming back to it.
 function rememberPlace() {
   if (!app.folder || app.query) return;
-  app.memory.set(app.folder, { scrollTop: contents.scrollTop, name: contents.activeEntry()?.name });
+  app.memory.set(app.folder, { view, scrollTop: view.scrollTop, name: view.activeEntry()?.name });
 }
+
+// Whether the names of a folder's files tell pictures among them; worked out
+// once per folder.
+const picturesIn = new WeakMap();
+function holdsPictures(folder) {
+  if (!picturesIn.has(folder)) picturesIn.set(folder, folder.files.some((name) => kindFromName(name)?.kind === 'image'));
+  return picturesIn.get(folder);
+}
+
+// Puts the list or the grid on show; the other lets go of its entries, and the
+// focus that it had goes to the one on show.
+function useView(next) {
+  if (next === view) return;
+  const focused = document.activeElement === view.element;
+  view.clear();
+  view.element.hidden = true;
+  view = next;
+  view.element.hidden = false;
+  $('listCard').classList.toggle('as-grid', view === grid);
+  if (focused) view.element.focus();
+}
+
+// The grid's toggle, offered for folders that hold pictures.
+function showToggle(offered) {
+  $('gridToggle').hidden = !offered;
+  $('gridToggle').setAttribute('aria-pressed', view === grid ? 'true' : 'false');
+}
+
+function toggleGrid() {
+  if (app.query || !app.folder || !holdsPictures(app.folder)) return;
+  app.look = view === grid ? 'list' : 'grid';
+  savePref('look', app.look);
+  showFolder(app.folder, { force: true, focusName: view.activeEntry()?.name });
+}
+$('gridToggle').addEventListener('click', toggleGrid);
 
 function showFolder(folder, { force = false, focusName = null } = {}) {
   if (app.folder === folder && !force && !app.query) {
-    if (focusName != null) contents.select((e) => e.name === focusName);
+    if (focusName != null) view.select((e) => e.name === focusName);
     return;
   }
   rememberPlace();
@@ -122,10 +163,13 @@ function showFolder(folder, { force = false, focusName = null } = {}) {
   const entries = folder.list(app.sort);
   const memory = app.memory.get(folder);
   const wanted = focusName ?? memory?.name;
-  contents.show({ length: entries.length, at: (i) => entries[i], query: null }, {
+  const pictures = holdsPictures(folder);
+  useView(pictures && app.look === 'grid' ? grid : contents);
+  view.show({ length: entries.length, at: (i) => entries[i], query: null }, {
     active: wanted == null ? 0 : Math.max(0, entries.findIndex((e) => e.name === wanted)),
-    scrollTop: memory ? memory.scrollTop : 0,
+    scrollTop: memory?.view === view ? memory.scrollTop : 0,
   });
+  showToggle(pictures);
   setListLabel('Contents of ' + folderLabel(folder));
   renderCrumbs(folder);
   $('counts').textContent = describeCounts(folder);
@@ -136,7 +180,7 @@ function showFolder(folder, { force = false, focusName = null } = {}) {
 }
 
 function setListLabel(text) {
-  listEl.setAttribute('aria-label', text);
+  for (const shown of [contents, grid]) shown.element.setAttribute('aria-label', text);
   $('listLabel').textContent = text;
 }
 
@@ -177,7 +221,7 @@ function setSort(mode, { save = true } = {}) {
     button.setAttribute('aria-checked', button.dataset.sort === app.sort ? 'true' : 'false');
     button.hidden = !app.listing.detailed && DETAIL_SORTS.includes(button.dataset.sort);
   }
-  if (app.folder && !app.query) showFolder(app.folder, { force: true, focusName: contents.activeEntry()?.name });
+  if (app.folder && !app.query) showFolder(app.folder, { force: true, focusName: view.activeEntry()?.name });
 }
 
 $('sortSeg').addEventListener('click', (event) => {
@@ -207,6 +251,8 @@ function runFilter() {
   const hits = app.index.search(query);
   rememberPlace();
   app.query = query.trim();
+  useView(contents);
+  showToggle(false);
   contents.show({ length: hits.length, at: (i) => app.index.entry(hits[i]), query: app.query });
   setListLabel('Names matching ' + app.query);
   $('crumbs').replaceChildren(el('li', null, el('span', { class: 'here', 'aria-current': 'location' }, icon('search'),
@@ -226,22 +272,22 @@ filterEl.addEventListener('keydown', (event) => {
   if (event.key === 'Escape') {
     event.preventDefault();
     clearFilter();
-    listEl.focus();
-  } else if (event.key === 'ArrowDown' && contents.length) {
+    view.element.focus();
+  } else if (event.key === 'ArrowDown' && view.length) {
     event.preventDefault();
-    listEl.focus();
-    contents.setActive(app.query ? 0 : contents.active);
+    view.element.focus();
+    view.setActive(app.query ? 0 : view.active);
   } else if (event.key === 'Enter' && app.query && contents.length) {
     event.preventDefault();
     openEntry(contents.activeEntry());
-    listEl.focus();
+    contents.element.focus();
   }
 });
-$('clearFilter').addEventListener('click', () => { clearFilter(); listEl.focus(); });
+$('clearFilter').addEventListener('click', () => { clearFilter(); view.element.focus(); });
 
 // While the filter is on, Escape or Backspace ends it; otherwise Backspace goes up.
 function goUp() {
-  if (app.query) { clearFilter(); listEl.focus(); return; }
+  if (app.query) { clearFilter(); view.element.focus(); return; }
   const folder = app.folder;
   if (folder && folder.parent) navigate(folder.parent, null, { focusName: folder.name });
 }
@@ -295,8 +341,8 @@ function route({ focusName = null } = {}) {
   } else if (preview.isOpen) {
     const shown = preview.entry;
     preview.hide();
-    contents.select((e) => e === shown);
-    listEl.focus();
+    view.select((e) => e === shown);
+    view.element.focus();
   }
   document.title = titleFor(place);
 }
@@ -315,14 +361,17 @@ document.addEventListener('keydown', (event) => {
   } else if (event.key === 'Backspace' && !typing) {
     event.preventDefault();
     goUp();
+  } else if (event.altKey && !event.ctrlKey && !event.metaKey && (event.key.toLowerCase() === 'g' || event.code === 'KeyG')) {
+    event.preventDefault();
+    toggleGrid();
   } else if (event.key === 'Escape') {
     closeDrawer();
   }
 });
-$('skipLink').addEventListener('click', (event) => { event.preventDefault(); listEl.focus(); });
+$('skipLink').addEventListener('click', (event) => { event.preventDefault(); view.element.focus(); });
 setUpPanes();
 // Row heights follow the pointer kind; lists redraw when they change.
-matchMedia('(pointer: coarse)').addEventListener('change', () => { contents.update(); tree.update(); });
+matchMedia('(pointer: coarse)').addEventListener('change', () => { view.update(); tree.update(); });
 
 /* ---------- Loading the listing ---------- */
 
@@ -375,12 +424,13 @@ async function load() {
   showArchive(listing);
   $('listCard').classList.toggle('dated', listing.detailed);
   tree.setRoot(listing.root);
+  app.look = loadPref('look', 'list');
   setSort(loadPref('sort', 'name'), { save: false });
   filterEl.disabled = false;
   box.hidden = true;
   box.setAttribute('aria-busy', 'false');
   route();
-  if (!preview.isOpen) listEl.focus();
+  if (!preview.isOpen) view.element.focus();
   requestAnimationFrame(() => requestAnimationFrame(() => performance.mark('vorsel:first-folder')));
   sortIndexWhileIdle(app.index);
 }

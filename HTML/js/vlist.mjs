@@ -1,15 +1,17 @@
 import { el } from './dom.mjs';
 
-// A scrolling list that keeps only the rows in view (and a few around them) in
-// the page, so that a folder of any size draws at once and scrolls smoothly.
+// A scrolling list that keeps only the rows in view (and `overscan` rows on
+// either side) in the page, so that a folder of any size draws at once and
+// scrolls smoothly.
 export class VirtualList {
-  constructor(scroller, { rowHeight, make, render }) {
+  constructor(scroller, { rowHeight, make, render, overscan = 6 }) {
     this.scroller = scroller;
     this.inner = el('div', { class: 'vinner', role: 'none' });
     scroller.append(this.inner);
     this.rowHeight = rowHeight;
     this.make = make;
     this.render = render;
+    this.overscan = overscan;
     this.count = 0;
     this.rows = new Map();
     this.spare = [];
@@ -33,8 +35,8 @@ export class VirtualList {
     this.inner.style.height = this.count * height + 'px';
     const top = this.scroller.scrollTop;
     const view = this.scroller.clientHeight || 600;
-    const first = Math.max(0, Math.floor(top / height) - 6);
-    const last = Math.min(this.count, Math.ceil((top + view) / height) + 6);
+    const first = Math.max(0, Math.floor(top / height) - this.overscan);
+    const last = Math.min(this.count, Math.ceil((top + view) / height) + this.overscan);
     for (const [index, row] of this.rows) {
       if (index < first || index >= last) { this.rows.delete(index); this.spare.push(row); }
     }

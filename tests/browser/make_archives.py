@@ -10,6 +10,11 @@ encoded by vpxenc (Debian's vpx-tools) in its deterministic mode.
 OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
 corrupted. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
 100,000 more in 1,000 folders below "sets".
+OUTDIR/gallery/ holds the folder "pictures": 40 PNG pictures of one colour each,
+pic-01.png to pic-40.png, of sizes from 203 x 150 to 320 x 150, an SVG picture,
+a PNG that is not one, a text and a folder; and the folder "thousands": 10,000
+PNG pictures of 8 x 8 pixels in colours of their own. OUTDIR/gallery.zip holds
+both folders, OUTDIR/gallery.7z "pictures" alone in one solid block.
 """
 import json
 import math
@@ -264,9 +269,38 @@ def make_big(out):
             z.writestr(f'sets/set-{i // 100}/entry-{i % 100}.dat', b'')
 
 
+def solid(width, height, colour):
+    return png_of_rows(width, height, [bytes(colour) * width] * height)
+
+
+def make_gallery(out):
+    files = {f'pictures/pic-{n:02d}.png': solid(200 + 3 * n, 150, ((n * 53) % 256, (n * 97 + 40) % 256, 255 - n * 5))
+             for n in range(1, 41)}
+    files.update({
+        'pictures/badge.svg': SVG,
+        'pictures/broken.png': b'These bytes are text, not a picture.\n',
+        'pictures/notes.txt': b'Forty pictures, one colour each.\n',
+        'pictures/more/inner.txt': b'inside\n',
+    })
+    files.update({f'thousands/t{n:05d}.png': solid(8, 8, (n % 256, (n // 256) * 6 % 256, 255 - n % 200))
+                  for n in range(1, 10001)})
+    root = os.path.join(out, 'gallery')
+    write_tree(root, files)
+    # Fixed times, so that the 7z archive is the same at every run.
+    for folder, _, names in os.walk(os.path.join(root, 'pictures')):
+        for path in [folder] + [os.path.join(folder, name) for name in names]:
+            os.utime(path, (1600000000, 1600000000))
+    with zipfile.ZipFile(os.path.join(out, 'gallery.zip'), 'w') as z:
+        for number, path in enumerate(sorted(files)):
+            z.writestr(entry(path, number), files[path])
+    archive = os.path.abspath(os.path.join(out, 'gallery.7z'))
+    subprocess.run(['7z', 'a', '-bd', '-t7z', '-ms=on', archive, 'pictures'], cwd=root, check=True, stdout=subprocess.DEVNULL)
+
+
 if __name__ == '__main__':
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     make_sample(out)
     make_damaged(out)
     make_big(out)
+    make_gallery(out)

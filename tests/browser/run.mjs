@@ -12,8 +12,10 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import zlib from 'node:zlib';
 import { chromium } from 'playwright-core';
 import { formatSize } from '../../HTML/js/format.mjs';
+import { THUMBNAIL_BOX, THUMBNAIL_LOADS } from '../../HTML/js/tiles.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceRoot = path.resolve(here, '..', '..');
@@ -96,7 +98,8 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big] = await Promise.all(['sample.zip', 'damaged.7z', 'big.zip'].map(startServer));
+const [sample, damaged, big, gallery, solidGallery] =
+  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -401,6 +404,24 @@ test('an archived page is shown as source or in a sandbox without scripts', asyn
   assert.equal(await page.title(), `page.html — ${ROOT} — Vorsel`);
   assert.deepEqual(page.errors, []);
   await page.close();
+});
+
+test('archived pages and pictures opened from their own address run no script and read nothing', async () => {
+  for (const [names, title] of [[['docs', 'page.html'], 'Archived page'], [['images', 'badge.svg'], '']]) {
+    const page = await context.newPage();
+    const asked = [];
+    page.on('request', (request) => asked.push(new URL(request.url()).pathname));
+    const response = await page.goto(itemUrl(sample, ...names));
+    assert.equal(response.headers()['content-security-policy'], 'sandbox allow-same-origin');
+    assert.equal(response.headers()['x-content-type-options'], 'nosniff');
+    assert.match(response.headers()['content-disposition'], new RegExp(`^inline; filename\\*=UTF-8''${names[1]}$`));
+    await page.waitForLoadState('load');
+    // Its script would retitle the page and could fetch the listing; it never runs.
+    assert.equal(await page.title(), title, names.join('/'));
+    assert.equal(await page.evaluate(() => document.body?.dataset.ran ?? document.documentElement.dataset.ran), undefined);
+    assert.ok(!asked.includes('/ArchiveContent'), `asked for ${asked.join(', ')}`);
+    await page.close();
+  }
 });
 
 test('an archived page is drawn with its style sheet and picture from the archive', async () => {
@@ -710,6 +731,244 @@ test('timings of the 200,000-item listing', async () => {
   await page.close();
 });
 
+/* ---------- The grid ---------- */
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Width, height and colour of a one-coloured PNG made by make_archives.py (8-bit
+// RGB in one IDAT chunk): the colour is the first pixel's, after row 0's filter byte.
+function pngFacts(relative) {
+  const bytes = fs.readFileSync(path.join(archives, 'gallery', relative));
+  const idat = bytes.indexOf('IDAT');
+  const pixels = zlib.inflateSync(bytes.subarray(idat + 4, idat + 4 + bytes.readUInt32BE(idat - 4)));
+  return { width: bytes.readUInt32BE(16), height: bytes.readUInt32BE(20), colour: [...pixels.subarray(1, 4)] };
+}
+
+// The grid's tiles in the page, in order: the index and name, whether the
+// tile's row is in the grid's view, its icon, and its thumbnail's size and the
+// colour at its centre once one is shown.
+const tiles = (page) => page.$$eval('#grid .tile:not([hidden])', (nodes) => {
+  const frame = document.getElementById('grid').getBoundingClientRect();
+  const index = (tile) => Number(tile.getAttribute('aria-posinset')) - 1;
+  return nodes.sort((a, b) => index(a) - index(b)).map((tile) => {
+    const box = tile.parentNode.getBoundingClientRect();
+    const img = tile.querySelector('img');
+    const shown = getComputedStyle(img).display !== 'none' && img.complete && img.naturalWidth > 0;
+    let colour = null;
+    if (shown) {
+      const canvas = document.createElement('canvas');
+      [canvas.width, canvas.height] = [img.naturalWidth, img.naturalHeight];
+      const context = canvas.getContext('2d');
+      context.drawImage(img, 0, 0);
+      colour = [...context.getImageData(img.naturalWidth >> 1, img.naturalHeight >> 1, 1, 1).data.subarray(0, 3)];
+    }
+    return {
+      index: index(tile), name: tile.querySelector('.name').textContent, inView: box.bottom > frame.top && box.top < frame.bottom,
+      icon: getComputedStyle(tile.querySelector('svg')).display === 'none' ? null : tile.querySelector('use').getAttribute('href'),
+      width: shown ? img.naturalWidth : 0, height: shown ? img.naturalHeight : 0, colour,
+    };
+  });
+});
+
+// Waits until every picture in the rows in the grid's view shows its
+// thumbnail, or the icon of a picture that cannot be shown; gives the tiles then.
+async function thumbnailsInView(page) {
+  await page.waitForFunction(() => {
+    const frame = document.getElementById('grid').getBoundingClientRect();
+    return [...document.querySelectorAll('#grid .tile:not([hidden])')].every((tile) => {
+      const box = tile.parentNode.getBoundingClientRect();
+      if (box.bottom <= frame.top || box.top >= frame.bottom || !/\.(png|svg)$/.test(tile.textContent)) return true;
+      const img = tile.querySelector('img');
+      return (img.complete && img.naturalWidth > 0) || tile.querySelector('use').getAttribute('href') === '#i-broken';
+    });
+  }, null, { timeout: 30000 });
+  return tiles(page);
+}
+
+const sameColour = (a, b) => a.every((value, i) => Math.abs(value - b[i]) <= 12);
+
+// Follows the requests for items below `folder` that the browser makes: the
+// names asked for, in order, and those that failed (stopped by the page). The
+// requests wait at a gate: while it is closed, until next() lets the oldest
+// one go on, or open() all of them. Counting requests that wait is exact,
+// where the browser's events for requests that go on may come in another order.
+async function watchItems(page, folder) {
+  const waiting = [];
+  let open = false;
+  const go = (route) => route.continue().catch(() => {});   // a request that the page gave up on cannot go on
+  const isItem = (request) => new URL(request.url()).pathname.startsWith(`/ArchiveContent/${folder}/`);
+  const nameOf = (request) => decodeURIComponent(new URL(request.url()).pathname.split('/').pop());
+  const seen = {
+    asked: [],
+    failed: [],
+    get waiting() { return waiting.length; },
+    open() { open = true; waiting.splice(0).forEach(go); },
+    close() { open = false; },
+    next() { go(waiting.shift()); },
+  };
+  page.on('request', (request) => { if (isItem(request)) seen.asked.push(nameOf(request)); });
+  page.on('requestfailed', (request) => { if (isItem(request)) seen.failed.push(nameOf(request)); });
+  await page.route(`**/ArchiveContent/${folder}/*`, (route) => (open ? go(route) : waiting.push(route)));
+  return seen;
+}
+
+// Waits until the condition holds, and a while longer for what should not come.
+async function until(condition) {
+  for (let tries = 0; !condition() && tries < 200; tries++) await sleep(50);
+  await sleep(300);
+}
+
+test('a folder of pictures as a grid of thumbnails, from a zip and from a solid 7z', async () => {
+  const folder = path.join(archives, 'gallery', 'pictures');
+  const [folders, files] = [true, false].map((dirs) => fs.readdirSync(folder, { withFileTypes: true })
+    .filter((e) => e.isDirectory() === dirs).map((e) => e.name).sort(natural));
+  const names = folders.concat(files);
+  const isPicture = (name) => /\.(png|svg)$/.test(name);
+  const order = (list) => list.map((name) => names.indexOf(name));
+  const inOrder = (list) => order(list).every((index, i, all) => i === 0 || index > all[i - 1]);
+  for (const server of [gallery, solidGallery]) {
+    const what = path.basename(server.child.spawnargs[1]);
+    const page = await openPage(server);
+    const seen = await watchItems(page, 'pictures');
+    // The root holds no pictures: no grid to offer.
+    assert.equal(await page.isVisible('#gridToggle'), false, what);
+    await row(page, 'pictures').click();
+    await page.waitForFunction(() => location.hash === '#/pictures');
+    assert.equal(await page.getAttribute('#gridToggle', 'aria-pressed'), 'false', what);
+    // Its key turns the grid on; the focus goes with the entries.
+    await page.keyboard.press('Alt+g');
+    await page.waitForSelector('#grid .tile');
+    assert.equal(await page.isVisible('#list'), false, what);
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'grid', what);
+    assert.equal(await page.getAttribute('#gridToggle', 'aria-pressed'), 'true', what);
+    // The first pictures in the folder's order, as many as may load at once;
+    // one done lets the next one start.
+    const pictures = names.filter(isPicture);
+    await until(() => seen.asked.length >= THUMBNAIL_LOADS);
+    assert.deepEqual(seen.asked, pictures.slice(0, THUMBNAIL_LOADS), what);
+    seen.next();
+    await until(() => seen.asked.length > THUMBNAIL_LOADS);
+    assert.deepEqual(seen.asked, pictures.slice(0, THUMBNAIL_LOADS + 1), what);
+    assert.equal(seen.waiting, THUMBNAIL_LOADS, what);
+    seen.open();
+    const check = (shown) => {
+      assert.deepEqual(shown.map((t) => t.name), shown.map((t) => names[t.index]), what);
+      for (const tile of shown.filter((t) => t.inView)) {
+        const { name } = tile;
+        if (name.startsWith('pic-')) {
+          const facts = pngFacts('pictures/' + name);
+          assert.ok(sameColour(tile.colour, facts.colour), `${what} ${name}: ${tile.colour} for ${facts.colour}`);
+          assert.equal(tile.width, THUMBNAIL_BOX, `${what} ${name}`);
+          assert.ok(Math.abs(tile.height - facts.height * THUMBNAIL_BOX / facts.width) <= 1, `${what} ${name}: ${tile.height}`);
+        }
+        const icons = { 'badge.svg': null, 'broken.png': '#i-broken', 'notes.txt': '#i-text', more: '#i-folder' };
+        if (name in icons) assert.equal(tile.icon, icons[name], `${what} ${name}`);
+        if (name === 'badge.svg') assert.ok(tile.width > 0, what);
+      }
+    };
+    const first = await thumbnailsInView(page);
+    check(first);
+    // Only the pictures in view were asked for, each once, in order.
+    const inView = first.filter((t) => t.inView).map((t) => t.name);
+    assert.ok(inView.length < names.length - 6, `${what}: ${inView.length} of ${names.length} tiles in view at first`);
+    assert.deepEqual(seen.asked, inView.filter(isPicture), what);
+    // Scrolling loads the rest, in order, as few at once.
+    seen.close();
+    await page.$eval('#grid', (grid) => { grid.scrollTop = grid.scrollHeight; });
+    await until(() => seen.waiting >= THUMBNAIL_LOADS);
+    assert.equal(seen.waiting, THUMBNAIL_LOADS, what);
+    seen.open();
+    const last = await thumbnailsInView(page);
+    check(last);
+    assert.ok(last.at(-1).inView && seen.asked.at(-1) === 'pic-40.png', what);
+    assert.ok(inOrder(seen.asked), `${what}: ${seen.asked}`);
+    assert.deepEqual(seen.failed, [], what);
+    assert.equal(await page.title(), 'pictures — Vorsel', what);
+    // A click on a tile opens its picture; closing comes back to it.
+    await page.locator('#grid .tile', { hasText: 'pic-40.png' }).click();
+    await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
+    assert.equal(await page.$eval('#pvBody img', (img) => img.naturalWidth), pngFacts('pictures/pic-40.png').width, what);
+    assert.equal(await page.evaluate(() => location.hash), '#/pictures/pic-40.png', what);
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    assert.equal(await page.$eval('#grid .tile.active .name', (n) => n.textContent), 'pic-40.png', what);
+    // Keys: Home, a tile to the right, a row down, Enter.
+    const columns = await page.$eval('#grid .tiles', (row) => row.querySelectorAll('.tile').length);
+    await page.focus('#grid');
+    for (const key of ['Home', 'ArrowRight', 'ArrowDown', 'Enter']) await page.keyboard.press(key);
+    await page.waitForSelector('#preview[open]');
+    assert.equal(await page.textContent('#pvName'), names[1 + columns], what);
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    // The choice is kept for the next visit; the button turns the grid off.
+    await page.reload();
+    await page.waitForSelector('#grid .tile');
+    assert.equal(await page.isVisible('#list'), false, what);
+    await page.click('#gridToggle');
+    await page.waitForSelector('#list .row');
+    assert.equal(await page.isVisible('#grid'), false, what);
+    assert.equal((await rowNames(page))[0], names[0], what);
+    assert.deepEqual(page.errors, [], what);
+    await page.close();
+  }
+});
+
+test('a grid of 10,000 pictures: few tiles in the page, loads for the view only, far ones stopped', async () => {
+  let seen;
+  const page = await openPage(gallery, hashOf('thousands'), {
+    noWait: true,
+    before: async (p) => {
+      await p.addInitScript(() => localStorage.setItem('vorsel.look', 'grid'));
+      seen = await watchItems(p, 'thousands');
+    },
+  });
+  await page.waitForSelector('#grid .tile');
+  assert.equal(await page.getAttribute('#gridToggle', 'aria-pressed'), 'true');
+  // The first pictures, as many as may load at once, and no more while they load.
+  await until(() => seen.asked.length >= THUMBNAIL_LOADS);
+  const names = (from, count) => Array.from({ length: count }, (_, i) => `t${String(from + i).padStart(5, '0')}.png`);
+  assert.deepEqual(seen.asked, names(1, THUMBNAIL_LOADS));
+  // A jump to the end stops them; the first pictures in view there take their places.
+  await page.$eval('#grid', (grid) => { grid.scrollTop = grid.scrollHeight; });
+  await until(() => seen.failed.length >= THUMBNAIL_LOADS && seen.asked.length >= 2 * THUMBNAIL_LOADS);
+  assert.deepEqual(seen.failed, names(1, THUMBNAIL_LOADS));
+  const [first] = (await tiles(page)).filter((t) => t.inView);
+  assert.deepEqual(seen.asked.slice(THUMBNAIL_LOADS), names(Number(first.name.slice(1, 6)), THUMBNAIL_LOADS));
+  seen.open();
+  const shown = await thumbnailsInView(page);
+  const inView = shown.filter((t) => t.inView);
+  assert.equal(inView.at(-1).name, 't10000.png');
+  for (const tile of inView) {
+    const facts = pngFacts('thousands/' + tile.name);
+    assert.ok(sameColour(tile.colour, facts.colour) && tile.width === 8 && tile.height === 8, `${tile.name}: ${JSON.stringify(tile)}`);
+  }
+  const viewed = new Set(inView.map((t) => t.name));
+  assert.ok(seen.asked.slice(THUMBNAIL_LOADS).every((name) => viewed.has(name)), seen.asked.join(' '));
+  assert.ok(shown.length < 200, `${shown.length} tiles in the page`);
+  // Scroll back through the whole folder frame by frame and time the frames.
+  const frames = await page.evaluate(async () => {
+    const grid = document.getElementById('grid');
+    const times = [];
+    let last = performance.now();
+    for (let i = 0; i <= 120; i++) {
+      grid.scrollTop = (grid.scrollHeight - grid.clientHeight) * (1 - i / 120);
+      await new Promise((resolve) => requestAnimationFrame(resolve));
+      const now = performance.now();
+      times.push(now - last);
+      last = now;
+    }
+    times.sort((a, b) => a - b);
+    return { median: times[60], worst: times[times.length - 1], tiles: document.querySelectorAll('#grid .tile').length };
+  });
+  figures.push(`scrolling the grid of 10,000 pictures: median frame ${frames.median.toFixed(1)} ms, worst ${frames.worst.toFixed(1)} ms; ` +
+    `${seen.asked.length} pictures asked for, ${seen.failed.length} of them stopped`);
+  assert.ok(frames.tiles < 200, `${frames.tiles} tiles in the page`);
+  const top = await thumbnailsInView(page);
+  assert.equal(top[0].name, 't00001.png');
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
 test('screenshots of the main view', async () => {
   assert.ok(shotsDir, 'no --screenshots folder given');
   fs.mkdirSync(shotsDir, { recursive: true });
@@ -723,6 +982,14 @@ test('screenshots of the main view', async () => {
     await page.screenshot({ path: path.join(shotsDir, name + '.png') });
     await page.close();
   }
+  const grid = await openPage(gallery, hashOf('pictures'), {
+    noWait: true,
+    before: (p) => p.addInitScript(() => localStorage.setItem('vorsel.look', 'grid')),
+  });
+  await grid.waitForSelector('#grid .tile');
+  await thumbnailsInView(grid);
+  await grid.screenshot({ path: path.join(shotsDir, 'grid.png') });
+  await grid.close();
   const page = await openPage(sample, hashOf('images', 'sunrise.png'));
   await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
   await page.screenshot({ path: path.join(shotsDir, 'preview.png') });

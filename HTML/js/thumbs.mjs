@@ -1,0 +1,87 @@
+// Thumbnails of pictures for the grid. A picture is fetched from the item's own
+// address through the browser's cache, which revalidates it by its ETag,
+// decoded, drawn scaled down into a small canvas and kept only as a small WebP
+// picture, under a budget of bytes; the full-size picture is let go at once.
+import { fitWithin, THUMBNAIL_BOX } from './tiles.mjs';
+
+const BUDGET = 24 * 1024 * 1024;   // bytes of thumbnails kept, the least recently shown dropped first
+
+// A decoded picture: an ImageBitmap, or an image element for what
+// createImageBitmap does not take from bytes (SVG). `close` lets it go.
+async function decode(blob) {
+  try {
+    const bitmap = await createImageBitmap(blob);
+    return { source: bitmap, width: bitmap.width, height: bitmap.height, close: () => bitmap.close() };
+  } catch {
+    const address = URL.createObjectURL(blob);
+    const image = new Image();
+    image.src = address;
+    try {
+      await image.decode();
+    } finally {
+      URL.revokeObjectURL(address);
+    }
+    return { source: image, width: image.naturalWidth, height: image.naturalHeight, close: () => image.removeAttribute('src') };
+  }
+}
+
+async function shrink(picture) {
+  const ratio = Math.min(2, Math.max(1, globalThis.devicePixelRatio || 1));
+  const { width, height } = fitWithin(picture.width, picture.height, Math.round(THUMBNAIL_BOX * ratio));
+  const canvas = new OffscreenCanvas(width, height);
+  const context = canvas.getContext('2d');
+  context.imageSmoothingQuality = 'high';
+  context.drawImage(picture.source, 0, 0, width, height);
+  return canvas.convertToBlob({ type: 'image/webp', quality: 0.85 });
+}
+
+export class Thumbnails {
+  constructor() {
+    this.made = new Map();        // item address -> { src (a blob: address), bytes }, least recently shown first
+    this.bytes = 0;
+    this.failures = new Set();    // addresses whose picture could not be fetched or decoded
+  }
+
+  // The address of an item's thumbnail, or null when none is made.
+  get(url) {
+    const made = this.made.get(url);
+    if (!made) return null;
+    this.made.delete(url);
+    this.made.set(url, made);
+    return made.src;
+  }
+
+  failed(url) { return this.failures.has(url); }
+
+  // Makes an item's thumbnail; true once made. A failure is kept, so that the
+  // item is not asked for again; a load stopped through `signal` is not one.
+  async make(url, signal) {
+    try {
+      const response = await fetch(url, { signal });
+      if (!response.ok) throw new Error(`status ${response.status}`);
+      const picture = await decode(await response.blob());
+      let small;
+      try {
+        small = await shrink(picture);
+      } finally {
+        picture.close();
+      }
+      this.keep(url, small);
+      return true;
+    } catch (error) {
+      if (error.name !== 'AbortError') this.failures.add(url);
+      return false;
+    }
+  }
+
+  keep(url, blob) {
+    this.made.set(url, { src: URL.createObjectURL(blob), bytes: blob.size });
+    this.bytes += blob.size;
+    for (const [key, made] of this.made) {
+      if (this.bytes <= BUDGET || key === url) break;
+      URL.revokeObjectURL(made.src);
+      this.made.delete(key);
+      this.bytes -= made.bytes;
+    }
+  }
+}
