@@ -42,14 +42,25 @@ std::size_t worker_count()
 struct program {
     program(console& console, const settings& config) : out(console), cache(config.cache_budget) {}
 
+    // Workers may still hand events to connections: the connections are closed
+    // (which cancels their streams) and the workers joined before the server and
+    // its event loop go.
+    ~program()
+    {
+        if (server)
+            server->close_connections();
+        pool.reset();
+    }
+
     console& out;
     CCodecs codecs;
     archive::archive_file archive;
     browse::content_tree tree;
     console_log log{out};
     browse::item_cache cache;
-    archive::extraction_pool pool{codecs, archive, worker_count()};
-    browse::archive_items items{pool, cache};
+    std::unique_ptr<archive::extraction_pool> pool =
+        std::make_unique<archive::extraction_pool>(codecs, archive, worker_count());
+    browse::archive_items items{*pool, cache};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -96,7 +107,7 @@ void read_details_in_background(program& p, const std::string& archive_path)
     const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
     std::string name = archive_path.substr(archive_path.find_last_of('/') + 1);
     const std::uint64_t size = identity ? identity->size : 0;
-    p.pool.submit([&p, name = std::move(name), size](archive::archive_file* archive) {
+    p.pool->submit([&p, name = std::move(name), size](archive::archive_file* archive) {
         const std::vector<archive::item_details> details =
             archive ? archive->read_details() : std::vector<archive::item_details>();
         p.items.set_layout(browse::block_layout(details));

@@ -50,16 +50,18 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
             receivers_ = std::move(found->second);
             waiting_.erase(found);
         }
+        if (!receivers_.empty())
+            ahead_ = 0;
     }
     std::uint64_t recorded = 0;
     const std::optional<std::uint64_t> size =
         archive_->item_size(index, recorded) ? std::optional(recorded) : std::nullopt;
-    if (!receivers_.empty())
-        ahead_ = 0;
-    for (const auto& receiver : receivers_)
+    for (const auto& receiver : current_receivers())
         receiver->begin(size);
     collected_.clear();
-    collecting_ = size && *size <= cache_.budget();
+    // Items of up to a sixteenth of the budget are kept: many pictures fit, and
+    // one large video does not push them all out (nor pin memory while it plays).
+    collecting_ = size && *size <= cache_.budget() / 16;
     if (collecting_) {
         try {
             collected_.reserve(static_cast<std::size_t>(*size));
@@ -67,7 +69,13 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
             collecting_ = false;
         }
     }
-    return receivers_.empty() && !collecting_ ? nullptr : this;
+    return current_receivers().empty() && !collecting_ ? nullptr : this;
+}
+
+std::vector<std::shared_ptr<item_receiver>> block_pass::current_receivers()
+{
+    std::lock_guard lock(mutex_);
+    return receivers_;
 }
 
 bool block_pass::write(const char* data, std::size_t size)
@@ -75,12 +83,14 @@ bool block_pass::write(const char* data, std::size_t size)
     // A receiver that wants no more (its client has gone, its range is done,
     // its budget is spent) is finished and drops out; the pass goes on for the
     // others and for the cache.
-    std::erase_if(receivers_, [&](const std::shared_ptr<item_receiver>& receiver) {
+    // Written without the lock: a receiver may wait for its slow client.
+    for (const auto& receiver : current_receivers()) {
         if (receiver->write(data, size))
-            return false;
+            continue;
         receiver->finish(archive::item_status::aborted);
-        return true;
-    });
+        std::lock_guard lock(mutex_);
+        std::erase(receivers_, receiver);
+    }
     if (collecting_) {
         try {
             collected_.append(data, size);
@@ -88,15 +98,20 @@ bool block_pass::write(const char* data, std::size_t size)
             collecting_ = false;
         }
     }
+    std::lock_guard lock(mutex_);
     ahead_ += size;
     return true;
 }
 
 void block_pass::end_item(std::uint32_t index, archive::item_status status)
 {
-    for (const auto& receiver : receivers_)
+    std::vector<std::shared_ptr<item_receiver>> ending;
+    {
+        std::lock_guard lock(mutex_);
+        ending.swap(receivers_);
+    }
+    for (const auto& receiver : ending)
         receiver->finish(status);
-    receivers_.clear();
     std::uint64_t size = 0;
     if (collecting_ && status == archive::item_status::ok && archive_->item_size(index, size) &&
         collected_.size() == size)
@@ -118,7 +133,9 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
 
 bool block_pass::wanted()
 {
-    if (std::any_of(receivers_.begin(), receivers_.end(), [](const auto& receiver) { return receiver->wanted(); }))
+    // The library may ask from another thread than the one that writes.
+    const std::vector<std::shared_ptr<item_receiver>> receivers = current_receivers();
+    if (std::any_of(receivers.begin(), receivers.end(), [](const auto& receiver) { return receiver->wanted(); }))
         return true;
     std::lock_guard lock(mutex_);
     if (!waiting_.empty())

@@ -7,9 +7,10 @@
 // gone is not finished for them. A request for an item the pass has yet to
 // reach joins it instead of starting a pass of its own.
 //
-// Shared by the source that made it and the job that runs it; the lists of
-// waiting requests and the position are guarded by the mutex, the item being
-// decoded belongs to the worker.
+// Shared by the source that made it and the job that runs it; the requests,
+// the position and the read-ahead count are guarded by the mutex (the library
+// may ask whether to go on from another thread than the one that writes); what
+// is kept of the current item belongs to the writing thread.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,7 @@ public:
 
 private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes
+    std::vector<std::shared_ptr<item_receiver>> current_receivers();
 
     const std::vector<std::uint32_t> items_;
     item_cache& cache_;
@@ -56,13 +58,13 @@ private:
     std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> waiting_;  // items not yet begun
     std::size_t position_ = 0;  // items_[position_ - 1] is the last begun
     bool ending_ = false;
+    std::vector<std::shared_ptr<item_receiver>> receivers_;  // of the item being decoded
+    std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
 
-    // The worker's: its archive and the item being decoded.
+    // The writing thread's: its archive and what it keeps of the current item.
     archive::archive_file* archive_ = nullptr;
-    std::vector<std::shared_ptr<item_receiver>> receivers_;
     std::string collected_;
     bool collecting_ = false;
-    std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
 };
 
 }  // namespace browse

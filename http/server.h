@@ -39,6 +39,10 @@ public:
     // run() then returns. Safe to call from any thread.
     void stop();
 
+    // Stops accepting and closes every connection at once, cancelling streamed
+    // replies; only while the event loop is not running.
+    void close_connections() { close_all(); }
+
     // Calls stop() when the process receives one of these signals.
     void stop_on_signals(std::initializer_list<int> signal_numbers);
 

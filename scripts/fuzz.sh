@@ -6,7 +6,14 @@
 # A target starts from the inputs in tests/fuzz/corpus/NAME (hand-made seeds and
 # past crashes), its corpus grows in build-fuzz/corpus/NAME across runs, its
 # output goes to build-fuzz/logs/NAME.log, and an input that crashes it is kept
-# in build-fuzz/crashes/NAME/. The script fails at the first crash.
+# in build-fuzz/crashes/NAME/. The script fails at the first crash. A target
+# takes extra libFuzzer flags from tests/fuzz/NAME.options and LeakSanitizer
+# suppressions from tests/fuzz/NAME.supp when they exist.
+# archive_fuzz also starts from small archives of every common kind, made here
+# into build-fuzz/seeds/archive_fuzz (no binary seeds in the repository).
+#
+# The test script gives each target 30 s. For a long run, an hour per target:
+#   bash scripts/fuzz.sh 3600
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-}"
@@ -19,6 +26,33 @@ build=build-fuzz
 cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_SANITIZE=ON -DVORSEL_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target vorsel_fuzz
+
+# Small archives of the formats that the archive side meets most: zip (stored
+# and deflated), 7z (LZMA2, solid LZMA), tar, xz, bzip2, gzip, ISO 9660 and
+# cabinet. ISO and cabinet need genisoimage and gcab (setup.sh --test); a
+# machine without them goes without those seeds.
+make_archive_seeds() {
+  local seeds="$1" work
+  work="$(mktemp -d)"
+  rm -rf "$seeds"
+  mkdir -p "$work/in/folder" "$seeds"
+  printf 'hello\n' >"$work/in/hello.txt"
+  for i in $(seq 1 40); do printf 'line %d of a text that compresses\n' "$i"; done >"$work/in/folder/text.txt"
+  (
+    cd "$work/in"
+    7z a -bd -bso0 -tzip -mx=0 "$seeds/stored.zip" hello.txt folder
+    7z a -bd -bso0 -tzip -mx=5 "$seeds/deflated.zip" hello.txt folder
+    7z a -bd -bso0 -t7z -m0=lzma2 -ms=off "$seeds/lzma2.7z" hello.txt folder
+    7z a -bd -bso0 -t7z -m0=lzma -ms=on "$seeds/solid.7z" hello.txt folder
+    7z a -bd -bso0 -ttar "$seeds/plain.tar" hello.txt folder
+    7z a -bd -bso0 -txz "$seeds/text.txt.xz" folder/text.txt
+    7z a -bd -bso0 -tbzip2 "$seeds/text.txt.bz2" folder/text.txt
+    7z a -bd -bso0 -tgzip "$seeds/text.txt.gz" folder/text.txt
+    if command -v genisoimage >/dev/null; then genisoimage -quiet -R -no-pad -o "$seeds/small.iso" .; fi
+    if command -v gcab >/dev/null; then gcab -c -z "$seeds/small.cab" hello.txt folder/text.txt; fi
+  )
+  rm -rf "$work"
+}
 
 shopt -s nullglob
 sources=(tests/fuzz/*_fuzz.cpp)
@@ -35,9 +69,19 @@ for source in "${sources[@]}"; do
   mkdir -p "$corpus" "$crashes" "$(dirname "$log")"
   seeds=()
   if [[ -d "tests/fuzz/corpus/$name" ]]; then seeds=("tests/fuzz/corpus/$name"); fi
+  if [[ "$name" == archive_fuzz ]]; then
+    make_archive_seeds "$PWD/$build/seeds/$name"
+    seeds+=("$build/seeds/$name")
+  fi
+  # A target's own libFuzzer flags (NAME.options) and the leaks of the installed
+  # library that are known and not ours (NAME.supp).
+  flags=()
+  if [[ -f "tests/fuzz/$name.options" ]]; then mapfile -t flags < <(grep -v -e '^#' -e '^$' "tests/fuzz/$name.options"); fi
+  lsan_options="${LSAN_OPTIONS:-}"
+  if [[ -f "tests/fuzz/$name.supp" ]]; then lsan_options="suppressions=$PWD/tests/fuzz/$name.supp"; fi
   echo "== fuzzing $name for $seconds s"
-  if ! "$build/tests/fuzz/$name" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
-       "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+  if ! LSAN_OPTIONS="$lsan_options" "$build/tests/fuzz/$name" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
+       "${flags[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz: $name failed; the input is in $crashes/, the whole output in $log" >&2
     exit 1

@@ -8,8 +8,10 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build libboost-dev zlib1g-dev p7zip-full)
 if [[ "${1:-}" == "--test" ]]; then
-  # vpx-tools: vpxenc encodes the browser tests' sample video.
-  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools)
+  # vpx-tools: vpxenc encodes the browser tests' sample video. gcab makes
+  # cabinet archives for the hostile archive tests and the archive fuzz seeds,
+  # genisoimage an ISO 9660 image for those seeds; wrk is the load test's client.
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi

@@ -37,6 +37,9 @@ public:
     // The port of the line "server listening @ http://127.0.0.1:PORT/", or 0.
     unsigned short wait_for_port();
 
+    // The program's process id, for reading what /proc says of it.
+    int pid() const { return pid_; }
+
 private:
     bool read_some(std::chrono::milliseconds timeout);
 
