@@ -62,12 +62,23 @@ def vorsel(project, archive, cache_bytes):
         yield process, int(found[1])
 
 
+def url_of(port, number):
+    return f"http://127.0.0.1:{port}/ArchiveContent/{name_of(number)}"
+
+
 def get_seconds(port, number):
-    start = time.perf_counter()
-    status, _ = serving_bench.http_get(port, "/ArchiveContent/" + name_of(number))
-    if status != 200:
-        raise RuntimeError(f"{name_of(number)}: status {status}")
-    return time.perf_counter() - start
+    """Seconds curl takes to GET the image whole (a failure stops the run)."""
+    output = subprocess.run(["curl", "-s", "-f", "-o", "/dev/null", "-w", "%{time_total}", url_of(port, number)],
+                            capture_output=True, text=True, check=True).stdout
+    return float(output)
+
+
+def get_all(port, numbers):
+    """One client's GETs of the images, one after another, by one curl."""
+    command = ["curl", "-s", "-f"]
+    for number in numbers:
+        command += ["-o", "/dev/null", url_of(port, number)]
+    subprocess.run(command, check=True)
 
 
 def default_budget():
@@ -115,9 +126,10 @@ def main():
         whole = serving_bench.timed(["7z", "t", archive])
         with vorsel(arguments.project, archive, budget) as (process, port):
             idle = serving_bench.memory_kib(process.pid)[0]
+            # As a grid asks: six clients, each taking every sixth image in order.
             start = time.perf_counter()
             with concurrent.futures.ThreadPoolExecutor(6) as clients:
-                list(clients.map(lambda number: get_seconds(port, number), range(1, COUNT + 1)))
+                list(clients.map(lambda first: get_all(port, range(first, COUNT + 1, 6)), range(1, 7)))
             table.add(f"all 300 by 6 clients vs 7z t, {label}", (time.perf_counter() - start) * 1000, "ms",
                       whole * 1000, 1.3)
             peak = serving_bench.memory_kib(process.pid)[1]
