@@ -77,10 +77,11 @@ def drain(stream):
 
 
 @contextlib.contextmanager
-def vorsel(project, archive):
-    """Runs vorsel on archive and yields (process, port) once it has said where it listens."""
+def vorsel(project, archive, environment=None):
+    """Runs vorsel on archive (with environment additions) and yields (process, port)
+    once it has said where it listens."""
     process = subprocess.Popen([os.path.join(project, "build-release", "vorsel"), archive], cwd=project,
-                               stdout=subprocess.PIPE, env={**os.environ, "BROWSER": "/bin/true"})
+                               stdout=subprocess.PIPE, env={**os.environ, "BROWSER": "/bin/true", **(environment or {})})
     with running(process):
         for line in process.stdout:
             found = re.search(rb"server listening @ http://127\.0\.0\.1:(\d+)/", line)

@@ -13,14 +13,12 @@ builds one); it is not a test.
 """
 import argparse
 import concurrent.futures
-import contextlib
 import datetime
 import os
 import random
 import re
 import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -44,22 +42,8 @@ def write_photos(source):
             f.write(b"\xff\xd8\xff\xe0" + rng.randbytes(size - 4))
 
 
-@contextlib.contextmanager
 def vorsel(project, archive, cache_bytes):
-    environment = {**os.environ, "BROWSER": "/bin/true"}
-    if cache_bytes is not None:
-        environment["VORSEL_CACHE_BYTES"] = str(cache_bytes)
-    process = subprocess.Popen([os.path.join(project, "build-release", "vorsel"), archive], cwd=project,
-                               stdout=subprocess.PIPE, env=environment)
-    with serving_bench.running(process):
-        for line in process.stdout:
-            found = re.search(rb"server listening @ http://127\.0\.0\.1:(\d+)/", line)
-            if found:
-                break
-        else:
-            raise RuntimeError(f"vorsel ended before it listened on {archive}")
-        threading.Thread(target=serving_bench.drain, args=(process.stdout,), daemon=True).start()
-        yield process, int(found[1])
+    return serving_bench.vorsel(project, archive, None if cache_bytes is None else {"VORSEL_CACHE_BYTES": str(cache_bytes)})
 
 
 def url_of(port, number):

@@ -36,14 +36,7 @@ protected:
 
     std::unique_ptr<running_program> start(const std::string& archive, std::vector<std::string> environment = {})
     {
-        process_options options;
-        options.working_directory = work_.path();
-        environment.push_back("BROWSER=/bin/true");
-        options.environment = environment;
-        auto program = std::make_unique<running_program>(VORSEL_EXECUTABLE, std::vector<std::string>{archive}, options);
-        port_ = program->wait_for_port();
-        EXPECT_NE(port_, 0);
-        return program;
+        return start_server(VORSEL_EXECUTABLE, work_.path(), archive, port_, std::move(environment));
     }
 
     temp_folder work_;

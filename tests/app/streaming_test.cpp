@@ -111,13 +111,7 @@ protected:
 
     std::unique_ptr<running_program> start(const std::string& archive)
     {
-        process_options options;
-        options.working_directory = work_->path();
-        options.environment = {"BROWSER=/bin/true"};
-        auto program = std::make_unique<running_program>(VORSEL_EXECUTABLE, std::vector<std::string>{archive}, options);
-        port_ = program->wait_for_port();
-        EXPECT_NE(port_, 0);
-        return program;
+        return start_server(VORSEL_EXECUTABLE, work_->path(), archive, port_);
     }
 
     static temp_folder* work_;

@@ -1,6 +1,8 @@
 // Background programs for tests: fork, exec, poll on the output pipe.
 #include "tests/support/running_program.h"
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <stdexcept>
 #include <cstdlib>
@@ -119,6 +121,20 @@ unsigned short running_program::wait_for_port()
         return 0;
     std::size_t at = out_.find(marker) + marker.size();
     return static_cast<unsigned short>(std::strtoul(out_.c_str() + at, nullptr, 10));
+}
+
+std::unique_ptr<running_program> start_server(const std::string& executable, const std::string& working_directory,
+                                              const std::string& archive, unsigned short& port,
+                                              std::vector<std::string> environment)
+{
+    process_options options;
+    options.working_directory = working_directory;
+    environment.push_back("BROWSER=/bin/true");
+    options.environment = std::move(environment);
+    auto program = std::make_unique<running_program>(executable, std::vector<std::string>{archive}, options);
+    port = program->wait_for_port();
+    EXPECT_NE(port, 0);
+    return program;
 }
 
 }  // namespace test_support

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,5 +51,12 @@ private:
     bool exited_ = false;
     int status_ = -1;
 };
+
+// Starts the server `executable` on `archive` in `working_directory`, with no
+// browser and the given environment additions, and waits for its port (0 when
+// it never said one, which fails the current test).
+std::unique_ptr<running_program> start_server(const std::string& executable, const std::string& working_directory,
+                                              const std::string& archive, unsigned short& port,
+                                              std::vector<std::string> environment = {});
 
 }  // namespace test_support
