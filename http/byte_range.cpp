@@ -26,11 +26,11 @@ std::optional<range_request> parse(std::string_view value)
     constexpr std::string_view unit = "bytes=";
     if (value.size() < unit.size() || !equals_ignoring_case(value.substr(0, unit.size()), unit))
         return std::nullopt;
-    const std::string_view spec = trim(value.substr(unit.size()));
-    const std::size_t dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos)
+    const std::string_view positions = trim(value.substr(unit.size()));
+    const std::size_t dash = positions.find('-');
+    if (dash == std::string_view::npos || positions.find(',') != std::string_view::npos)
         return std::nullopt;
-    const std::string_view before = trim(spec.substr(0, dash)), after = trim(spec.substr(dash + 1));
+    const std::string_view before = trim(positions.substr(0, dash)), after = trim(positions.substr(dash + 1));
     range_request range;
     if (before.empty()) {
         range.last = number(after);
