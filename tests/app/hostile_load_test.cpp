@@ -122,7 +122,7 @@ TEST_F(HostileLoad, AThousandResetsMidReplyStopTheirExtractions)
         ASSERT_GE(fd, 0) << "connection " << i;
         // The head and a little of the body, then a reset: the extraction is
         // under way and its client is gone.
-        started += start_get(fd, "/ArchiveContent/big.bin", 16384);
+        started += holds_head_and(start_get(fd, "/ArchiveContent/big.bin", 16384), 16384);
         const linger reset{1, 0};
         setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         close(fd);

@@ -14,6 +14,7 @@
 #include "tests/support/raw_http.h"
 #include "tests/support/running_program.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/timed_http.h"
 
 using namespace test_support;
 
@@ -33,25 +34,6 @@ std::string big_content()
         bytes[i] = (i / 4096) % 3 == 0 ? static_cast<char>('a' + i % 26) : static_cast<char>(state >> 24);
     }
     return bytes;
-}
-
-// Sends a GET and reads until the head and `body_bytes` bytes of the body have
-// arrived (or the server closed); the socket stays open for the caller.
-std::string start_get(int fd, const std::string& target, std::size_t body_bytes)
-{
-    const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    EXPECT_EQ(send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
-    std::string received;
-    char piece[65536];
-    for (;;) {
-        const std::size_t head_end = received.find("\r\n\r\n");
-        if (head_end != std::string::npos && received.size() - head_end - 4 >= body_bytes)
-            return received;
-        const ssize_t n = recv(fd, piece, sizeof piece, 0);
-        if (n <= 0)
-            return received;
-        received.append(piece, static_cast<std::size_t>(n));
-    }
 }
 
 // The value of a header in a reply, or "(none)".

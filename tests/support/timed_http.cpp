@@ -81,25 +81,29 @@ timed_reply timed_get(unsigned short port, const std::string& target, std::chron
     return timed_request(port, "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n", limit, visit_body);
 }
 
-bool start_get(int fd, const std::string& target, std::size_t body_bytes)
+bool holds_head_and(const std::string& received, std::size_t body_bytes)
+{
+    const std::size_t head_end = received.find("\r\n\r\n");
+    return head_end != std::string::npos && received.size() - head_end - 4 >= body_bytes;
+}
+
+std::string start_get(int fd, const std::string& target, std::size_t body_bytes)
 {
     const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
-        return false;
     std::string received;
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
+        return received;
     char piece[65536];
-    for (;;) {
-        const std::size_t head_end = received.find("\r\n\r\n");
-        if (head_end != std::string::npos && received.size() - head_end - 4 >= body_bytes)
-            return true;
+    while (!holds_head_and(received, body_bytes)) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 20000) <= 0)
-            return false;
+            break;
         const ssize_t n = recv(fd, piece, sizeof piece, 0);
         if (n <= 0)
-            return false;
+            break;
         received.append(piece, static_cast<std::size_t>(n));
     }
+    return received;
 }
 
 }  // namespace test_support

@@ -33,10 +33,12 @@ timed_reply timed_request(unsigned short port, const std::string& request, std::
 timed_reply timed_get(unsigned short port, const std::string& target, std::chrono::milliseconds limit,
                       const std::function<void(std::string_view)>& visit_body = {});
 
+// Whether `received` holds a whole head and at least `body_bytes` of the body.
+bool holds_head_and(const std::string& received, std::size_t body_bytes);
+
 // Sends a GET of `target` on `fd` and reads until the head and at least
-// `body_bytes` bytes of the body have arrived or the server closed; false when
-// they did not arrive (nor anything for 20 s). The socket stays open for the
-// caller.
-bool start_get(int fd, const std::string& target, std::size_t body_bytes);
+// `body_bytes` bytes of the body have arrived, the server closed, or nothing
+// came for 20 s; gives what arrived. The socket stays open for the caller.
+std::string start_get(int fd, const std::string& target, std::size_t body_bytes);
 
 }  // namespace test_support
