@@ -88,7 +88,6 @@ item_status archive_file::extract_items(const std::vector<std::uint32_t>& indice
 {
     if (!handler_)
         return item_status::failed;
-    ++extractions_;
     auto* callbackObject = new CArchiveExtractCallback(sink);
     CMyComPtr<IArchiveExtractCallback> callback(callbackObject);
     const HRESULT result =

@@ -58,9 +58,6 @@ public:
     // extraction as a whole ended; each item's own result goes to `sink`.
     item_status extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink);
 
-    // How many extractions this object has run: a measure for tests.
-    std::uint64_t extraction_count() const { return extractions_; }
-
     // The item's size as the archive records it, when it records one.
     bool item_size(std::uint32_t index, std::uint64_t& size) const;
 
@@ -72,7 +69,6 @@ private:
     const CArcInfoEx* format_ = nullptr;
     CMyComPtr<IInStream> stream_;
     CMyComPtr<IInArchive> handler_;  // released before the stream
-    std::uint64_t extractions_ = 0;
 };
 
 }  // namespace archive
