@@ -91,16 +91,12 @@ void streamed_item::finish(archive::item_status status)
         std::lock_guard lock(mutex_);
         if (finished_)
             return;  // the range could not be satisfied: nothing was extracted
-        finished_ = true;
-        ok_ = status == archive::item_status::ok && !overrun_ && begun_ && (collect_ || received_ == size_);
-        if (collect_ && ok_) {
-            prepare_head(collected_.size());
-            if (head_.status != http::range_not_satisfiable) {
-                head_.content = collected_.substr(static_cast<std::size_t>(span_.first),
-                                                  static_cast<std::size_t>(body_length_));
-                queued_total_ = delivered_ = body_length_;
-            }
-            collected_ = std::string();
+        const bool ok = status == archive::item_status::ok && !overrun_ && begun_ && (collect_ || received_ == size_);
+        if (collect_ && ok) {
+            serve_whole(std::make_shared<const std::string>(std::move(collected_)));
+        } else {
+            finished_ = true;
+            ok_ = ok;
         }
         report = !ok_ && !range_complete_ && !cancelled_ && *archive::item_status_text(status);
         hand_over();
@@ -112,16 +108,20 @@ void streamed_item::finish(archive::item_status status)
 void streamed_item::take_whole(std::shared_ptr<const std::string> bytes)
 {
     std::lock_guard lock(mutex_);
+    serve_whole(std::move(bytes));
+    hand_over();
+}
+
+void streamed_item::serve_whole(std::shared_ptr<const std::string> bytes)
+{
     begun_ = true;
     prepare_head(bytes->size());
-    if (finished_) {  // 416: nothing to send
-        hand_over();
-        return;
-    }
+    if (finished_)
+        return;  // 416: nothing to send
     finished_ = ok_ = true;
     received_ = size_;
     if (!terms_.head_only) {
-        // Views of the cached bytes in pieces of a few hundred KiB: no copies.
+        // Views of the bytes in pieces of a few hundred KiB: no copies.
         constexpr std::uint64_t piece_size = 256 * 1024;
         for (std::uint64_t at = span_.first; at < span_.first + body_length_; at += piece_size) {
             const std::uint64_t length = std::min(piece_size, span_.first + body_length_ - at);
@@ -130,7 +130,6 @@ void streamed_item::take_whole(std::shared_ptr<const std::string> bytes)
         queued_total_ = body_length_;
     }
     whole_ = true;
-    hand_over();
 }
 
 void streamed_item::next(std::function<void(stream_event)> deliver)

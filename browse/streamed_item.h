@@ -57,6 +57,8 @@ public:
 private:
     // Builds the head for an item of `size` bytes: 200, 206, or a finished 416.
     void prepare_head(std::uint64_t size);
+    // Serves the whole item from `bytes` (views, no copies); under the lock.
+    void serve_whole(std::shared_ptr<const std::string> bytes);
     // Hands the next event to a waiting connection when there is one ready.
     void hand_over();
     std::optional<http::stream_event> ready_event();
