@@ -1,6 +1,9 @@
 // Case-blind names, trimmed values and the accepted content codings.
 #include "http/header_values.h"
 
+#include <functional>
+#include <optional>
+
 namespace http {
 namespace {
 
@@ -54,36 +57,46 @@ std::string_view trim(std::string_view text)
     return text;
 }
 
-bool accepts_gzip(const std::vector<header>& headers)
+namespace {
+
+// The first element of the comma-separated lists of the headers named `name`
+// for which `matches` holds, or nothing.
+std::optional<std::string_view> find_list_element(const std::vector<header>& headers, std::string_view name,
+                                                  const std::function<bool(std::string_view)>& matches)
 {
     for (const header& h : headers) {
-        if (!equals_ignoring_case(h.name, "Accept-Encoding"))
+        if (!equals_ignoring_case(h.name, name))
             continue;
-        std::string_view codings = h.value;
-        while (!codings.empty()) {
-            std::string_view parameters = take_element(codings, ',');
-            if (equals_ignoring_case(take_element(parameters, ';'), "gzip"))
-                return !weight_is_zero(parameters);
+        std::string_view elements = h.value;
+        while (!elements.empty()) {
+            const std::string_view element = take_element(elements, ',');
+            if (matches(element))
+                return element;
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool accepts_gzip(const std::vector<header>& headers)
+{
+    std::optional<std::string_view> gzip = find_list_element(headers, "Accept-Encoding", [](std::string_view coding) {
+        return equals_ignoring_case(take_element(coding, ';'), "gzip");
+    });
+    if (!gzip)
+        return false;
+    take_element(*gzip, ';');
+    return !weight_is_zero(*gzip);
 }
 
 bool none_match_holds(const std::vector<header>& headers, std::string_view etag)
 {
-    for (const header& h : headers) {
-        if (!equals_ignoring_case(h.name, "If-None-Match"))
-            continue;
-        std::string_view tags = h.value;
-        while (!tags.empty()) {
-            std::string_view tag = take_element(tags, ',');
-            if (tag.substr(0, 2) == "W/")
-                tag.remove_prefix(2);
-            if (tag == "*" || tag == etag)
-                return true;
-        }
-    }
-    return false;
+    return find_list_element(headers, "If-None-Match", [etag](std::string_view tag) {
+               if (tag.substr(0, 2) == "W/")
+                   tag.remove_prefix(2);
+               return tag == "*" || tag == etag;
+           }).has_value();
 }
 
 std::string inline_disposition(std::string_view file_name)
