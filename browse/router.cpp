@@ -240,8 +240,8 @@ void router::serve_page_file(const request& req, std::string& path, reply& rep)
 {
     if (path.back() == '/')
         path += "index.html";
-    platform::file_identity identity;
-    switch (platform::append_page_file(page_folder_ + path, rep.content, identity)) {
+    page_file page;
+    switch (pages_.get(page_folder_ + path, page)) {
     case platform::page_file_status::ok:
         break;
     case platform::page_file_status::missing:
@@ -254,12 +254,14 @@ void router::serve_page_file(const request& req, std::string& path, reply& rep)
         rep = canned_reply(internal_server_error);
         return;
     }
+    const platform::file_identity& identity = page.identity;
     const std::string etag =
         quoted("p-" + hex(identity.size) + "-" + hex(static_cast<std::uint64_t>(identity.modified_ns)));
     if (answer_not_modified(req, etag, rep))
         return;
     rep.status = ok;
-    rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
+    rep.shared_content = std::move(page.bytes);
+    rep.headers.push_back({"Content-Length", std::to_string(rep.shared_content->size())});
     rep.headers.push_back({"Content-Type", mime_type_for_extension(extension_of(path))});
     rep.headers.push_back({"ETag", etag});
     rep.headers.push_back({"Cache-Control", "no-cache"});

@@ -14,6 +14,7 @@
 
 #include "browse/content_tree.h"
 #include "browse/item_source.h"
+#include "browse/page_cache.h"
 #include "browse/request_log.h"
 #include "browse/pending_reply.h"
 #include "browse/served_listing.h"
@@ -67,6 +68,7 @@ private:
     item_source& items_;
     request_log& log_;
     std::string page_folder_;
+    page_cache pages_;
     archive_content content_;
 
     // A request for the details listing while it is being built.

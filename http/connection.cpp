@@ -2,14 +2,32 @@
 // gathered write, or event by event from its stream), linger, close.
 #include "http/connection.h"
 
+#include <array>
+#include <string_view>
+
 #include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 
 #include "http/connection_set.h"
+#include "http/header_values.h"
 #include "http/request_handler.h"
 
 namespace http {
+namespace {
+
+// Whether the request says that a body follows its header.
+bool announces_body(const request& req)
+{
+    for (const header& h : req.headers) {
+        if (equals_ignoring_case(h.name, "Transfer-Encoding") ||
+            (equals_ignoring_case(h.name, "Content-Length") && trim(h.value) != "0"))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 connection::connection(boost::asio::io_context& io, connection_set& connections, request_handler& handler,
                        const connection_limits& limits)
@@ -52,24 +70,26 @@ void connection::handle_read(const boost::system::error_code& error, std::size_t
         return;
     }
     // Bytes after the end of the request header are never looked at.
-    boost::tribool result = parser_.parse(request_, buffer_.data(), buffer_.data() + bytes_transferred).first;
+    const char* const end = buffer_.data() + bytes_transferred;
+    const auto [result, decided_at] = parser_.parse(request_, buffer_.data(), end);
     if (boost::indeterminate(result)) {
         read_more();
         return;
     }
     phase_ = phase::replying;
-    deadline_.cancel();
-    watch_client();
+    client_may_send_more_ = decided_at != end || !static_cast<bool>(result) || announces_body(request_);
     if (result)
         handle_request();
     else
         reply_ = canned_reply(bad_request);
     if (reply_.stream) {
+        // A stream may run long: a client that goes away meanwhile cancels it.
+        watch_client();
         stream_ = std::move(reply_.stream);
         ask_stream();
         return;
     }
-    write(wire_buffers(reply_), true);
+    write_reply(true);
 }
 
 void connection::handle_request()
@@ -85,6 +105,7 @@ void connection::handle_request()
 
 void connection::watch_client()
 {
+    watching_ = true;
     socket_.async_read_some(boost::asio::buffer(buffer_),
                             [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
                                 self->handle_client_bytes(error);
@@ -101,6 +122,7 @@ void connection::handle_client_bytes(const boost::system::error_code& error)
         connections_.stop(shared_from_this());
         return;
     }
+    client_may_send_more_ = true;
     watch_client();
 }
 
@@ -124,6 +146,14 @@ void connection::write(const Buffers& buffers, bool last)
         });
 }
 
+void connection::write_reply(bool last)
+{
+    head_ = wire_head(reply_);
+    const std::string_view body = wire_body(reply_);
+    write(std::array<boost::asio::const_buffer, 2>{boost::asio::buffer(head_), boost::asio::buffer(body.data(), body.size())},
+          last);
+}
+
 void connection::handle_write(const boost::system::error_code& error, bool last)
 {
     writing_ = false;
@@ -144,10 +174,19 @@ void connection::handle_write(const boost::system::error_code& error, bool last)
 void connection::finish_reply()
 {
     stream_.reset();
+    // Closing while the client's bytes are unread could reset the connection
+    // and lose the reply's end at the client: such a client is given time to
+    // finish. Any other is done, and the close sends the reply's end and FIN.
+    if (!client_may_send_more_) {
+        connections_.stop(shared_from_this());
+        return;
+    }
     phase_ = phase::lingering;
     boost::system::error_code ignored;
     socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
     arm_deadline(limits_.linger_time);
+    if (!watching_)
+        watch_client();
 }
 
 void connection::ask_stream()
@@ -166,7 +205,7 @@ void connection::handle_event(stream_event event)
     switch (event.what) {
     case stream_event::kind::head:
         reply_ = std::move(event.head);
-        write(wire_buffers(reply_), event.complete);
+        write_reply(event.complete);
         return;
     case stream_event::kind::data:
         piece_ = std::move(event.owner);
@@ -184,7 +223,13 @@ void connection::handle_event(stream_event event)
 
 void connection::arm_deadline(std::chrono::milliseconds after)
 {
-    deadline_.expires_after(after);
+    // The timer is set again only when the new deadline comes first: one that
+    // fires early looks at the current deadline and waits on for it.
+    deadline_at_ = std::chrono::steady_clock::now() + after;
+    if (deadline_armed_ && deadline_.expiry() <= deadline_at_)
+        return;
+    deadline_armed_ = true;
+    deadline_.expires_at(deadline_at_);
     deadline_.async_wait(
         [self = shared_from_this()](const boost::system::error_code& error) { self->handle_deadline(error); });
 }
@@ -192,11 +237,18 @@ void connection::arm_deadline(std::chrono::milliseconds after)
 void connection::handle_deadline(const boost::system::error_code& error)
 {
     if (error || phase_ == phase::stopped)
+        return;  // cancelled, or replaced by an earlier deadline
+    deadline_armed_ = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < deadline_at_) {
+        arm_deadline(std::chrono::duration_cast<std::chrono::milliseconds>(deadline_at_ - now) +
+                     std::chrono::milliseconds(1));
         return;
+    }
     if (phase_ == phase::replying) {
         if (!writing_)
             return;  // waiting for the reply's next piece is not the client's doing
-        const auto idle = std::chrono::steady_clock::now() - last_progress_;
+        const auto idle = now - last_progress_;
         if (idle < limits_.write_timeout) {
             arm_deadline(std::chrono::duration_cast<std::chrono::milliseconds>(limits_.write_timeout - idle) +
                          std::chrono::milliseconds(1));

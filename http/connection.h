@@ -2,14 +2,16 @@
 // that comes as a stream is written event by event as the stream delivers them.
 // Its lifecycle: reading the request header (within the header timeout),
 // replying (each write must make progress within the write timeout; a client
-// that closes or resets meanwhile ends it at once, cancelling its stream), then
-// lingering (the sending side shut down, what the client still sends read and
-// dropped until it closes or the linger time passes), then closed.
+// that closes or resets during a streamed reply ends it at once, cancelling its
+// stream), then, when the client sent or announced more than its request
+// header, lingering (the sending side shut down, what the client still sends
+// read and dropped until it closes or the linger time passes), then closed.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -55,6 +57,7 @@ private:
     // Writes, each watched for progress; `last` ends the reply.
     template <class Buffers>
     void write(const Buffers& buffers, bool last);
+    void write_reply(bool last);  // reply_'s head and body
     void handle_write(const boost::system::error_code& error, bool last);
     void finish_reply();
 
@@ -73,11 +76,16 @@ private:
     const connection_limits& limits_;
     phase phase_ = phase::reading;
     bool writing_ = false;
+    bool watching_ = false;               // a read of the client's side is pending
+    bool client_may_send_more_ = false;   // bytes came, or may come, after the request header
+    bool deadline_armed_ = false;
+    std::chrono::steady_clock::time_point deadline_at_;  // of the current phase
     std::chrono::steady_clock::time_point last_progress_;
     std::array<char, 8192> buffer_;
     request request_;
     request_parser parser_;
     reply reply_;
+    std::string head_;  // reply_'s head while it is written
     std::shared_ptr<reply_stream> stream_;
     std::shared_ptr<const std::string> piece_;  // keeps the body piece being written alive
 };

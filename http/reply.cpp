@@ -63,29 +63,27 @@ const status_text& text_of(status_code status)
     return text_of(internal_server_error);
 }
 
-boost::asio::const_buffer buffer_of(std::string_view text)
-{
-    return boost::asio::buffer(text.data(), text.size());
-}
-
 }  // namespace
 
-std::vector<boost::asio::const_buffer> wire_buffers(const reply& r)
+std::string wire_head(const reply& r)
 {
-    std::vector<boost::asio::const_buffer> buffers;
-    buffers.reserve(r.headers.size() * 4 + 3);
-    buffers.push_back(buffer_of(text_of(r.status).line));
-    for (const header& h : r.headers) {
-        buffers.push_back(buffer_of(h.name));
-        buffers.push_back(buffer_of(name_value_separator));
-        buffers.push_back(buffer_of(h.value));
-        buffers.push_back(buffer_of(crlf));
-    }
-    buffers.push_back(buffer_of(crlf));
-    buffers.push_back(buffer_of(r.shared_content
-                                    ? std::string_view(*r.shared_content).substr(r.shared_offset, r.shared_length)
-                                    : std::string_view(r.content)));
-    return buffers;
+    const std::string_view line = text_of(r.status).line;
+    std::size_t size = line.size() + crlf.size();
+    for (const header& h : r.headers)
+        size += h.name.size() + name_value_separator.size() + h.value.size() + crlf.size();
+    std::string head;
+    head.reserve(size);
+    head.append(line);
+    for (const header& h : r.headers)
+        head.append(h.name).append(name_value_separator).append(h.value).append(crlf);
+    head.append(crlf);
+    return head;
+}
+
+std::string_view wire_body(const reply& r)
+{
+    return r.shared_content ? std::string_view(*r.shared_content).substr(r.shared_offset, r.shared_length)
+                            : std::string_view(r.content);
 }
 
 reply canned_reply(status_code status)

@@ -1,13 +1,12 @@
 // A reply as the request handler fills it and the connection writes it: the
-// status, the header lines and the body. wire_buffers() lays it out for one
-// gathered write; canned_reply() makes the fixed small page of a status.
+// status, the header lines and the body. wire_head() and wire_body() lay it out
+// for the wire; canned_reply() makes the fixed small page of a status.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include <boost/asio/buffer.hpp>
 
 #include "http/header.h"
 
@@ -53,11 +52,12 @@ struct reply {
     std::shared_ptr<reply_stream> stream;
 };
 
-// The reply as it goes on the wire: status line, "name: value" lines, the empty
-// line, the body. The buffers point into constant strings and into `r` itself
-// (and its shared body), so `r` must stay alive and unchanged until the write has
-// completed.
-std::vector<boost::asio::const_buffer> wire_buffers(const reply& r);
+// The reply as it goes on the wire: the head (status line, "name: value"
+// lines, the empty line) made into one string, so that head and body leave in
+// one gathered write of two buffers; and the body, a view into `r` (or its
+// shared body) that must stay alive and unchanged until the write completes.
+std::string wire_head(const reply& r);
+std::string_view wire_body(const reply& r);
 
 // A complete reply for `status`: its page as the body, "Content-Length" and
 // "Content-Type: text/html". A status without a page of its own keeps its

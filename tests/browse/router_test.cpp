@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -173,13 +174,33 @@ TEST_F(RequestHandler, PageFilesWithTheirMediaTypes)
     for (const row& r : table) {
         reply rep = get(r.uri);
         EXPECT_EQ(rep.status, ok) << r.uri;
-        EXPECT_EQ(rep.content, r.body) << r.uri;
+        EXPECT_EQ(http::wire_body(rep), r.body) << r.uri;
         ASSERT_EQ(rep.headers.size(), 4u) << r.uri;
         EXPECT_EQ(rep.headers[0].name, "Content-Length");
         EXPECT_EQ(rep.headers[0].value, std::to_string(r.body.size())) << r.uri;
         EXPECT_EQ(rep.headers[1].name, "Content-Type");
         EXPECT_EQ(rep.headers[1].value, r.type) << r.uri;
     }
+}
+
+TEST_F(RequestHandler, PageFilesAreKeptInMemoryUntilTheyChangeOnDisk)
+{
+    const reply first = get("/index.html");
+    const reply second = get("/index.html");
+    ASSERT_TRUE(first.shared_content && second.shared_content);
+    EXPECT_EQ(first.shared_content, second.shared_content) << "read once, then served from memory";
+
+    root_.write_file("index.html", "<p>edited start</p>");
+    const reply edited = get("/index.html");
+    EXPECT_EQ(http::wire_body(edited), "<p>edited start</p>");
+    EXPECT_EQ(header_value(edited, "Content-Length"), "19");
+    EXPECT_NE(header_value(edited, "ETag"), header_value(first, "ETag"));
+    EXPECT_EQ(*first.shared_content, "<p>start</p>") << "a reply still being written keeps its bytes";
+
+    std::filesystem::remove(root_.path() + "index.html");
+    EXPECT_EQ(get("/index.html").status, not_found);
+    root_.write_file("index.html", "back");
+    EXPECT_EQ(http::wire_body(get("/index.html")), "back");
 }
 
 TEST_F(RequestHandler, ListingAtArchiveContent)
