@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <string_view>
 
 namespace browse {
 
@@ -58,18 +59,20 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
         archive_->item_size(index, recorded) ? std::optional(recorded) : std::nullopt;
     for (const auto& receiver : current_receivers())
         receiver->begin(size);
-    collected_.clear();
     // Items of up to a sixteenth of the budget are kept: many pictures fit, and
     // one large video does not push them all out (nor pin memory while it plays).
-    collecting_ = size && *size <= cache_.budget() / 16;
-    if (collecting_) {
+    // A kept item's buffer is reserved whole, so the receivers are handed views
+    // of it that stay put while it fills.
+    kept_.reset();
+    if (size && *size <= cache_.budget() / 16) {
         try {
-            collected_.reserve(static_cast<std::size_t>(*size));
+            kept_ = std::make_shared<std::string>();
+            kept_->reserve(static_cast<std::size_t>(*size));
         } catch (const std::exception&) {
-            collecting_ = false;
+            kept_.reset();
         }
     }
-    return current_receivers().empty() && !collecting_ ? nullptr : this;
+    return current_receivers().empty() && !kept_ ? nullptr : this;
 }
 
 std::vector<std::shared_ptr<item_receiver>> block_pass::current_receivers()
@@ -80,23 +83,25 @@ std::vector<std::shared_ptr<item_receiver>> block_pass::current_receivers()
 
 bool block_pass::write(const char* data, std::size_t size)
 {
+    // More bytes than the archive records: the item is not kept (the
+    // receivers see the overrun themselves).
+    if (kept_ && kept_->size() + size > kept_->capacity())
+        kept_.reset();
+    std::string_view kept_bytes;
+    if (kept_) {
+        kept_bytes = std::string_view(kept_->data() + kept_->size(), size);
+        kept_->append(data, size);
+    }
     // A receiver that wants no more (its client has gone, its range is done,
     // its budget is spent) is finished and drops out; the pass goes on for the
     // others and for the cache.
     // Written without the lock: a receiver may wait for its slow client.
     for (const auto& receiver : current_receivers()) {
-        if (receiver->write(data, size))
+        if (kept_ ? receiver->write_kept(kept_, kept_bytes) : receiver->write(data, size))
             continue;
         receiver->finish(archive::item_status::aborted);
         std::lock_guard lock(mutex_);
         std::erase(receivers_, receiver);
-    }
-    if (collecting_) {
-        try {
-            collected_.append(data, size);
-        } catch (const std::exception&) {
-            collecting_ = false;
-        }
     }
     std::lock_guard lock(mutex_);
     ahead_ += size;
@@ -113,11 +118,9 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
     for (const auto& receiver : ending)
         receiver->finish(status);
     std::uint64_t size = 0;
-    if (collecting_ && status == archive::item_status::ok && archive_->item_size(index, size) &&
-        collected_.size() == size)
-        cache_.insert(index, std::make_shared<const std::string>(std::move(collected_)));
-    collected_ = std::string();
-    collecting_ = false;
+    if (kept_ && status == archive::item_status::ok && archive_->item_size(index, size) && kept_->size() == size)
+        cache_.insert(index, std::move(kept_));
+    kept_.reset();
     // An item that only the library tested, never begun, fails its requests.
     std::vector<std::shared_ptr<item_receiver>> never_begun;
     {

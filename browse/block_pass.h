@@ -61,10 +61,10 @@ private:
     std::vector<std::shared_ptr<item_receiver>> receivers_;  // of the item being decoded
     std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
 
-    // The writing thread's: its archive and what it keeps of the current item.
+    // The writing thread's: its archive and the current item's bytes when they
+    // are kept for the cache (shared with the receivers, which send views of it).
     archive::archive_file* archive_ = nullptr;
-    std::string collected_;
-    bool collecting_ = false;
+    std::shared_ptr<std::string> kept_;
 };
 
 }  // namespace browse

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "archive/item_sink.h"
 
@@ -17,6 +18,13 @@ class item_receiver : public archive::item_sink {
 public:
     // Before the first write: the item's size when the archive records one.
     virtual void begin(std::optional<std::uint64_t> size) = 0;
+
+    // In place of a write: bytes that stay alive and unchanged as long as
+    // `owner` does (an item being kept for the cache), so they need no copy.
+    virtual bool write_kept(std::shared_ptr<const std::string> /*owner*/, std::string_view bytes)
+    {
+        return write(bytes.data(), bytes.size());
+    }
 
     // After the last write: how the extraction ended.
     virtual void finish(archive::item_status status) = 0;

@@ -39,6 +39,16 @@ void streamed_item::begin(std::optional<std::uint64_t> size)
 
 bool streamed_item::write(const char* data, std::size_t size)
 {
+    return take(data, size, nullptr);
+}
+
+bool streamed_item::write_kept(std::shared_ptr<const std::string> owner, std::string_view bytes)
+{
+    return take(bytes.data(), bytes.size(), std::move(owner));
+}
+
+bool streamed_item::take(const char* data, std::size_t size, std::shared_ptr<const std::string> kept)
+{
     std::unique_lock lock(mutex_);
     if (cancelled_ || range_complete_ || overrun_ || !begun_)
         return false;
@@ -63,13 +73,18 @@ bool streamed_item::write(const char* data, std::size_t size)
     }
     const std::uint64_t low = std::max(start, span_.first), high = std::min(received_, span_.last + 1);
     if (low < high) {
-        space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
-        if (cancelled_)
-            return false;
-        auto owner = std::make_shared<const std::string>(data + (low - start), static_cast<std::size_t>(high - low));
-        queue_.push_back({owner, *owner});
-        queued_bytes_ += static_cast<std::size_t>(high - low);
-        queued_total_ += high - low;
+        const std::string_view bytes(data + (low - start), static_cast<std::size_t>(high - low));
+        if (kept) {
+            queue_.push_back({std::move(kept), bytes, false});
+        } else {
+            space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
+            if (cancelled_)
+                return false;
+            auto owner = std::make_shared<const std::string>(bytes);
+            queue_.push_back({owner, *owner, true});
+            queued_bytes_ += bytes.size();
+        }
+        queued_total_ += bytes.size();
         // A range that ends before the item does needs nothing more from the library.
         if (queued_total_ == body_length_ && span_.last + 1 < size_)
             range_complete_ = true;
@@ -125,11 +140,10 @@ void streamed_item::serve_whole(std::shared_ptr<const std::string> bytes)
         constexpr std::uint64_t piece_size = 256 * 1024;
         for (std::uint64_t at = span_.first; at < span_.first + body_length_; at += piece_size) {
             const std::uint64_t length = std::min(piece_size, span_.first + body_length_ - at);
-            queue_.push_back({bytes, std::string_view(*bytes).substr(at, length)});
+            queue_.push_back({bytes, std::string_view(*bytes).substr(at, length), false});
         }
         queued_total_ = body_length_;
     }
-    whole_ = true;
 }
 
 void streamed_item::next(std::function<void(stream_event)> deliver)
@@ -198,10 +212,10 @@ std::optional<stream_event> streamed_item::ready_event()
         event.what = stream_event::kind::data;
         event.owner = std::move(queue_.front().owner);
         event.data = queue_.front().bytes;
+        if (queue_.front().counted)
+            queued_bytes_ -= event.data.size();
         queue_.pop_front();
         delivered_ += event.data.size();
-        if (!whole_)
-            queued_bytes_ -= event.data.size();
         space_.notify_one();
         return event;
     }

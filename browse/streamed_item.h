@@ -8,8 +8,9 @@
 // reported the item's result and released only when that is success, so a
 // damaged item never delivers all the bytes its Content-Length promises. A
 // client that reads slowly makes the worker wait: at most queue_limit bytes are
-// held. An item whose size is unknown is collected whole, within a budget, then
-// sent.
+// held (bytes that the item cache keeps anyway are queued as views and do not
+// count). An item whose size is unknown is collected whole, within a budget,
+// then sent.
 //
 // Shared by the connection and the extraction job (shared_ptr); every member
 // below the mutex is guarded by it.
@@ -43,6 +44,8 @@ public:
     // The worker's side.
     void begin(std::optional<std::uint64_t> size) override;
     bool write(const char* data, std::size_t size) override;
+    // Kept bytes are queued as views without waiting: they take no memory of the queue's.
+    bool write_kept(std::shared_ptr<const std::string> owner, std::string_view bytes) override;
     bool wanted() override;
     void finish(archive::item_status status) override;
 
@@ -55,6 +58,8 @@ public:
     void cancel() override;
 
 private:
+    // A write: copied into the queue (waiting for room) unless `kept` owns it.
+    bool take(const char* data, std::size_t size, std::shared_ptr<const std::string> kept);
     // Builds the head for an item of `size` bytes: 200, 206, or a finished 416.
     void prepare_head(std::uint64_t size);
     // Serves the whole item from `bytes` (views, no copies); under the lock.
@@ -82,6 +87,7 @@ private:
     struct piece {
         std::shared_ptr<const std::string> owner;
         std::string_view bytes;
+        bool counted;  // a copy made for the queue: counts towards queue_limit
     };
     std::deque<piece> queue_;
     std::size_t queued_bytes_ = 0;
@@ -91,7 +97,6 @@ private:
     bool finished_ = false;
     bool ok_ = false;
     bool cancelled_ = false;
-    bool whole_ = false;             // served from bytes at hand, not from the queue
     std::function<void(http::stream_event)> waiting_;
 };
 

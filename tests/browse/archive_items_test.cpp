@@ -3,6 +3,7 @@
 // that has yet to reach their item, read-ahead yields to other requests, and a
 // damaged block never passes wrong bytes as good ones.
 #include "browse/archive_items.h"
+#include "browse/streamed_item.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,39 @@ TEST_F(ArchiveItems, ABlockIsDecodedOnceForRequestsOfManyOfItsItems)
     ASSERT_TRUE(again);
     EXPECT_TRUE(again->second == contents_.at("f03.txt"));
     EXPECT_EQ(items_->passes_started(), 1u);
+}
+
+TEST_F(ArchiveItems, AClientThatReadsNothingDoesNotHoldUpTheOthersOfItsPass)
+{
+    // Items larger than a streamed item's queue, all kept by the cache: the
+    // queue of the first holds views of the kept bytes and never fills, so the
+    // pass goes on to the item that another request waits for.
+    open_solid(3, browse::streamed_item::queue_limit + (1 << 20), 2);
+    struct silent_log : browse::request_log {
+        void request_decoded(std::string_view) override {}
+        void item_failed(item_status) override {}
+    } log;
+    auto unread = std::make_shared<browse::streamed_item>(browse::item_request{}, log);
+    items_->fetch(indices_.at("f00.txt"), unread);
+    const auto later = fetch("f02.txt")->wait();
+    ASSERT_TRUE(later) << "the pass waited for a client that reads nothing";
+    EXPECT_EQ(later->first, item_status::ok);
+    EXPECT_TRUE(later->second == contents_.at("f02.txt"));
+    EXPECT_EQ(items_->passes_started(), 1u);
+
+    // What the silent client gets once it reads: the first item, whole.
+    std::string body;
+    for (bool done = false; !done;) {
+        std::optional<http::stream_event> event;
+        unread->next([&event](http::stream_event e) { event = std::move(e); });
+        ASSERT_TRUE(event) << "the item is complete: every event is ready";
+        if (event->what == http::stream_event::kind::data)
+            body += event->data;
+        done = event->what == http::stream_event::kind::end || event->what == http::stream_event::kind::failed ||
+               (event->what == http::stream_event::kind::head && event->complete);
+        EXPECT_NE(event->what, http::stream_event::kind::failed);
+    }
+    EXPECT_TRUE(body == contents_.at("f00.txt"));
 }
 
 TEST_F(ArchiveItems, ReadAheadYieldsToARequestForAnotherBlock)
