@@ -75,13 +75,21 @@ bool streamed_item::take(const char* data, std::size_t size, std::shared_ptr<con
     if (low < high) {
         const std::string_view bytes(data + (low - start), static_cast<std::size_t>(high - low));
         if (kept) {
+            filling_.reset();
             queue_.push_back({std::move(kept), bytes, false});
         } else {
             space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
             if (cancelled_)
                 return false;
-            auto owner = std::make_shared<const std::string>(bytes);
-            queue_.push_back({owner, *owner, true});
+            if (filling_ && filling_->capacity() - filling_->size() >= bytes.size()) {
+                filling_->append(bytes);
+                queue_.back().bytes = *filling_;
+            } else {
+                filling_ = std::make_shared<std::string>();
+                filling_->reserve(std::max(piece_size, bytes.size()));
+                filling_->append(bytes);
+                queue_.push_back({filling_, *filling_, true});
+            }
             queued_bytes_ += bytes.size();
         }
         queued_total_ += bytes.size();
@@ -137,9 +145,8 @@ void streamed_item::serve_whole(std::shared_ptr<const std::string> bytes)
     received_ = size_;
     if (!terms_.head_only) {
         // Views of the bytes in pieces of a few hundred KiB: no copies.
-        constexpr std::uint64_t piece_size = 256 * 1024;
         for (std::uint64_t at = span_.first; at < span_.first + body_length_; at += piece_size) {
-            const std::uint64_t length = std::min(piece_size, span_.first + body_length_ - at);
+            const std::uint64_t length = std::min<std::uint64_t>(piece_size, span_.first + body_length_ - at);
             queue_.push_back({bytes, std::string_view(*bytes).substr(at, length), false});
         }
         queued_total_ = body_length_;
@@ -160,6 +167,7 @@ void streamed_item::cancel()
         cancelled_ = true;
         waiting_ = nullptr;
         queue_.clear();
+        filling_.reset();
         queued_bytes_ = 0;
     }
     space_.notify_all();
@@ -202,6 +210,12 @@ std::optional<stream_event> streamed_item::ready_event()
         return event;
     }
     if (!queue_.empty()) {
+        // The piece still being filled goes once full, or once no more comes.
+        const bool filling = filling_ && queue_.size() == 1 && queue_.front().owner == filling_;
+        if (filling && filling_->size() < piece_size && !finished_ && !range_complete_)
+            return std::nullopt;
+        if (filling)
+            filling_.reset();
         const bool last_piece = delivered_ + queue_.front().bytes.size() == body_length_;
         if (last_piece && !succeeded()) {
             if (!finished_)

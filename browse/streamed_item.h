@@ -37,6 +37,9 @@ namespace browse {
 class streamed_item : public item_receiver, public http::reply_stream {
 public:
     static constexpr std::size_t queue_limit = std::size_t{4} << 20;
+    // The library's small writes are gathered into pieces of this size, so that
+    // the connection is woken and writes once per piece rather than per write.
+    static constexpr std::size_t piece_size = 256 * 1024;
 
     // `log` outlives the item.
     streamed_item(item_request terms, request_log& log);
@@ -90,6 +93,7 @@ private:
         bool counted;  // a copy made for the queue: counts towards queue_limit
     };
     std::deque<piece> queue_;
+    std::shared_ptr<std::string> filling_;  // the last piece's buffer while it takes more writes
     std::size_t queued_bytes_ = 0;
     bool head_delivered_ = false;
     bool overrun_ = false;           // more bytes than the size promised
