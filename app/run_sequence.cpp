@@ -20,6 +20,7 @@
 #include "archive/inner_archive.h"
 #include "browse/archive_items.h"
 #include "browse/block_layout.h"
+#include "browse/inner_archives.h"
 #include "browse/item_cache.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
@@ -65,6 +66,7 @@ struct program {
     std::unique_ptr<archive::extraction_pool> pool =
         std::make_unique<archive::extraction_pool>(codecs, archive, worker_count());
     browse::archive_items items{*pool, cache};
+    browse::inner_archives inner{codecs, *pool};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -182,6 +184,7 @@ int run_sequence(console& out, const char* archive_path)
     p.router.publish(archive_content_of(p, archive_path));
     read_details_in_background(p, archive_path);
     p.router.set_collect_budget(config.collect_budget);
+    p.router.serve_inner_archives(p.inner);
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     platform::launch_browser(address + "/index.html");
