@@ -139,6 +139,84 @@ TEST_F(InnerArchives, ADamagedInnerArchiveServesTheOuterOne)
     EXPECT_FALSE(holds_deleted_file(program->pid(), scratch()));
 }
 
+// A 7z holding a zip holding the tar, beside a plain file: every level lists,
+// and serves an item, through one running program.
+TEST_F(InnerArchives, BrowsesIntoArchivesInsideArchives)
+{
+    work_.write_file("nest/readme.txt", "outer readme\n");
+    run_in(work_.path(), "cp tree.tar nest/ && cd nest && zip -q -0 inner.zip tree.tar && rm tree.tar && "
+                         "printf 'not an archive' > plain.bin && 7z a -bd -bso0 ../outer.7z inner.zip readme.txt plain.bin");
+    unsigned short port = 0;
+    auto program = serve("outer.7z", port);
+    std::string plain_listing;
+    {
+        unsigned short plain_port = 0;
+        auto plain = serve("tree.tar", plain_port);
+        plain_listing = reply_body(http_get(plain_port, "/ArchiveContent"));
+    }
+    const std::string tar_listing =
+        "{\"name\":\"tree.tar\"" + plain_listing.substr(std::string("{\"name\":\"ArchiveContent\"").size());
+
+    struct exchange {
+        const char* target;
+        std::string status_line;
+        std::string body;
+    };
+    const exchange table[] = {
+        {"/ArchiveContent/readme.txt", "HTTP/1.0 200 OK", "outer readme\n"},
+        {"/ArchiveContent/inner.zip?list", "HTTP/1.0 200 OK",
+         R"({"name":"inner.zip", "SubDirectories":[], "files":["tree.tar"]})"},
+        {"/ArchiveContent/inner.zip/tree.tar", "HTTP/1.0 200 OK", read_file(work_.path() + "tree.tar")},
+        {"/ArchiveContent/inner.zip/tree.tar?list", "HTTP/1.0 200 OK", tar_listing},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/b.bin", "HTTP/1.0 200 OK", known_bytes(300000, 7)},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/deeper/c.txt", "HTTP/1.0 200 OK", known_bytes(5000, 8)},
+        // Paths that lead nowhere: not an archive, a missing name.
+        {"/ArchiveContent/plain.bin/x", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/plain.bin?list", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/readme.txt/x", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/missing", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/nothing", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/a.txt/deeper", "HTTP/1.0 404 Not Found", ""},
+    };
+    for (int round = 0; round < 2; ++round) {  // the second round finds the archives open
+        for (const exchange& expected : table) {
+            SCOPED_TRACE(expected.target);
+            const std::string reply = http_get(port, expected.target);
+            EXPECT_EQ(reply_status_line(reply), expected.status_line);
+            if (!expected.body.empty()) {
+                EXPECT_EQ(reply_body(reply), expected.body);
+            }
+        }
+    }
+    EXPECT_TRUE(holds_deleted_file(program->pid(), scratch()));
+    program->signal(SIGINT);
+    EXPECT_EQ(program->wait_for_exit(), 0);
+    EXPECT_TRUE(entries_of(scratch()).empty());
+}
+
+TEST_F(InnerArchives, ADamagedArchiveInsideAnswers500AndTheRestStillServes)
+{
+    // A zip whose stored tar has its bytes changed: the check of its CRC fails.
+    run_in(work_.path(), "zip -q -0 inner.zip tree.tar && "
+                         "python3 -c \"import sys; b = bytearray(open('inner.zip','rb').read()); "
+                         "b[40000] ^= 0xff; open('inner.zip','wb').write(b)\" && "
+                         "printf hi > ok.txt && 7z a -bd -bso0 outer.7z inner.zip ok.txt");
+    unsigned short port = 0;
+    auto program = serve("outer.7z", port);
+    for (const char* target : {"/ArchiveContent/inner.zip?list", "/ArchiveContent/inner.zip/tree.tar?list",
+                               "/ArchiveContent/inner.zip/tree.tar/tree/a.txt"}) {
+        SCOPED_TRACE(target);
+        const std::string reply = http_get(port, target);
+        if (std::string(target) == "/ArchiveContent/inner.zip?list") {
+            EXPECT_EQ(reply_status_line(reply), "HTTP/1.0 200 OK");  // the zip itself is whole
+            continue;
+        }
+        EXPECT_EQ(reply_status_line(reply), "HTTP/1.0 500 Internal Server Error");
+        EXPECT_NE(reply_body(reply).find("cannot be opened"), std::string::npos);
+    }
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/ok.txt")), "hi");
+}
+
 // ...and gone however the program ends.
 TEST_F(InnerArchives, TheTemporaryFileGoesWithTheProgram)
 {
