@@ -17,8 +17,10 @@
 #include "app/settings.h"
 #include "archive/archive_file.h"
 #include "archive/extraction_pool.h"
+#include "archive/inner_archive.h"
 #include "browse/archive_items.h"
 #include "browse/block_layout.h"
+#include "browse/inner_archives.h"
 #include "browse/item_cache.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
@@ -54,6 +56,9 @@ struct program {
 
     console& out;
     CCodecs codecs;
+    // The one item of a compressed tarball (and the like), decoded: what
+    // `archive` and the workers' archives read, when the archive is one.
+    std::unique_ptr<archive::inner_archive> single_inner;
     archive::archive_file archive;
     browse::content_tree tree;
     console_log log{out};
@@ -61,6 +66,7 @@ struct program {
     std::unique_ptr<archive::extraction_pool> pool =
         std::make_unique<archive::extraction_pool>(codecs, archive, worker_count());
     browse::archive_items items{*pool, cache};
+    browse::inner_archives inner{codecs, *pool};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -70,6 +76,40 @@ int report_server_failure(console& out, const std::exception& failure)
 {
     out.print_error(failure.what());
     return 2;
+}
+
+// The console text of an inner archive that could not be opened.
+const char* inner_failure_text(archive::inner_status status)
+{
+    switch (status) {
+    case archive::inner_status::no_temporary_file: return "the temporary file could not be written";
+    case archive::inner_status::damaged: return "it could not be decoded";
+    case archive::inner_status::not_an_archive: return "no format accepts it";
+    case archive::inner_status::opened: break;
+    }
+    return "";
+}
+
+// An archive whose one item is an archive itself (a compressed tarball, say) is
+// served as that inner archive; the outer one is served when the inner one
+// cannot be opened.
+void open_single_inner(program& p)
+{
+    if (p.archive.item_count() != 1 || !archive::item_is_archive(p.codecs, p.archive, 0))
+        return;
+    std::string name;
+    p.archive.list_items([&name](std::string_view path, std::uint32_t) { name = path; });
+    p.out.print_bytes("decoding the inner archive " + name + " into a temporary file\n");
+    auto inner = std::make_unique<archive::inner_archive>();
+    const archive::inner_status status = inner->open(p.codecs, p.archive, 0, name);
+    if (status != archive::inner_status::opened) {
+        p.out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
+                          "; serving the archive itself\n");
+        return;
+    }
+    p.archive.open_again(p.codecs, inner->archive());
+    p.single_inner = std::move(inner);
+    p.out.print_bytes("opened the inner archive " + name + "\n");
 }
 
 // Opens the archive and lists it into the tree, with today's console messages;
@@ -90,6 +130,7 @@ void open_and_list(program& p, const char* archive_path)
     case archive::open_status::opened:
         break;
     }
+    open_single_inner(p);
     p.archive.list_items([&p](std::string_view path, std::uint32_t index) { p.tree.add_item(path, index); });
 }
 
@@ -143,6 +184,7 @@ int run_sequence(console& out, const char* archive_path)
     p.router.publish(archive_content_of(p, archive_path));
     read_details_in_background(p, archive_path);
     p.router.set_collect_budget(config.collect_budget);
+    p.router.serve_inner_archives(p.inner);
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     platform::launch_browser(address + "/index.html");

@@ -10,13 +10,15 @@
 
 namespace archive {
 
-open_outcome archive_file::open(CCodecs& codecs, const std::string& path)
+open_outcome archive_file::open(CCodecs& codecs, const std::string& path, const std::string& name)
 {
+    name_ = name.empty() ? path : name;
     return open_stream(codecs, path, -1);
 }
 
 open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opened)
 {
+    name_ = opened.name_;
     return open_stream(codecs, opened.path_, opened.format_index_);
 }
 
@@ -47,7 +49,15 @@ open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path,
 void archive_file::list_items(const item_visitor& visit) const
 {
     if (handler_)
-        ListItems(handler_, NameForPathlessItem(path_, *format_), visit);
+        ListItems(handler_, NameForPathlessItem(name_, *format_), visit);
+}
+
+std::uint32_t archive_file::item_count() const
+{
+    UInt32 count = 0;
+    if (!handler_ || handler_->GetNumberOfItems(&count) != S_OK)
+        return 0;
+    return count;
 }
 
 std::vector<item_details> archive_file::read_details() const

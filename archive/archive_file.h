@@ -32,8 +32,9 @@ public:
     archive_file& operator=(const archive_file&) = delete;
 
     // Opens the file at `path` (UTF-8, any bytes) with the first format of
-    // `codecs` that accepts it. `codecs` must outlive this object.
-    open_outcome open(CCodecs& codecs, const std::string& path);
+    // `codecs` that accepts it. `codecs` must outlive this object. An item
+    // without a path is named after `name`, or after `path` when it is empty.
+    open_outcome open(CCodecs& codecs, const std::string& path, const std::string& name = {});
 
     // Opens the file that `opened` holds again, with the same format: another
     // handler for another thread.
@@ -44,6 +45,9 @@ public:
     // Calls `visit` for every item; an item without a path is named after the
     // archive file (NameForPathlessItem). Nothing when no archive is open.
     void list_items(const item_visitor& visit) const;
+
+    // How many items the archive holds; 0 when none is open.
+    std::uint32_t item_count() const;
 
     // What the archive records of every item, by index; empty when no archive
     // is open.
@@ -65,6 +69,7 @@ private:
     open_outcome open_stream(CCodecs& codecs, const std::string& path, int format_index);
 
     std::string path_;
+    std::string name_;  // what an item without a path is named after
     int format_index_ = -1;
     const CArcInfoEx* format_ = nullptr;
     CMyComPtr<IInStream> stream_;

@@ -39,6 +39,7 @@ struct CArcInfoEx {
     UString Name;
     CObjectVector<CArcExtInfo> Exts;
     CByteBuffer StartSignature;  // empty when the format has none
+    Func_IsArc IsArc = nullptr;  // the format's check of leading bytes, when it has one
     bool KeepName = false;
 };
 

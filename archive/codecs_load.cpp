@@ -238,6 +238,7 @@ HRESULT CCodecs::LoadFormats(int libIndex)
     }
     if (!reader.GetProp2)
         count = 1;
+    const auto getIsArc = reinterpret_cast<Func_GetIsArc>(lib.symbol("GetIsArc"));
 
     for (UInt32 i = 0; i < count; ++i) {
         CArcInfoEx format;
@@ -270,6 +271,8 @@ HRESULT CCodecs::LoadFormats(int libIndex)
             if (length > 0)
                 std::memcpy(format.StartSignature.Items(), signature.bstrVal, length);
         }
+        if (getIsArc && getIsArc(i, &format.IsArc) != S_OK)
+            format.IsArc = nullptr;
         FormatList.Add(format);
     }
     return S_OK;

@@ -7,6 +7,7 @@
 
 #include "platform/com_types.h"
 
+#include <cstddef>
 #include <cstdint>
 
 using UInt32 = std::uint32_t;
@@ -146,6 +147,14 @@ using Func_GetMethodProperty = HRESULT (*)(UInt32 index, PROPID propID, PROPVARI
 using Func_GetNumberOfFormats = HRESULT (*)(UInt32* count);
 using Func_GetHandlerProperty = HRESULT (*)(PROPID propID, PROPVARIANT* value);
 using Func_GetHandlerProperty2 = HRESULT (*)(UInt32 index, PROPID propID, PROPVARIANT* value);
+// A format's own check of an archive's first bytes: one of the is_archive_answer values.
+using Func_IsArc = UInt32 (*)(const unsigned char* data, std::size_t size);
+using Func_GetIsArc = HRESULT (*)(UInt32 formatIndex, Func_IsArc* isArc);
+namespace is_archive_answer {
+inline constexpr UInt32 no = 0;
+inline constexpr UInt32 yes = 1;
+inline constexpr UInt32 need_more = 2;
+}  // namespace is_archive_answer
 
 // Properties of a format (handler).
 namespace handler_property {

@@ -104,7 +104,22 @@ void split_path(std::string_view path, std::vector<std::string>& components)
     components.assign(views.begin(), views.end());
 }
 
-content_tree::content_tree() : root_(make_node(root_name, nullptr)) {}
+content_tree::content_tree(std::string_view root) : root_(make_node(root, nullptr)) {}
+
+path_end follow_path(const content_tree& tree, const std::vector<std::string>& components, std::size_t first)
+{
+    const content_node* node = &tree.root();
+    std::size_t used = first;
+    while (used < components.size()) {
+        if (node != &tree.root() && node->holds_item() && node->children().empty())
+            break;  // the rest is a path inside this item
+        node = node->find_child(components[used]);
+        if (!node)
+            return {nullptr, used};
+        ++used;
+    }
+    return {node, used};
+}
 
 content_tree::~content_tree()
 {

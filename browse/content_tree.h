@@ -64,7 +64,9 @@ void split_path(std::string_view path, std::vector<std::string>& components);
 
 class content_tree {
 public:
-    content_tree();
+    // The root is named `root` (root_name for the served archive, an inner
+    // archive's item name for its own tree).
+    explicit content_tree(std::string_view root = root_name);
     ~content_tree();
     content_tree(const content_tree&) = delete;
     content_tree& operator=(const content_tree&) = delete;
@@ -90,5 +92,17 @@ private:
     child_index children_index_;
     std::vector<std::string_view> scratch_components_;
 };
+
+// How far a path leads into a tree: `node` is where it stopped (null when a
+// component names nothing) and `used` how many components led there.
+struct path_end {
+    const content_node* node;
+    std::size_t used;
+};
+
+// Follows `components` from the tree's root, starting at component `first`,
+// and stops early at an item that is not a folder (it holds an item and has no
+// children): the components after it are a path inside that item.
+path_end follow_path(const content_tree& tree, const std::vector<std::string>& components, std::size_t first);
 
 }  // namespace browse

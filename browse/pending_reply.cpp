@@ -10,17 +10,52 @@ void pending_reply::complete(http::reply rep)
     hand_over();
 }
 
+void pending_reply::forward(std::shared_ptr<http::reply_stream> stream)
+{
+    std::function<void(http::stream_event)> waiting;
+    bool cancelled;
+    {
+        std::lock_guard lock(mutex_);
+        cancelled = cancelled_;
+        if (!cancelled) {
+            forward_ = stream;
+            waiting = std::move(waiting_);
+            waiting_ = nullptr;
+        }
+    }
+    // The stream is asked outside the lock: it may deliver at once.
+    if (cancelled)
+        stream->cancel();
+    else if (waiting)
+        stream->next(std::move(waiting));
+}
+
 void pending_reply::next(std::function<void(http::stream_event)> deliver)
 {
-    std::lock_guard lock(mutex_);
-    waiting_ = std::move(deliver);
-    hand_over();
+    std::shared_ptr<http::reply_stream> stream;
+    {
+        std::lock_guard lock(mutex_);
+        stream = forward_;
+        if (!stream) {
+            waiting_ = std::move(deliver);
+            hand_over();
+            return;
+        }
+    }
+    stream->next(std::move(deliver));
 }
 
 void pending_reply::cancel()
 {
-    std::lock_guard lock(mutex_);
-    waiting_ = nullptr;
+    std::shared_ptr<http::reply_stream> stream;
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        waiting_ = nullptr;
+        stream = forward_;
+    }
+    if (stream)
+        stream->cancel();
 }
 
 void pending_reply::hand_over()

@@ -131,6 +131,8 @@ void router::route(const request& req, bool head_only, reply& rep)
         serve_page_file(req, path, rep);
     else if (components.size() == 1)
         serve_listing(req, query == "details", head_only, rep);
+    else if (query == "list")
+        serve_inner_listing(req, components, head_only, rep);
     else
         serve_item(req, components, head_only, rep);
 }
@@ -144,7 +146,7 @@ void router::publish_details(served_bytes details)
         waiting.swap(waiting_for_details_);
     }
     for (waiting_request& request : waiting) {
-        reply rep = listing_reply(details_, true, request.compressed);
+        reply rep = listing_reply(details_, listing_etag(true, request.compressed), request.compressed);
         if (request.head_only)
             rep.shared_content.reset();
         request.reply->complete(std::move(rep));
@@ -159,12 +161,12 @@ void router::serve_listing(const request& req, bool details, bool head_only, rep
     if (answer_not_modified(req, listing_etag(details, compressed), rep))
         return;
     if (!details) {
-        rep = listing_reply(content_.names, false, compressed);
+        rep = listing_reply(content_.names, listing_etag(false, compressed), compressed);
         return;
     }
     std::lock_guard lock(details_mutex_);
     if (details_.plain) {
-        rep = listing_reply(details_, true, compressed);
+        rep = listing_reply(details_, listing_etag(true, compressed), compressed);
         return;
     }
     auto waiting = std::make_shared<pending_reply>();
@@ -177,7 +179,7 @@ std::string router::listing_etag(bool details, bool compressed) const
     return quoted(content_.tag + (details ? "-details" : "-names") + (compressed ? "-gzip" : ""));
 }
 
-reply router::listing_reply(const served_bytes& listing, bool details, bool compressed) const
+reply router::listing_reply(const served_bytes& listing, const std::string& etag, bool compressed) const
 {
     reply rep;
     rep.status = ok;
@@ -187,24 +189,17 @@ reply router::listing_reply(const served_bytes& listing, bool details, bool comp
     if (compressed)
         rep.headers.push_back({"Content-Encoding", "gzip"});
     rep.headers.push_back({"Vary", "Accept-Encoding"});
-    rep.headers.push_back({"ETag", listing_etag(details, compressed)});
+    rep.headers.push_back({"ETag", etag});
     rep.headers.push_back({"Cache-Control", "no-cache"});
     return rep;
 }
 
-void router::serve_item(const request& req, const std::vector<std::string>& components, bool head_only, reply& rep)
+item_request router::item_terms(const request& req, const std::string& name, bool head_only,
+                                const std::string& etag) const
 {
-    const content_node* node = tree_.find_node(components);
-    if (!node || !node->holds_item()) {
-        rep = canned_reply(not_found);
-        return;
-    }
-    const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
-    if (answer_not_modified(req, etag, rep))
-        return;
     item_request terms;
     terms.range = requested_range(req.headers);
-    terms.content_type = mime_type_for_extension(extension_of(components.back()));
+    terms.content_type = mime_type_for_extension(extension_of(name));
     terms.head_only = head_only;
     terms.collect_budget = collect_budget_;
     // Archive content never runs as the viewer: no sniffing and no scripts,
@@ -215,7 +210,21 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
                      {"Cache-Control", "no-cache"},
                      {"X-Content-Type-Options", "nosniff"},
                      {"Content-Security-Policy", "sandbox allow-same-origin"},
-                     {"Content-Disposition", inline_disposition(components.back())}};
+                     {"Content-Disposition", inline_disposition(name)}};
+    return terms;
+}
+
+void router::serve_item(const request& req, const std::vector<std::string>& components, bool head_only, reply& rep)
+{
+    const content_node* node = tree_.find_node(components);
+    if (!node || !node->holds_item()) {
+        serve_inner_item(req, components, head_only, rep);
+        return;
+    }
+    const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
+    if (answer_not_modified(req, etag, rep))
+        return;
+    item_request terms = item_terms(req, components.back(), head_only, etag);
     if (std::shared_ptr<const std::string> bytes = items_.at_hand(node->item_index())) {
         item_head prepared = make_item_head(bytes->size(), terms);
         rep = std::move(prepared.head);
@@ -234,6 +243,93 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
         return;
     }
     rep.stream = std::move(item);
+}
+
+namespace {
+
+// "5.2" for the chain {5, 2}: names an inner archive in tags.
+std::string chain_text(const item_chain& chain)
+{
+    std::string text;
+    for (const std::uint32_t index : chain)
+        text += (text.empty() ? "" : ".") + std::to_string(index);
+    return text;
+}
+
+// The reply for a path that inner archives do not lead to.
+reply inner_failure_reply(inner_failure failure)
+{
+    if (failure == inner_failure::not_found)
+        return canned_reply(not_found);
+    reply rep;
+    rep.status = internal_server_error;
+    rep.content = "The archive inside the archive cannot be opened: it is damaged, or it cannot be decoded.\n";
+    rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
+    rep.headers.push_back({"Content-Type", "text/plain; charset=utf-8"});
+    return rep;
+}
+
+}  // namespace
+
+void router::serve_inner_listing(const request& req, const std::vector<std::string>& components, bool head_only,
+                                 reply& rep)
+{
+    const path_end end = follow_path(tree_, components, 1);
+    if (!inner_ || !end.node || !end.node->holds_item() || !end.node->children().empty()) {
+        rep = canned_reply(not_found);
+        return;
+    }
+    auto waiting = std::make_shared<pending_reply>();
+    rep.stream = waiting;
+    const bool compressed = accepts_gzip(req.headers);
+    inner_->locate(*end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, true,
+                   [this, waiting, req, compressed, head_only](inner_place place) {
+                       if (place.failure != inner_failure::none) {
+                           waiting->complete(inner_failure_reply(place.failure));
+                           return;
+                       }
+                       const std::string etag = quoted(content_.tag + "-inner-" + chain_text(place.chain) +
+                                                       (compressed ? "-names-gzip" : "-names"));
+                       reply listing;
+                       if (!answer_not_modified(req, etag, listing)) {
+                           listing = listing_reply(place.archive->names, etag, compressed);
+                           if (head_only)
+                               listing.shared_content.reset();
+                       }
+                       waiting->complete(std::move(listing));
+                   });
+}
+
+void router::serve_inner_item(const request& req, const std::vector<std::string>& components, bool head_only,
+                              reply& rep)
+{
+    const path_end end = follow_path(tree_, components, 1);
+    if (!inner_ || !end.node || end.used == components.size()) {
+        rep = canned_reply(not_found);
+        return;
+    }
+    auto waiting = std::make_shared<pending_reply>();
+    rep.stream = waiting;
+    inner_->locate(*end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, false,
+                   [this, waiting, req, name = components.back(), head_only](inner_place place) {
+                       if (place.failure == inner_failure::none && !place.node->holds_item())
+                           place.failure = inner_failure::not_found;  // a folder made on the way to items
+                       if (place.failure != inner_failure::none) {
+                           waiting->complete(inner_failure_reply(place.failure));
+                           return;
+                       }
+                       const std::uint32_t index = place.node->item_index();
+                       const std::string etag = quoted(content_.tag + "-inner-" + chain_text(place.chain) + "-" +
+                                                       std::to_string(index));
+                       reply unchanged;
+                       if (answer_not_modified(req, etag, unchanged)) {
+                           waiting->complete(std::move(unchanged));
+                           return;
+                       }
+                       auto item = std::make_shared<streamed_item>(item_terms(req, name, head_only, etag), log_);
+                       waiting->forward(item);
+                       inner_archives::extract(*place.archive, index, *item);
+                   });
 }
 
 void router::serve_page_file(const request& req, std::string& path, reply& rep)

@@ -1,8 +1,10 @@
 // Gives requests their meaning: GET and HEAD of the JSON listing of the archive
 // at "/ArchiveContent" ("?details" adds what the archive records of each item),
 // of each archive item below it, and of the viewer's page files under the page
-// folder for every other path; other methods are not implemented. A query
-// string is not part of the path. Every reply of content carries an ETag and
+// folder for every other path; other methods are not implemented. An item that
+// is an archive itself is browsed like a folder: "<item>?list" is its listing,
+// "<item>/<path inside>" one of its items, to any depth. A query string is not
+// part of the path. Every reply of content carries an ETag and
 // is revalidated (304) rather than sent again.
 #pragma once
 
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "browse/content_tree.h"
+#include "browse/inner_archives.h"
+#include "browse/item_head.h"
 #include "browse/item_source.h"
 #include "browse/page_cache.h"
 #include "browse/request_log.h"
@@ -49,6 +53,10 @@ public:
     // that came before it are answered now.
     void publish_details(served_bytes details);
 
+    // Serves archives inside the archive from `inner`, which outlives the router;
+    // without it, paths into items answer 404.
+    void serve_inner_archives(inner_archives& inner) { inner_ = &inner; }
+
     // The most bytes an item of unknown size may take while it is collected whole.
     void set_collect_budget(std::uint64_t bytes) { collect_budget_ = bytes; }
 
@@ -58,10 +66,17 @@ private:
     // Maps a GET or HEAD to its route; each route fills `rep` completely.
     void route(const http::request& req, bool head_only, http::reply& rep);
     void serve_listing(const http::request& req, bool details, bool head_only, http::reply& rep);
-    http::reply listing_reply(const served_bytes& listing, bool details, bool compressed) const;
+    http::reply listing_reply(const served_bytes& listing, const std::string& etag, bool compressed) const;
     std::string listing_etag(bool details, bool compressed) const;
     void serve_item(const http::request& req, const std::vector<std::string>& components, bool head_only,
                     http::reply& rep);
+    // Replies that wait for inner archives to be opened on a worker.
+    void serve_inner_listing(const http::request& req, const std::vector<std::string>& components, bool head_only,
+                             http::reply& rep);
+    void serve_inner_item(const http::request& req, const std::vector<std::string>& components, bool head_only,
+                          http::reply& rep);
+    item_request item_terms(const http::request& req, const std::string& name, bool head_only,
+                            const std::string& etag) const;
     void serve_page_file(const http::request& req, std::string& path, http::reply& rep);
 
     const content_tree& tree_;
@@ -81,6 +96,7 @@ private:
     served_bytes details_;
     std::vector<waiting_request> waiting_for_details_;
     std::uint64_t collect_budget_ = UINT64_MAX;
+    inner_archives* inner_ = nullptr;
 };
 
 }  // namespace browse

@@ -1,0 +1,47 @@
+// Archives that are items of another archive. Whether an item is one is told by
+// the formats' own checks of its first bytes; to be opened it is decoded once
+// into a temporary file, which handlers then read with random access (the
+// library's handlers of gz, xz, bz2 and the like read their one item only in
+// sequence).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "archive/archive_file.h"
+#include "platform/temporary_file.h"
+
+namespace archive {
+
+// Whether `data`, the first bytes of an item, starts an archive by the check of
+// some format of `codecs` (its start signature for a format that has no check).
+bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size);
+
+// Whether item `index` of `outer` is an archive; decodes only its first bytes.
+bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index);
+
+enum class inner_status {
+    opened,
+    no_temporary_file,  // the temporary file could not be made or written (a full disk, say)
+    damaged,            // the item could not be decoded whole
+    not_an_archive,     // decoded, but no format accepts it
+};
+
+// One item of an archive, decoded into a temporary file and opened as an
+// archive. The file lives as long as this object.
+class inner_archive {
+public:
+    // Decodes item `index` of `outer` and opens it; items without a path of
+    // their own are named after `name`. `codecs` outlives this object.
+    inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name);
+
+    // The opened archive: open again from it for other threads.
+    archive_file& archive() { return archive_; }
+
+private:
+    platform::temporary_file file_;
+    archive_file archive_;  // reads file_; closed before it
+};
+
+}  // namespace archive

@@ -1,0 +1,108 @@
+// Locating paths through inner archives, opening them on the way.
+#include "browse/inner_archives.h"
+
+namespace browse {
+
+std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain)
+{
+    std::lock_guard lock(mutex_);
+    kept_archive& found = kept_[chain];
+    if (!found.archive)
+        found.archive = std::make_shared<opened_archive>();
+    found.last_used = ++uses_;
+    std::shared_ptr<opened_archive> archive = found.archive;
+    if (kept_.size() > kept) {
+        auto oldest = kept_.begin();
+        for (auto place = kept_.begin(); place != kept_.end(); ++place)
+            if (place->second.last_used < oldest->second.last_used)
+                oldest = place;
+        kept_.erase(oldest);  // closed once the last job that holds it lets go
+    }
+    return archive;
+}
+
+bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, opened_archive* outer_archive,
+                          std::uint32_t index, const std::string& name)
+{
+    std::lock_guard lock(inner.use);
+    if (inner.tried)
+        return inner.status == archive::inner_status::opened;
+    inner.tried = true;
+    {
+        std::unique_lock<std::mutex> outer_lock;
+        if (outer_archive) {
+            outer_lock = std::unique_lock(outer_archive->use);
+            outer = &outer_archive->file.archive();
+        }
+        if (!archive::item_is_archive(codecs_, *outer, index))
+            return false;
+        inner.status = inner.file.open(codecs_, *outer, index, name);
+    }
+    if (inner.status != archive::inner_status::opened)
+        return false;
+    inner.tree = std::make_unique<content_tree>(name);
+    inner.file.archive().list_items(
+        [&inner](std::string_view path, std::uint32_t item) { inner.tree->add_item(path, item); });
+    inner.names = build_names_listing(*inner.tree);  // also puts every folder in order, once
+    return true;
+}
+
+namespace {
+
+// An item that is not a folder: a path that goes on past it goes inside it.
+bool is_plain_item(const content_node& node)
+{
+    return node.holds_item() && node.children().empty();
+}
+
+}  // namespace
+
+void inner_archives::locate(const content_node& item, std::vector<std::string> inside, bool into_last,
+                            std::function<void(inner_place)> done)
+{
+    pool_.submit([this, &item, inside = std::move(inside), into_last,
+                  done = std::move(done)](archive::archive_file* top) {
+        inner_place place;
+        const content_node* holder = &item;      // the item that holds the next archive
+        std::shared_ptr<opened_archive> outer;   // the archive that holds it; null: the served one
+        std::size_t used = 0;
+        for (;;) {
+            place.chain.push_back(holder->item_index());
+            place.archive = entry(place.chain);
+            if ((!outer && !top) ||
+                !open(*place.archive, top, outer.get(), holder->item_index(), std::string(holder->name()))) {
+                place.failure = place.archive->status == archive::inner_status::not_an_archive
+                                    ? inner_failure::not_found
+                                    : inner_failure::cannot_open;
+                break;
+            }
+            const path_end end = follow_path(*place.archive->tree, inside, used);
+            place.node = end.node;
+            if (!end.node) {
+                place.failure = inner_failure::not_found;
+                break;
+            }
+            if (end.used == inside.size() && !(into_last && end.node != &place.archive->tree->root() &&
+                                               is_plain_item(*end.node)))
+                break;
+            // The path goes on past an item: into the archive that it holds.
+            holder = end.node;
+            used = end.used;
+            outer = place.archive;
+        }
+        if (place.failure != inner_failure::none)
+            place.node = nullptr;
+        done(std::move(place));
+    });
+}
+
+void inner_archives::extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver)
+{
+    std::lock_guard lock(archive.use);
+    std::uint64_t size = 0;
+    const bool sized = archive.file.archive().item_size(index, size);
+    receiver.begin(sized ? std::optional(size) : std::nullopt);
+    receiver.finish(archive.file.archive().extract(index, receiver));
+}
+
+}  // namespace browse

@@ -1,0 +1,85 @@
+// Temporary files: O_TMPFILE where the file system has it, else a file made by
+// mkstemp and unlinked at once; opened again through /proc/self/fd.
+#include "platform/temporary_file.h"
+
+#include "platform/posix/system_error.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string temporary_folder()
+{
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
+// A file in `folder` that never has a name: -1 when the file system cannot make one.
+int open_nameless(const std::string& folder)
+{
+    int handle;
+    do {
+        handle = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    } while (handle == -1 && errno == EINTR);
+    return handle;
+}
+
+// A file made under a unique name and unlinked at once: -1 on failure.
+int open_unlinked(const std::string& folder)
+{
+    std::string name = folder + "/vorsel-XXXXXX";
+    const int handle = ::mkostemp(name.data(), O_CLOEXEC);
+    if (handle != -1)
+        ::unlink(name.c_str());
+    return handle;
+}
+
+}  // namespace
+
+HRESULT temporary_file::create()
+{
+    close();
+    const std::string folder = temporary_folder();
+    int handle = open_nameless(folder);
+    if (handle == -1)
+        handle = open_unlinked(folder);
+    if (handle == -1)
+        return hresult_from_errno();
+    handle_ = handle;
+    return S_OK;
+}
+
+HRESULT temporary_file::append(const void* data, std::size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(handle_, bytes, size);
+        if (written == -1) {
+            if (errno == EINTR)
+                continue;
+            return hresult_from_errno();
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return S_OK;
+}
+
+std::string temporary_file::reopen_path() const
+{
+    return "/proc/self/fd/" + std::to_string(handle_);
+}
+
+void temporary_file::close()
+{
+    if (handle_ != -1)
+        ::close(handle_);
+    handle_ = -1;
+}
+
+}  // namespace platform

@@ -1,0 +1,237 @@
+// Archives inside archives, through the real executable: compressed tarballs
+// served as their tar, and the temporary files that decoding needs.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <filesystem>
+#include <unistd.h>
+
+#include "tests/support/known_bytes.h"
+#include "tests/support/raw_http.h"
+#include "tests/support/run_process.h"
+#include "tests/support/running_program.h"
+#include "tests/support/temp_folder.h"
+
+using namespace test_support;
+
+namespace {
+
+// Runs a command in `folder`; fails the test when it fails.
+void run_in(const std::string& folder, const std::string& command)
+{
+    process_options options;
+    options.working_directory = folder;
+    const process_result result = run_process("/bin/sh", {"-c", command}, options);
+    ASSERT_EQ(result.exit_status, 0) << command << "\n" << result.err;
+}
+
+// Names of the entries of a folder ("." and ".." left out).
+std::vector<std::string> entries_of(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// Whether a descriptor of the process names a deleted file inside `folder`
+// (a file opened again through /proc/self/fd shows the same name).
+bool holds_deleted_file(int pid, const std::string& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.rfind(folder, 0) == 0 && target.find("(deleted)") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// A small tree, its plain tar, and that tar compressed by each tool; the
+// program runs with a temporary folder of its own.
+class InnerArchives : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        work_.write_file("tree/a.txt", "hello\n");
+        work_.write_file("tree/sub/b.bin", known_bytes(300000, 7));
+        work_.write_file("tree/sub/deeper/c.txt", known_bytes(5000, 8));
+        work_.make_folder("tree/empty");
+        work_.make_folder("scratch");
+        run_in(work_.path(), "tar -cf tree.tar tree");
+    }
+
+    std::unique_ptr<running_program> serve(const std::string& archive, unsigned short& port)
+    {
+        return start_server(VORSEL_EXECUTABLE, work_.path(), archive, port, {"TMPDIR=" + scratch()});
+    }
+
+    std::string scratch() const { return work_.path() + "scratch"; }
+
+    temp_folder work_;
+};
+
+struct compressed_tarball {
+    const char* name;
+    const char* command;  // makes `name` from tree.tar
+};
+
+const compressed_tarball tarballs[] = {
+    {"tree.tar.gz", "gzip -9 -c tree.tar > tree.tar.gz"},
+    {"tree.tgz", "gzip -c tree.tar > tree.tgz"},
+    {"tree.tar.xz", "xz -c tree.tar > tree.tar.xz"},
+    {"tree.tar.bz2", "bzip2 -c tree.tar > tree.tar.bz2"},
+    {"tree.tar.zst", "zstd -q -c tree.tar > tree.tar.zst"},
+};
+
+TEST_F(InnerArchives, CompressedTarballsListAndServeAsTheirTar)
+{
+    unsigned short port = 0;
+    std::string plain_listing;
+    {
+        auto program = serve("tree.tar", port);
+        plain_listing = reply_body(http_get(port, "/ArchiveContent"));
+    }
+    ASSERT_NE(plain_listing.find("\"c.txt\""), std::string::npos) << plain_listing;
+    for (const compressed_tarball& tarball : tarballs) {
+        SCOPED_TRACE(tarball.name);
+        run_in(work_.path(), tarball.command);
+        auto program = serve(tarball.name, port);
+        EXPECT_TRUE(program->wait_for_output("opened the inner archive tree.tar\n")) << program->output();
+        EXPECT_NE(program->output().find("decoding the inner archive tree.tar into a temporary file"),
+                  std::string::npos);
+        EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent")), plain_listing);
+        EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/sub/b.bin")), known_bytes(300000, 7));
+        EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/a.txt")), "hello\n");
+        const std::string details = reply_body(http_get(port, "/ArchiveContent?details"));
+        EXPECT_NE(details.find("\"size\":300000"), std::string::npos) << details;
+        // The decoded tar is a file without a name: held while the program runs...
+        EXPECT_TRUE(holds_deleted_file(program->pid(), scratch()));
+        EXPECT_TRUE(entries_of(scratch()).empty());
+    }
+}
+
+TEST_F(InnerArchives, AFileThatIsNotAnArchiveInsideIsServedAsItself)
+{
+    work_.write_file("notes.txt", known_bytes(20000, 3));
+    run_in(work_.path(), "gzip -k notes.txt");
+    unsigned short port = 0;
+    auto program = serve("notes.txt.gz", port);
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent")),
+              R"({"name":"ArchiveContent", "SubDirectories":[], "files":["notes.txt"]})");
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/notes.txt")), known_bytes(20000, 3));
+    EXPECT_EQ(program->output().find("inner archive"), std::string::npos);
+    EXPECT_FALSE(holds_deleted_file(program->pid(), scratch()));
+}
+
+TEST_F(InnerArchives, ADamagedInnerArchiveServesTheOuterOne)
+{
+    // The xz stream is cut in its middle: the tar's first bytes decode, its end does not.
+    run_in(work_.path(), "xz -c tree.tar | head -c 60000 > cut.tar.xz");
+    unsigned short port = 0;
+    auto program = serve("cut.tar.xz", port);
+    EXPECT_TRUE(program->wait_for_output("cannot open the inner archive cut.tar: it could not be decoded; "
+                                         "serving the archive itself\n"))
+        << program->output();
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent")),
+              R"({"name":"ArchiveContent", "SubDirectories":[], "files":["cut.tar"]})");
+    EXPECT_FALSE(holds_deleted_file(program->pid(), scratch()));
+}
+
+// A 7z holding a zip holding the tar, beside a plain file: every level lists,
+// and serves an item, through one running program.
+TEST_F(InnerArchives, BrowsesIntoArchivesInsideArchives)
+{
+    work_.write_file("nest/readme.txt", "outer readme\n");
+    run_in(work_.path(), "cp tree.tar nest/ && cd nest && zip -q -0 inner.zip tree.tar && rm tree.tar && "
+                         "printf 'not an archive' > plain.bin && 7z a -bd -bso0 ../outer.7z inner.zip readme.txt plain.bin");
+    unsigned short port = 0;
+    auto program = serve("outer.7z", port);
+    std::string plain_listing;
+    {
+        unsigned short plain_port = 0;
+        auto plain = serve("tree.tar", plain_port);
+        plain_listing = reply_body(http_get(plain_port, "/ArchiveContent"));
+    }
+    const std::string tar_listing =
+        "{\"name\":\"tree.tar\"" + plain_listing.substr(std::string("{\"name\":\"ArchiveContent\"").size());
+
+    struct exchange {
+        const char* target;
+        std::string status_line;
+        std::string body;
+    };
+    const exchange table[] = {
+        {"/ArchiveContent/readme.txt", "HTTP/1.0 200 OK", "outer readme\n"},
+        {"/ArchiveContent/inner.zip?list", "HTTP/1.0 200 OK",
+         R"({"name":"inner.zip", "SubDirectories":[], "files":["tree.tar"]})"},
+        {"/ArchiveContent/inner.zip/tree.tar", "HTTP/1.0 200 OK", read_file(work_.path() + "tree.tar")},
+        {"/ArchiveContent/inner.zip/tree.tar?list", "HTTP/1.0 200 OK", tar_listing},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/b.bin", "HTTP/1.0 200 OK", known_bytes(300000, 7)},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/deeper/c.txt", "HTTP/1.0 200 OK", known_bytes(5000, 8)},
+        // Paths that lead nowhere: not an archive, a missing name.
+        {"/ArchiveContent/plain.bin/x", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/plain.bin?list", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/readme.txt/x", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/missing", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/sub/nothing", "HTTP/1.0 404 Not Found", ""},
+        {"/ArchiveContent/inner.zip/tree.tar/tree/a.txt/deeper", "HTTP/1.0 404 Not Found", ""},
+    };
+    for (int round = 0; round < 2; ++round) {  // the second round finds the archives open
+        for (const exchange& expected : table) {
+            SCOPED_TRACE(expected.target);
+            const std::string reply = http_get(port, expected.target);
+            EXPECT_EQ(reply_status_line(reply), expected.status_line);
+            if (!expected.body.empty()) {
+                EXPECT_EQ(reply_body(reply), expected.body);
+            }
+        }
+    }
+    EXPECT_TRUE(holds_deleted_file(program->pid(), scratch()));
+    program->signal(SIGINT);
+    EXPECT_EQ(program->wait_for_exit(), 0);
+    EXPECT_TRUE(entries_of(scratch()).empty());
+}
+
+TEST_F(InnerArchives, ADamagedArchiveInsideAnswers500AndTheRestStillServes)
+{
+    // A zip whose stored tar has its bytes changed: the check of its CRC fails.
+    run_in(work_.path(), "zip -q -0 inner.zip tree.tar && "
+                         "python3 -c \"import sys; b = bytearray(open('inner.zip','rb').read()); "
+                         "b[40000] ^= 0xff; open('inner.zip','wb').write(b)\" && "
+                         "printf hi > ok.txt && 7z a -bd -bso0 outer.7z inner.zip ok.txt");
+    unsigned short port = 0;
+    auto program = serve("outer.7z", port);
+    for (const char* target : {"/ArchiveContent/inner.zip?list", "/ArchiveContent/inner.zip/tree.tar?list",
+                               "/ArchiveContent/inner.zip/tree.tar/tree/a.txt"}) {
+        SCOPED_TRACE(target);
+        const std::string reply = http_get(port, target);
+        if (std::string(target) == "/ArchiveContent/inner.zip?list") {
+            EXPECT_EQ(reply_status_line(reply), "HTTP/1.0 200 OK");  // the zip itself is whole
+            continue;
+        }
+        EXPECT_EQ(reply_status_line(reply), "HTTP/1.0 500 Internal Server Error");
+        EXPECT_NE(reply_body(reply).find("cannot be opened"), std::string::npos);
+    }
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/ok.txt")), "hi");
+}
+
+// ...and gone however the program ends.
+TEST_F(InnerArchives, TheTemporaryFileGoesWithTheProgram)
+{
+    run_in(work_.path(), "xz -c tree.tar > tree.tar.xz");
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        unsigned short port = 0;
+        auto program = serve("tree.tar.xz", port);
+        ASSERT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n"));
+        EXPECT_TRUE(holds_deleted_file(program->pid(), scratch()));
+        program->signal(signal);
+        const int status = program->wait_for_exit();
+        EXPECT_EQ(status, signal == SIGKILL ? -1 : 0);
+        EXPECT_TRUE(entries_of(scratch()).empty());
+    }
+}
+
+}  // namespace
