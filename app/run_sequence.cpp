@@ -92,10 +92,10 @@ const char* inner_failure_text(archive::inner_status status)
 
 // An archive whose one item is an archive itself (a compressed tarball, say) is
 // served as that inner archive; the outer one is served when the inner one
-// cannot be opened.
+// cannot be opened. A compressed program stays the one item it is.
 void open_single_inner(program& p)
 {
-    if (p.archive.item_count() != 1 || !archive::item_is_archive(p.codecs, p.archive, 0))
+    if (p.archive.item_count() != 1 || !archive::item_is_archive(p.codecs, p.archive, 0, false))
         return;
     std::string name;
     p.archive.list_items([&name](std::string_view path, std::uint32_t) { name = path; });

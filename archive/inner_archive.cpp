@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/string_convert.h"
+
 namespace archive {
 
 namespace {
@@ -38,12 +40,24 @@ private:
     bool written_ = true;
 };
 
+// Programs and object files: the library lists their sections as items, but
+// they are files, not archives of files.
+bool is_program_format(const CArcInfoEx& format)
+{
+    for (const wchar_t* name : {L"ELF", L"PE", L"TE", L"MachO", L"Mub", L"COFF"})
+        if (CompareNoCase(format.Name, name) == 0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
-bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size)
+bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size, bool programs_count)
 {
     for (int i = 0; i < codecs.FormatList.Size(); ++i) {
         const CArcInfoEx& format = codecs.FormatList[i];
+        if (!programs_count && is_program_format(format))
+            continue;
         if (format.IsArc) {
             if (format.IsArc(data, size) == is_archive_answer::yes)
                 return true;
@@ -58,11 +72,12 @@ bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::
     return false;
 }
 
-bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index)
+bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count)
 {
     leading_bytes_sink sink;
     (void)outer.extract(index, sink);  // whatever came before a failure is judged
-    return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size());
+    return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
+                               programs_count);
 }
 
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name)

@@ -16,10 +16,13 @@ namespace archive {
 
 // Whether `data`, the first bytes of an item, starts an archive by the check of
 // some format of `codecs` (its start signature for a format that has no check).
-bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size);
+// Programs and object files (ELF, PE and the like), whose sections the library
+// can list, count only when `programs_count`.
+bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size,
+                         bool programs_count = true);
 
 // Whether item `index` of `outer` is an archive; decodes only its first bytes.
-bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index);
+bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count = true);
 
 enum class inner_status {
     opened,
