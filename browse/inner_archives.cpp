@@ -1,7 +1,35 @@
 // Locating paths through inner archives, opening them on the way.
 #include "browse/inner_archives.h"
 
+#include <optional>
+
 namespace browse {
+namespace {
+
+// A handler of an opened archive for one job: the kept one when it is free;
+// while another job holds it (its client may read slowly), one of this job's
+// own, opened again on the same file.
+class handler_lease {
+public:
+    handler_lease(CCodecs& codecs, opened_archive& archive)
+        : lock_(archive.use, std::try_to_lock), file_(&archive.file.archive())
+    {
+        if (lock_.owns_lock())
+            return;
+        if (own_.open_again(codecs, *file_).status == archive::open_status::opened)
+            file_ = &own_;
+        else
+            lock_.lock();
+    }
+    archive::archive_file& file() { return *file_; }
+
+private:
+    std::unique_lock<std::mutex> lock_;
+    archive::archive_file own_;
+    archive::archive_file* file_;
+};
+
+}  // namespace
 
 std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain)
 {
@@ -24,15 +52,15 @@ std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain)
 bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, opened_archive* outer_archive,
                           std::uint32_t index, const std::string& name)
 {
-    std::lock_guard lock(inner.use);
+    std::lock_guard lock(inner.opening);
     if (inner.tried)
         return inner.status == archive::inner_status::opened;
     inner.tried = true;
     {
-        std::unique_lock<std::mutex> outer_lock;
+        std::optional<handler_lease> outer_lease;
         if (outer_archive) {
-            outer_lock = std::unique_lock(outer_archive->use);
-            outer = &outer_archive->file.archive();
+            outer_lease.emplace(codecs_, *outer_archive);
+            outer = &outer_lease->file();
         }
         if (!archive::item_is_archive(codecs_, *outer, index))
             return false;
@@ -98,11 +126,11 @@ void inner_archives::locate(const content_node& item, std::vector<std::string> i
 
 void inner_archives::extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver)
 {
-    std::lock_guard lock(archive.use);
+    handler_lease lease(codecs_, archive);
     std::uint64_t size = 0;
-    const bool sized = archive.file.archive().item_size(index, size);
+    const bool sized = lease.file().item_size(index, size);
     receiver.begin(sized ? std::optional(size) : std::nullopt);
-    receiver.finish(archive.file.archive().extract(index, receiver));
+    receiver.finish(lease.file().extract(index, receiver));
 }
 
 }  // namespace browse

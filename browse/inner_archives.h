@@ -32,9 +32,11 @@ enum class inner_failure {
 };
 
 // One inner archive: made empty, opened by the first worker that needs it.
-// `use` guards the handler and the state; tree and names never change once
-// opened and are read without it.
+// `opening` guards the state and the opening; `use` guards the kept handler
+// while a job extracts with it; tree and names never change once opened and
+// are read without either.
 struct opened_archive {
+    std::mutex opening;
     std::mutex use;
     bool tried = false;
     archive::inner_status status = archive::inner_status::not_an_archive;
@@ -69,7 +71,7 @@ public:
                 std::function<void(inner_place)> done);
 
     // On a worker: extracts item `index` of an opened archive into `receiver`.
-    static void extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver);
+    void extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver);
 
 private:
     // The archive of `chain`, kept or made (not yet opened); the least recently

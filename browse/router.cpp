@@ -328,7 +328,7 @@ void router::serve_inner_item(const request& req, const std::vector<std::string>
                        }
                        auto item = std::make_shared<streamed_item>(item_terms(req, name, head_only, etag), log_);
                        waiting->forward(item);
-                       inner_archives::extract(*place.archive, index, *item);
+                       inner_->extract(*place.archive, index, *item);
                    });
 }
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <filesystem>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "tests/support/known_bytes.h"
@@ -12,6 +13,7 @@
 #include "tests/support/run_process.h"
 #include "tests/support/running_program.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/timed_http.h"
 
 using namespace test_support;
 
@@ -221,6 +223,33 @@ TEST_F(InnerArchives, ADamagedArchiveInsideAnswers500AndTheRestStillServes)
         EXPECT_NE(reply_body(reply).find("cannot be opened"), std::string::npos);
     }
     EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/ok.txt")), "hi");
+}
+
+TEST_F(InnerArchives, AClientThatReadsNothingDoesNotHoldUpItsInnerArchive)
+{
+    // A tar inside a 7z with an item far larger than what a stalled client's
+    // socket and queue take: the request that reads nothing keeps its handler
+    // busy, and another request into the same tar is served meanwhile.
+    work_.write_file("big/huge.bin", known_bytes(24 << 20, 5));
+    work_.write_file("big/small.txt", "small inside\n");
+    run_in(work_.path(), "cd big && tar -cf ../big.tar huge.bin small.txt && cd .. && "
+                         "7z a -bd -bso0 -mx=0 holder.7z big.tar tree.tar");
+    unsigned short port = 0;
+    auto program = start_server(VORSEL_EXECUTABLE, work_.path(), "holder.7z", port,
+                                {"TMPDIR=" + scratch(), "VORSEL_WRITE_TIMEOUT_MS=600000"});
+    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/big.tar/small.txt")), "small inside\n");
+
+    const int stalled = connect_loopback(port);
+    ASSERT_GE(stalled, 0);
+    int small_buffer = 65536;
+    setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small_buffer, sizeof small_buffer);
+    const std::string received = start_get(stalled, "/ArchiveContent/big.tar/huge.bin", 1);
+    EXPECT_TRUE(holds_head_and(received, 1)) << received.substr(0, 200);
+
+    const timed_reply other = timed_get(port, "/ArchiveContent/big.tar/small.txt", std::chrono::seconds(20));
+    EXPECT_TRUE(other.ended) << "held up by the client that reads nothing";
+    EXPECT_EQ(other.body, "small inside\n");
+    close(stalled);
 }
 
 // ...and gone however the program ends.
