@@ -100,7 +100,7 @@ protected:
     std::shared_ptr<collecting_receiver> fetch(const std::string& name)
     {
         auto receiver = std::make_shared<collecting_receiver>();
-        items_->fetch(indices_.at(name), receiver);
+        items_->fetch(indices_.at(name), receiver, std::nullopt);
         return receiver;
     }
 

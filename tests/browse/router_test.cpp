@@ -27,9 +27,12 @@ class fake_items : public browse::item_source {
 public:
     std::map<std::uint32_t, std::pair<item_status, std::string>> items;
     std::size_t bytes_written = 0;
+    std::vector<browse::item_password> passwords;  // of each fetch
 
-    void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver) override
+    void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver,
+               const browse::item_password& password) override
     {
+        passwords.push_back(password);
         auto found = items.find(index);
         if (found == items.end())
             throw std::runtime_error("no such item in the stand-in");
