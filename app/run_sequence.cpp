@@ -84,8 +84,8 @@ archive::open_outcome open_with_password(program& p, const char* archive_path)
     for (int asked = 0; asked < tries && outcome.status == archive::open_status::not_an_archive &&
                         outcome.password_asked && platform::input_is_terminal();
          ++asked) {
-        p.out.print_bytes("Password: ");
-        const std::optional<std::string> password = platform::read_hidden_line();
+        const std::optional<std::string> password =
+            platform::read_hidden_line([&p] { p.out.print_bytes("Password: "); });
         if (!password)
             break;
         outcome = p.archive.open(p.codecs, archive_path, *password);

@@ -1,6 +1,7 @@
 // Waiting for the user at the console, and reading a secret from it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -12,9 +13,9 @@ void read_one_character();
 // Whether standard input is a terminal (a user who can answer a question).
 bool input_is_terminal();
 
-// Reads one line from standard input with the terminal's echo turned off (and
-// restored after), without its line end; nothing at the end of input or on an
-// error. The caller writes the prompt.
-std::optional<std::string> read_hidden_line();
+// Turns the terminal's echo off, calls `prompt` (which writes the question), and
+// reads one line from standard input without its line end; the echo is restored
+// after. Nothing at the end of input or on an error.
+std::optional<std::string> read_hidden_line(const std::function<void()>& prompt);
 
 }  // namespace platform

@@ -19,7 +19,7 @@ bool input_is_terminal()
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-std::optional<std::string> read_hidden_line()
+std::optional<std::string> read_hidden_line(const std::function<void()>& prompt)
 {
     termios saved{};
     const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -27,8 +27,9 @@ std::optional<std::string> read_hidden_line()
         termios quiet = saved;
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         quiet.c_lflag |= ECHONL;  // the line end still shows, so the next output starts on a line of its own
-        (void)::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        (void)::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
+    prompt();  // only now: an answer typed at once is never echoed
     // Read byte by byte, so that nothing after the line is taken from the input.
     std::string line;
     bool ended = false;
@@ -46,7 +47,7 @@ std::optional<std::string> read_hidden_line()
         line += byte;
     }
     if (terminal)
-        (void)::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        (void)::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (ended && line.empty())
