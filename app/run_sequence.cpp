@@ -27,6 +27,7 @@
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/console_input.h"
+#include "platform/environment.h"
 #include "platform/file_identity.h"
 #include "platform/process_exit.h"
 
@@ -112,13 +113,35 @@ void open_single_inner(program& p)
     p.out.print_bytes("opened the inner archive " + name + "\n");
 }
 
+// Opens the archive with the password of VORSEL_PASSWORD when it is set. When
+// the archive cannot be opened without a password, a user at a terminal is
+// asked for one, up to three times.
+archive::open_outcome open_with_password(program& p, const char* archive_path)
+{
+    constexpr int tries = 3;
+    archive::open_outcome outcome =
+        p.archive.open(p.codecs, archive_path, platform::environment_variable("VORSEL_PASSWORD"));
+    for (int asked = 0; asked < tries && outcome.status == archive::open_status::not_an_archive &&
+                        outcome.password_asked && platform::input_is_terminal();
+         ++asked) {
+        const std::optional<std::string> password =
+            platform::read_hidden_line([&p] { p.out.print_bytes("Password: "); });
+        if (!password)
+            break;
+        outcome = p.archive.open(p.codecs, archive_path, *password);
+    }
+    return outcome;
+}
+
 // Opens the archive and lists it into the tree, with today's console messages;
 // ends the process when no format accepts the file.
 void open_and_list(program& p, const char* archive_path)
 {
-    const archive::open_outcome outcome = p.archive.open(p.codecs, archive_path);
-    if (outcome.password_asked)
-        p.out.print_message("Password is not defined");
+    const archive::open_outcome outcome = open_with_password(p, archive_path);
+    for (const std::string& volume : outcome.missing_volumes)
+        p.out.print_bytes("Missing volume: " + volume + "\n");
+    if (outcome.password_asked && outcome.status != archive::open_status::opened)
+        p.out.print_message(p.archive.password().empty() ? "Password is not defined" : "Wrong password");
     switch (outcome.status) {
     case archive::open_status::cannot_open_file:
         p.out.print_message("Can not open input file");

@@ -3,6 +3,7 @@
 
 #include "archive/extract_callback.h"
 #include "archive/in_file_stream.h"
+#include "archive/joined_volumes.h"
 #include "archive/open_callback.h"
 #include "archive/pathless_item_name.h"
 #include "archive/prop_variant.h"
@@ -10,40 +11,60 @@
 
 namespace archive {
 
-open_outcome archive_file::open(CCodecs& codecs, const std::string& path, const std::string& name)
+open_outcome archive_file::open(CCodecs& codecs, const std::string& path, std::optional<std::string> password,
+                                const std::string& name)
 {
     name_ = name.empty() ? path : name;
-    return open_stream(codecs, path, -1);
+    return open_stream(codecs, path, -1, std::move(password));
 }
 
 open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opened)
 {
     name_ = opened.name_;
-    return open_stream(codecs, opened.path_, opened.format_index_);
+    return open_stream(codecs, opened.path_, opened.format_index_, opened.password_);
 }
 
-open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path, int format_index)
+open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path, int format_index,
+                                       std::optional<std::string> password)
 {
     handler_.Release();
     stream_.Release();
     path_ = path;
-    auto* file = new CInFileStream;
-    stream_ = file;
-    if (!file->Open(MultiByteToUnicodeString(AString(path.c_str()))))
-        return {open_status::cannot_open_file};
+    password_ = password.value_or(std::string());
+    open_outcome outcome{open_status::cannot_open_file, false, {}};
+    // Numbered volumes are read as the whole they were cut from, which goes by
+    // the name without the number.
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (IsFirstNumberedVolume(path)) {
+        auto* joined = new CJoinedVolumesStream;
+        stream_ = joined;
+        if (!joined->Open(path, outcome.missing_volumes))
+            return outcome;
+        name.resize(name.size() - 4);
+    } else {
+        auto* file = new CInFileStream;
+        stream_ = file;
+        if (!file->Open(MultiByteToUnicodeString(AString(path.c_str()))))
+            return outcome;
+    }
 
-    auto* callbackObject = new CArchiveOpenCallback;
+    auto* callbackObject = new CArchiveOpenCallback(path, name, std::move(password));
     CMyComPtr<IArchiveOpenCallback> callback(callbackObject);
     const HRESULT result = format_index < 0
                                ? OpenArchive(codecs, stream_, callback, handler_, format_index)
                                : OpenWithFormat(codecs, format_index, stream_, callback, handler_);
+    outcome.password_asked = callbackObject->PasswordAsked;
+    outcome.missing_volumes.insert(outcome.missing_volumes.end(), callbackObject->MissingVolumes.begin(),
+                                   callbackObject->MissingVolumes.end());
     if (result != S_OK) {
         handler_.Release();
-        return {open_status::not_an_archive, callbackObject->PasswordAsked};
+        outcome.status = open_status::not_an_archive;
+        return outcome;
     }
     format_index_ = format_index;
     format_ = &codecs.FormatList[format_index];
-    return {open_status::opened, callbackObject->PasswordAsked};
+    outcome.status = open_status::opened;
+    return outcome;
 }
 
 void archive_file::list_items(const item_visitor& visit) const
@@ -94,11 +115,12 @@ item_status archive_file::extract(std::uint32_t index, item_sink& sink)
     return item.status();
 }
 
-item_status archive_file::extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink)
+item_status archive_file::extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink,
+                                        const std::optional<std::string>& password)
 {
     if (!handler_)
         return item_status::failed;
-    auto* callbackObject = new CArchiveExtractCallback(sink);
+    auto* callbackObject = new CArchiveExtractCallback(sink, password.value_or(password_));
     CMyComPtr<IArchiveExtractCallback> callback(callbackObject);
     const HRESULT result =
         handler_->Extract(indices.data(), static_cast<UInt32>(indices.size()), 0, callback);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ enum class open_status {
 
 struct open_outcome {
     open_status status;
-    bool password_asked = false;  // a handler asked for a password, and got none
+    bool password_asked = false;               // a handler asked for a password
+    std::vector<std::string> missing_volumes;  // names of volumes of the archive that are not there
 };
 
 class archive_file {
@@ -32,13 +34,21 @@ public:
     archive_file& operator=(const archive_file&) = delete;
 
     // Opens the file at `path` (UTF-8, any bytes) with the first format of
-    // `codecs` that accepts it. `codecs` must outlive this object. An item
-    // without a path is named after `name`, or after `path` when it is empty.
-    open_outcome open(CCodecs& codecs, const std::string& path, const std::string& name = {});
+    // `codecs` that accepts it. `codecs` must outlive this object. A handler
+    // that asks for a password gets `password`, or is refused when there is
+    // none. The other volumes of an archive that spans several files are looked
+    // for beside it; a path that ends in ".001" opens with ".002", ".003"...
+    // as one. An item without a path is named after `name`, or after `path`
+    // when it is empty.
+    open_outcome open(CCodecs& codecs, const std::string& path, std::optional<std::string> password = std::nullopt,
+                      const std::string& name = {});
 
-    // Opens the file that `opened` holds again, with the same format: another
-    // handler for another thread.
+    // Opens the file that `opened` holds again, with the same format and
+    // password: another handler for another thread.
     open_outcome open_again(CCodecs& codecs, const archive_file& opened);
+
+    // The password the archive was opened with; empty when none.
+    const std::string& password() const { return password_; }
 
     bool is_open() const { return handler_; }
 
@@ -60,16 +70,21 @@ public:
     // holds them (a solid block is decoded once for all of its items that are
     // asked for), each into the sink that `sink` gives for it. Tells how the
     // extraction as a whole ended; each item's own result goes to `sink`.
-    item_status extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink);
+    // Encrypted items are decoded with `password` (empty: none), by default the
+    // archive's own.
+    item_status extract_items(const std::vector<std::uint32_t>& indices, items_sink& sink,
+                              const std::optional<std::string>& password = std::nullopt);
 
     // The item's size as the archive records it, when it records one.
     bool item_size(std::uint32_t index, std::uint64_t& size) const;
 
 private:
-    open_outcome open_stream(CCodecs& codecs, const std::string& path, int format_index);
+    open_outcome open_stream(CCodecs& codecs, const std::string& path, int format_index,
+                             std::optional<std::string> password);
 
     std::string path_;
     std::string name_;  // what an item without a path is named after
+    std::string password_;
     int format_index_ = -1;
     const CArcInfoEx* format_ = nullptr;
     CMyComPtr<IInStream> stream_;

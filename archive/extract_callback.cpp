@@ -1,6 +1,7 @@
 // The extract callback's methods.
 #include "archive/extract_callback.h"
 
+#include "archive/string_convert.h"
 #include "platform/ole_automation.h"
 
 HRESULT CArchiveExtractCallback::QueryInterface(const GUID& iid, void** object)
@@ -63,10 +64,9 @@ HRESULT CArchiveExtractCallback::SetOperationResult(Int32 operationResult)
         EndCurrent(item_status::unsupported_method);
         break;
     case operation_result::data_error:
-        EndCurrent(item_status::data_error);
-        break;
     case operation_result::crc_error:
-        EndCurrent(item_status::crc_error);
+    case operation_result::wrong_password:
+        EndCurrent(failed_decoding(operationResult));
         break;
     default:
         EndCurrent(item_status::unknown_error);
@@ -84,9 +84,23 @@ void CArchiveExtractCallback::EndCurrent(archive::item_status status)
     Sink.end_item(CurrentIndex, status);
 }
 
+// An item that needed a password and cannot be decoded: for want of one when
+// none was given; else, whatever the library says (an encrypted item's damage
+// and a wrong key look alike), as a wrong password, which the user may retry.
+archive::item_status CArchiveExtractCallback::failed_decoding(Int32 operationResult) const
+{
+    using archive::item_status;
+    if (PasswordAsked || operationResult == operation_result::wrong_password)
+        return Password.empty() ? item_status::password_needed : item_status::wrong_password;
+    return operationResult == operation_result::crc_error ? item_status::crc_error : item_status::data_error;
+}
+
 HRESULT CArchiveExtractCallback::CryptoGetTextPassword(BSTR* password)
 {
-    *password = SysAllocString(L"");
+    if (!PasswordAsked)
+        Sink.password_asked();
+    PasswordAsked = true;
+    *password = SysAllocString(MultiByteToUnicodeString(AString(Password.c_str())));
     return *password ? S_OK : E_OUTOFMEMORY;
 }
 

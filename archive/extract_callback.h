@@ -1,7 +1,10 @@
 // CArchiveExtractCallback: what the library calls while it extracts items. The
 // bytes of each item go to the item sink that the items sink gives for it; each
 // item's result goes back to the items sink as soon as the library reports it.
+// Encrypted items are decoded with the password the extraction was given.
 #pragma once
+
+#include <string>
 
 #include "archive/com_object.h"
 #include "archive/item_sink.h"
@@ -9,7 +12,11 @@
 class CArchiveExtractCallback
     : public CMyUnknownImp<IArchiveExtractCallback, ICryptoGetTextPassword, ISequentialOutStream> {
 public:
-    explicit CArchiveExtractCallback(archive::items_sink& sink) : Sink(sink) {}
+    // `password` may be empty: no password.
+    CArchiveExtractCallback(archive::items_sink& sink, std::string password)
+        : Sink(sink), Password(std::move(password))
+    {
+    }
 
     HRESULT QueryInterface(const GUID& iid, void** object) override;
     HRESULT SetTotal(UInt64 total) override;
@@ -24,7 +31,7 @@ public:
     // Ends the current item with its result.
     HRESULT SetOperationResult(Int32 operationResult) override;
 
-    // The empty password: encrypted items are tried with it.
+    // The extraction's password; the sink learns that one was needed.
     HRESULT CryptoGetTextPassword(BSTR* password) override;
 
     // Passes the bytes to the current item's sink; E_ABORT when it refuses them.
@@ -36,8 +43,11 @@ public:
 
 private:
     void EndCurrent(archive::item_status status);
+    archive::item_status failed_decoding(Int32 operationResult) const;
 
     archive::items_sink& Sink;
+    const std::string Password;
+    bool PasswordAsked = false;
     bool HasCurrent = false;
     UInt32 CurrentIndex = 0;
     archive::item_sink* Current = nullptr;

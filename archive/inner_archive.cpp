@@ -90,7 +90,7 @@ inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint
         return inner_status::no_temporary_file;
     if (decoded != item_status::ok)
         return inner_status::damaged;
-    if (archive_.open(codecs, file_.reopen_path(), name).status != open_status::opened)
+    if (archive_.open(codecs, file_.reopen_path(), std::nullopt, name).status != open_status::opened)
         return inner_status::not_an_archive;
     return inner_status::opened;
 }

@@ -14,6 +14,10 @@ const char* item_status_text(item_status status)
         return "Data Error";
     case item_status::crc_error:
         return "CRC Failed";
+    case item_status::password_needed:
+        return "Password Needed";
+    case item_status::wrong_password:
+        return "Wrong Password";
     case item_status::unknown_error:
         return "Unknown Error";
     case item_status::ok:

@@ -11,16 +11,18 @@ namespace archive {
 enum class item_status {
     ok,
     unsupported_method,  // the library reported the item's method as unsupported
-    data_error,          // damaged data, or a wrong password
+    data_error,          // damaged data
     crc_error,           // the bytes arrived but their check failed
+    password_needed,     // the item is encrypted and no password was given
+    wrong_password,      // the item is encrypted and could not be decoded with the password given
     unknown_error,       // any other result the library reported for the item
     failed,              // the library's call failed, or never reported the item's result
     aborted,             // the sink asked to stop
 };
 
 // The console text of a status other than ok: "Unsupported Method", "Data
-// Error", "CRC Failed" or "Unknown Error" for the library's item results, empty
-// for the others.
+// Error", "CRC Failed", "Password Needed", "Wrong Password" or "Unknown Error"
+// for the library's item results, empty for the others.
 const char* item_status_text(item_status status);
 
 // Receives one item's bytes in order as the library writes them. Called on the
@@ -52,6 +54,10 @@ public:
 
     // Asked between steps of the library's work; false stops the extraction.
     virtual bool wanted() = 0;
+
+    // The library asked for the extraction's password: what it decodes from now
+    // on depends on it.
+    virtual void password_asked() {}
 };
 
 // Collects the item in a byte string.

@@ -28,6 +28,7 @@ inline constexpr GUID IID_IStreamGetSize = plugin_interface_id(0x03, 0x06);
 inline constexpr GUID IID_ISetCompressCodecsInfo = plugin_interface_id(0x04, 0x61);
 inline constexpr GUID IID_ICryptoGetTextPassword = plugin_interface_id(0x05, 0x10);
 inline constexpr GUID IID_IInArchive = plugin_interface_id(0x06, 0x60);
+inline constexpr GUID IID_IArchiveOpenVolumeCallback = plugin_interface_id(0x06, 0x30);
 
 class IUnknown {
 public:
@@ -87,6 +88,17 @@ public:
 
 protected:
     ~IArchiveOpenCallback() = default;
+};
+
+// Asked for by the handlers of formats that span several files (volumes).
+class IArchiveOpenVolumeCallback : public IUnknown {
+public:
+    virtual HRESULT GetProperty(PROPID propID, PROPVARIANT* value) = 0;
+    // S_FALSE with no stream when there is no volume of that name.
+    virtual HRESULT GetStream(const wchar_t* name, IInStream** inStream) = 0;
+
+protected:
+    ~IArchiveOpenVolumeCallback() = default;
 };
 
 class IArchiveExtractCallback : public IProgress {
@@ -195,4 +207,5 @@ inline constexpr Int32 ok = 0;
 inline constexpr Int32 unsupported_method = 1;
 inline constexpr Int32 data_error = 2;
 inline constexpr Int32 crc_error = 3;
+inline constexpr Int32 wrong_password = 9;
 }  // namespace operation_result

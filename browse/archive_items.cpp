@@ -9,9 +9,10 @@ void archive_items::set_layout(block_layout layout)
     layout_ = std::move(layout);
 }
 
-void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver)
+void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver,
+                          const item_password& password)
 {
-    if (std::shared_ptr<const std::string> bytes = cache_.find(index)) {
+    if (std::shared_ptr<const std::string> bytes = cache_.find(index, password)) {
         receiver->take_whole(std::move(bytes));
         return;
     }
@@ -21,11 +22,11 @@ void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> re
         const std::optional<std::uint32_t> block = layout_.block_of(index);
         std::vector<std::uint32_t> items = block ? layout_.items_of(*block) : std::vector<std::uint32_t>{index};
         if (block) {
-            if (auto running = running_[*block].lock(); running && running->join(index, receiver))
+            if (auto running = running_[*block].lock(); running && running->join(index, receiver, password))
                 return;
         }
-        pass = std::make_shared<block_pass>(std::move(items), cache_, pool_);
-        pass->join(index, std::move(receiver));
+        pass = std::make_shared<block_pass>(std::move(items), password, cache_, pool_);
+        pass->join(index, std::move(receiver), password);
         if (block)
             running_[*block] = pass;
         ++passes_started_;

@@ -1,7 +1,7 @@
 // The item source backed by the archive. An item comes from the item cache when
 // it is there; else a worker of the extraction pool decodes it in a pass over
 // the solid block that holds it (see block_pass), which a request for an item
-// the pass has yet to reach joins.
+// the pass has yet to reach joins, when it brings the same password.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +28,11 @@ public:
     // be called from any thread.
     void set_layout(block_layout layout);
 
-    void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) override;
-    std::shared_ptr<const std::string> at_hand(std::uint32_t index) override { return cache_.find(index); }
+    void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver, const item_password& password) override;
+    std::shared_ptr<const std::string> at_hand(std::uint32_t index, const item_password& password) override
+    {
+        return cache_.find(index, password);
+    }
 
     // How many passes have been started: a measure for tests.
     std::uint64_t passes_started();

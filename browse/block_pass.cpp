@@ -7,15 +7,16 @@
 
 namespace browse {
 
-block_pass::block_pass(std::vector<std::uint32_t> items, item_cache& cache, archive::extraction_pool& pool)
-    : items_(std::move(items)), cache_(cache), pool_(pool)
+block_pass::block_pass(std::vector<std::uint32_t> items, item_password password, item_cache& cache,
+                       archive::extraction_pool& pool)
+    : items_(std::move(items)), password_(std::move(password)), cache_(cache), pool_(pool)
 {
 }
 
-bool block_pass::join(std::uint32_t index, std::shared_ptr<item_receiver> receiver)
+bool block_pass::join(std::uint32_t index, std::shared_ptr<item_receiver> receiver, const item_password& password)
 {
     std::lock_guard lock(mutex_);
-    if (ending_)
+    if (ending_ || password != password_)
         return false;
     const auto place = std::find(items_.begin() + static_cast<std::ptrdiff_t>(position_), items_.end(), index);
     if (place == items_.end())
@@ -28,7 +29,7 @@ void block_pass::run(archive::archive_file* archive)
 {
     archive_ = archive;
     if (archive)
-        archive->extract_items(items_, *this);
+        archive->extract_items(items_, *this, password_);
     std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> left;
     {
         std::lock_guard lock(mutex_);
@@ -119,7 +120,7 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
         receiver->finish(status);
     std::uint64_t size = 0;
     if (kept_ && status == archive::item_status::ok && archive_->item_size(index, size) && kept_->size() == size)
-        cache_.insert(index, std::move(kept_));
+        cache_.insert(index, std::move(kept_), password_asked_ ? password_ : std::nullopt);
     kept_.reset();
     // An item that only the library tested, never begun, fails its requests.
     std::vector<std::shared_ptr<item_receiver>> never_begun;

@@ -5,7 +5,9 @@
 // while no other job waits for a worker and until it has decoded half the
 // cache's budget beyond the last item asked for; an item whose every client has
 // gone is not finished for them. A request for an item the pass has yet to
-// reach joins it instead of starting a pass of its own.
+// reach joins it instead of starting a pass of its own, when it brings the
+// same password. Once the library has asked for a password that a request
+// brought, what the pass decodes is cached for that password only.
 //
 // Shared by the source that made it and the job that runs it; the requests,
 // the position and the read-ahead count are guarded by the mutex (the library
@@ -13,6 +15,7 @@
 // is kept of the current item belongs to the writing thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -29,13 +32,14 @@ namespace browse {
 
 class block_pass : public archive::items_sink, private archive::item_sink {
 public:
-    // `items` in the order the block holds them. The pool and the cache outlive
-    // the pass.
-    block_pass(std::vector<std::uint32_t> items, item_cache& cache, archive::extraction_pool& pool);
+    // `items` in the order the block holds them, decoded with `password`. The
+    // pool and the cache outlive the pass.
+    block_pass(std::vector<std::uint32_t> items, item_password password, item_cache& cache,
+               archive::extraction_pool& pool);
 
     // Adds a request for an item this pass has yet to reach; false when it has
-    // passed it, does not hold it, or is ending.
-    bool join(std::uint32_t index, std::shared_ptr<item_receiver> receiver);
+    // passed it, does not hold it, is ending, or decodes with another password.
+    bool join(std::uint32_t index, std::shared_ptr<item_receiver> receiver, const item_password& password);
 
     // Runs the pass through `archive` (null: it could not be opened). Requests
     // left waiting when it ends (a damaged block) fail.
@@ -45,12 +49,14 @@ public:
     archive::item_sink* begin_item(std::uint32_t index) override;
     void end_item(std::uint32_t index, archive::item_status status) override;
     bool wanted() override;
+    void password_asked() override { password_asked_ = true; }
 
 private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes
     std::vector<std::shared_ptr<item_receiver>> current_receivers();
 
     const std::vector<std::uint32_t> items_;
+    const item_password password_;
     item_cache& cache_;
     archive::extraction_pool& pool_;
 
@@ -65,6 +71,7 @@ private:
     // are kept for the cache (shared with the receivers, which send views of it).
     archive::archive_file* archive_ = nullptr;
     std::shared_ptr<std::string> kept_;
+    std::atomic<bool> password_asked_{false};  // set by whichever thread the library asks on
 };
 
 }  // namespace browse

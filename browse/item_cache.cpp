@@ -3,17 +3,18 @@
 
 namespace browse {
 
-std::shared_ptr<const std::string> item_cache::find(std::uint32_t index)
+std::shared_ptr<const std::string> item_cache::find(std::uint32_t index, const std::optional<std::string>& password)
 {
     std::lock_guard lock(mutex_);
     auto found = entries_.find(index);
-    if (found == entries_.end())
+    if (found == entries_.end() || (found->second.password && found->second.password != password))
         return nullptr;
     order_.splice(order_.begin(), order_, found->second.place);
     return found->second.bytes;
 }
 
-void item_cache::insert(std::uint32_t index, std::shared_ptr<const std::string> bytes)
+void item_cache::insert(std::uint32_t index, std::shared_ptr<const std::string> bytes,
+                        std::optional<std::string> password)
 {
     if (bytes->size() > budget_)
         return;
@@ -31,7 +32,7 @@ void item_cache::insert(std::uint32_t index, std::shared_ptr<const std::string> 
     }
     order_.push_front(index);
     used_ += bytes->size();
-    entries_.emplace(index, entry{std::move(bytes), order_.begin()});
+    entries_.emplace(index, entry{std::move(bytes), order_.begin(), std::move(password)});
 }
 
 std::uint64_t item_cache::used() const

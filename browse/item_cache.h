@@ -1,12 +1,14 @@
 // Items kept in memory after they were extracted, shared by all requests and
-// bounded by a budget in bytes: the least recently used go first. Safe to use
-// from any thread.
+// bounded by a budget in bytes: the least recently used go first. An item that
+// was decoded with a password a request brought is kept for requests with that
+// same password only. Safe to use from any thread.
 #pragma once
 
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -21,12 +23,15 @@ public:
 
     std::uint64_t budget() const { return budget_; }
 
-    // The item's bytes, now the most recently used; null when not kept.
-    std::shared_ptr<const std::string> find(std::uint32_t index);
+    // The item's bytes, now the most recently used; null when not kept, or kept
+    // for another password than `password`.
+    std::shared_ptr<const std::string> find(std::uint32_t index, const std::optional<std::string>& password = {});
 
     // Keeps the item as the most recently used, letting the least recently used
-    // go until it fits; an item larger than the budget is not kept.
-    void insert(std::uint32_t index, std::shared_ptr<const std::string> bytes);
+    // go until it fits; an item larger than the budget is not kept. With
+    // `password`, it is found only by requests that bring the same.
+    void insert(std::uint32_t index, std::shared_ptr<const std::string> bytes,
+                std::optional<std::string> password = {});
 
     // Bytes held now.
     std::uint64_t used() const;
@@ -35,6 +40,7 @@ private:
     struct entry {
         std::shared_ptr<const std::string> bytes;
         std::list<std::uint32_t>::iterator place;
+        std::optional<std::string> password;  // none: for every request
     };
 
     const std::uint64_t budget_;

@@ -1,5 +1,6 @@
 // Where the router gets archive items from: abstract so that the routes can be
-// tested with a stand-in, without the plug-in library or threads.
+// tested with a stand-in, without the plug-in library or threads. A request may
+// carry a password for encrypted items; without one, the archive's own serves.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,9 @@
 #include "archive/item_sink.h"
 
 namespace browse {
+
+// The password a request carries (UTF-8); none: the archive's own.
+using item_password = std::optional<std::string>;
 
 // What an item source fills, in this order: begin, any number of writes (while
 // wanted), finish. Calls may come from any one thread at a time.
@@ -37,13 +41,14 @@ class item_source {
 public:
     virtual ~item_source() = default;
 
-    // Delivers item `index` into `receiver`, now or later, on any thread. Raises
-    // only what cannot be handled (memory).
-    virtual void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver) = 0;
+    // Delivers item `index`, decoded with `password`, into `receiver`, now or
+    // later, on any thread. Raises only what cannot be handled (memory).
+    virtual void fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver,
+                       const item_password& password) = 0;
 
-    // The item's bytes when they are at hand already (cached), else null: then
-    // the reply needs no extraction and no stream.
-    virtual std::shared_ptr<const std::string> at_hand(std::uint32_t) { return nullptr; }
+    // The item's bytes when they are at hand already (cached) for a request
+    // with `password`, else null: then the reply needs no extraction and no stream.
+    virtual std::shared_ptr<const std::string> at_hand(std::uint32_t, const item_password&) { return nullptr; }
 };
 
 }  // namespace browse

@@ -74,6 +74,22 @@ bool answer_not_modified(const request& req, const std::string& etag, reply& rep
     return true;
 }
 
+// The password of a request for encrypted items: percent-encoded UTF-8 in a
+// header of its own, never in the address, so that no log or history keeps it.
+// False when it is malformed or given twice.
+bool password_of(const std::vector<header>& headers, item_password& password)
+{
+    for (const header& h : headers) {
+        if (!equals_ignoring_case(h.name, "X-Archive-Password"))
+            continue;
+        if (password)
+            return false;
+        if (!decode_uri(trim(h.value), password.emplace()))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string archive_tag(const platform::file_identity& identity)
@@ -224,8 +240,13 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
     const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
     if (answer_not_modified(req, etag, rep))
         return;
+    item_password password;
+    if (!password_of(req.headers, password)) {
+        rep = canned_reply(bad_request);
+        return;
+    }
     item_request terms = item_terms(req, components.back(), head_only, etag);
-    if (std::shared_ptr<const std::string> bytes = items_.at_hand(node->item_index())) {
+    if (std::shared_ptr<const std::string> bytes = items_.at_hand(node->item_index(), password)) {
         item_head prepared = make_item_head(bytes->size(), terms);
         rep = std::move(prepared.head);
         if (prepared.satisfiable) {
@@ -237,7 +258,7 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
     }
     auto item = std::make_shared<streamed_item>(std::move(terms), log_);
     try {
-        items_.fetch(node->item_index(), item);
+        items_.fetch(node->item_index(), item, password);
     } catch (const std::exception&) {
         rep = canned_reply(internal_server_error);
         return;

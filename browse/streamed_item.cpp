@@ -8,6 +8,26 @@ namespace browse {
 
 using http::stream_event;
 
+namespace {
+
+// 401 for an item that wants a password (a plain text that says why), else 500.
+http::reply failure_reply(archive::item_status status)
+{
+    const bool needed = status == archive::item_status::password_needed;
+    if (!needed && status != archive::item_status::wrong_password)
+        return http::canned_reply(http::internal_server_error);
+    http::reply rep;
+    rep.status = http::unauthorized;
+    rep.content = needed ? "This item is encrypted: it needs a password.\n"
+                         : "The password is wrong, or the encrypted item is damaged.\n";
+    rep.headers = {{"Content-Length", std::to_string(rep.content.size())},
+                   {"Content-Type", "text/plain; charset=utf-8"},
+                   {"Cache-Control", "no-store"}};
+    return rep;
+}
+
+}  // namespace
+
 streamed_item::streamed_item(item_request terms, request_log& log) : terms_(std::move(terms)), log_(log)
 {
 }
@@ -115,6 +135,7 @@ void streamed_item::finish(archive::item_status status)
         if (finished_)
             return;  // the range could not be satisfied: nothing was extracted
         const bool ok = status == archive::item_status::ok && !overrun_ && begun_ && (collect_ || received_ == size_);
+        status_ = status;
         if (collect_ && ok) {
             serve_whole(std::make_shared<const std::string>(std::move(collected_)));
         } else {
@@ -189,15 +210,16 @@ std::optional<stream_event> streamed_item::ready_event()
 {
     stream_event event;
     if (!head_delivered_) {
-        // A large item's head goes out as soon as its size is known; one that fits
-        // in the queue goes out once it is complete.
-        const bool large = begun_ && !collect_ && body_length_ > queue_limit;
+        // A large item's head goes out as soon as its size and first bytes are
+        // known (an item the password fails yields none); one that fits in the
+        // queue goes out once it is complete.
+        const bool large = begun_ && !collect_ && body_length_ > queue_limit && received_ > 0;
         if (!large && !finished_ && !range_complete_)
             return std::nullopt;
         head_delivered_ = true;
         event.what = stream_event::kind::head;
         if (finished_ && !succeeded()) {
-            event.head = http::canned_reply(http::internal_server_error);
+            event.head = failure_reply(status_);
             event.complete = true;
         } else {
             event.head = std::move(head_);

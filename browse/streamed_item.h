@@ -3,8 +3,10 @@
 //
 // The worker fills it as an item receiver; the connection reads it as a reply
 // stream. The head of an item larger than the queue goes out as soon as its size
-// is known; an item that fits in the queue is sent once it is complete, so that
-// a damaged small item still answers 500. The last piece of the body is held back until the library has
+// and its first bytes are known; an item that fits in the queue is sent once it
+// is complete, so that a damaged small item still answers 500. An encrypted item
+// that cannot be decoded for want of the right password answers 401 (with no
+// WWW-Authenticate, so that browsers ask nothing of their own). The last piece of the body is held back until the library has
 // reported the item's result and released only when that is success, so a
 // damaged item never delivers all the bytes its Content-Length promises. A
 // client that reads slowly makes the worker wait: at most queue_limit bytes are
@@ -100,6 +102,7 @@ private:
     bool range_complete_ = false;    // a range short of the item's end has all its bytes
     bool finished_ = false;
     bool ok_ = false;
+    archive::item_status status_ = archive::item_status::ok;  // as finished
     bool cancelled_ = false;
     std::function<void(http::stream_event)> waiting_;
 };

@@ -1,10 +1,14 @@
 // Fetching items from the server: whole items, kept for the next preview, and
 // first bytes, which tell the kind of an item whose name does not. What the
 // store learns of an item (its size, its kind from its bytes) it keeps, and
-// says so through `onLearn`, so that the list can show it.
+// says so through `onLearn`, so that the list can show it. An encrypted item
+// answers 401: the store asks for the password through `askPassword`, sends it
+// in the X-Archive-Password header (never in the address, so that no history
+// or log keeps it) and keeps it for the page's life, in memory only.
 import { kindFromBytes } from './kinds.mjs';
 
-export const SNIFF_BYTES = 4096;              // first bytes fetched to tell the kind of an item
+export const SNIFF_BYTES = 4096;
+export const PASSWORD_HEADER = 'X-Archive-Password';              // first bytes fetched to tell the kind of an item
 const CACHE_BYTES = 256 * 1024 * 1024;        // fetched items kept for the next preview
 
 export class FetchFailure extends Error {
@@ -24,9 +28,12 @@ export function sizeFromReply(response) {
 }
 
 export class ItemStore {
-  constructor({ fetch = globalThis.fetch.bind(globalThis), onLearn = () => {} } = {}) {
+  constructor({ fetch = globalThis.fetch.bind(globalThis), onLearn = () => {}, askPassword = null } = {}) {
     this.fetch = fetch;
     this.onLearn = onLearn;
+    this.askPassword = askPassword; // ({ wrong }) -> the password typed, or null when the user declines
+    this.password = null;             // the one the user gave last
+    this.asking = null;               // the question on show, which every request that needs it awaits
     this.cache = new Map();   // url -> bytes, newest last
     this.cachedBytes = 0;
     this.sizes = new Map();   // url -> size in bytes
@@ -59,14 +66,41 @@ export class ItemStore {
 
   // The server's reply to a request for an item, or a FetchFailure that says in
   // plain words what went wrong.
-  async request(url, options) {
-    let response;
-    try {
-      response = await this.fetch(url, { cache: 'no-store', ...options });
-    } catch (error) {
-      if (error.name === 'AbortError') throw error;
-      throw new FetchFailure(0, 'Vorsel did not answer. Is it still running?');
+  async request(url, options = {}) {
+    for (;;) {
+      const sent = this.password;
+      const headers = { ...options.headers };
+      if (sent != null) headers[PASSWORD_HEADER] = encodeURIComponent(sent);
+      let response;
+      try {
+        response = await this.fetch(url, { cache: 'no-store', ...options, headers });
+      } catch (error) {
+        if (error.name === 'AbortError') throw error;
+        throw new FetchFailure(0, 'Vorsel did not answer. Is it still running?');
+      }
+      if (response.status !== 401) return this.check(response);
+      if (!this.askPassword) throw new FetchFailure(401, 'This item is encrypted, and no password was given for it.');
+      // Another request may have learnt a password meanwhile: try that one first.
+      if (this.password === sent && !(await this.ask(sent != null))) {
+        throw new FetchFailure(401, sent == null ? 'This item is encrypted, and no password was given for it.'
+          : 'The password is wrong, or the encrypted item is damaged.');
+      }
     }
+  }
+
+  // Asks the user for the password, once for all the requests that need it;
+  // false when the user declines.
+  async ask(wrong) {
+    if (!this.asking) {
+      this.asking = Promise.resolve(this.askPassword({ wrong })).then((password) => {
+        if (password != null) this.password = password;
+        return password != null;
+      }).finally(() => { this.asking = null; });
+    }
+    return this.asking;
+  }
+
+  check(response) {
     if (response.status === 404) throw new FetchFailure(404, 'The archive holds no item under this name. It may be a folder that holds nothing, or a folder that the archive only implies.');
     if (response.status === 500) throw new FetchFailure(500, 'Vorsel could not extract it: the archive may be damaged here, or the item may be stored with a method or password that the 7-Zip library cannot handle.');
     if (!response.ok) throw new FetchFailure(response.status, `The server refused this item (status ${response.status}).`);

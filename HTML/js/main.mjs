@@ -9,6 +9,7 @@ import { FolderTree } from './foldertree.mjs';
 import { count, formatDate, formatSize } from './format.mjs';
 import { Grid } from './grid.mjs';
 import { ItemStore } from './items.mjs';
+import { askPassword } from './password.mjs';
 import { kindFromName, lookOf } from './kinds.mjs';
 import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
@@ -78,7 +79,7 @@ function titleFor(place) {
 
 /* ---------- The views ---------- */
 
-const store = new ItemStore({ onLearn: () => view.refresh() });
+const store = new ItemStore({ onLearn: () => view.refresh(), askPassword });
 
 const contents = new Contents($('list'), {
   describe,

@@ -32,9 +32,10 @@ export function showEmpty(ctx) {
 // A failed fetch, said in plain words; a retry where trying again can help.
 export function showFailure(ctx, error, retry) {
   const encrypted = error.status === 500 && ctx.entry.info?.encrypted;
-  const titles = { 404: 'Nothing to show', 500: 'This item is damaged or cannot be decoded', 0: 'No answer from Vorsel' };
+  const titles = { 401: 'This item is encrypted', 404: 'Nothing to show', 500: 'This item is damaged or cannot be decoded', 0: 'No answer from Vorsel' };
   ctx.setMeta([error.status ? 'Not extracted · status ' + error.status : 'No connection']);
-  const again = el('button', { class: 'btn', type: 'button', onclick: retry }, icon('retry'), 'Try again');
+  const again = el('button', { class: 'btn', type: 'button', onclick: retry }, icon('retry'),
+    error.status === 401 ? 'Enter the password' : 'Try again');
   ctx.body.append(centered(el('div', { role: 'alert' }, message({
     iconName: error.status === 404 ? 'empty' : error.status === 500 ? 'broken' : 'alert',
     bad: error.status !== 404,

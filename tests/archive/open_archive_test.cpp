@@ -42,7 +42,7 @@ protected:
         CInFileStream* file = new CInFileStream;
         CMyComPtr<IInStream> stream(file);
         EXPECT_TRUE(file->Open(MultiByteToUnicodeString(AString(path.c_str()))));
-        CMyComPtr<IArchiveOpenCallback> callback(new CArchiveOpenCallback);
+        CMyComPtr<IArchiveOpenCallback> callback(new CArchiveOpenCallback(path, path, std::nullopt));
         CMyComPtr<IInArchive> archive;
         int format_index = -1;
         return OpenArchive(test_support::installed_library(), stream, callback, archive, format_index);

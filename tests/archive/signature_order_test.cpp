@@ -125,7 +125,7 @@ protected:
         CInFileStream* file = new CInFileStream;
         CMyComPtr<IInStream> stream(file);
         EXPECT_TRUE(file->Open(MultiByteToUnicodeString(AString(path.c_str()))));
-        CMyComPtr<IArchiveOpenCallback> callback(new CArchiveOpenCallback);
+        CMyComPtr<IArchiveOpenCallback> callback(new CArchiveOpenCallback(path, path, std::nullopt));
         CMyComPtr<IInArchive> archive;
         clear_log_();
         format_index = -1;

@@ -101,7 +101,7 @@ protected:
     std::shared_ptr<collecting_receiver> fetch(const std::string& name)
     {
         auto receiver = std::make_shared<collecting_receiver>();
-        items_->fetch(indices_.at(name), receiver);
+        items_->fetch(indices_.at(name), receiver, std::nullopt);
         return receiver;
     }
 
@@ -152,7 +152,7 @@ TEST_F(ArchiveItems, AClientThatReadsNothingDoesNotHoldUpTheOthersOfItsPass)
         void item_failed(item_status) override {}
     } log;
     auto unread = std::make_shared<browse::streamed_item>(browse::item_request{}, log);
-    items_->fetch(indices_.at("f00.txt"), unread);
+    items_->fetch(indices_.at("f00.txt"), unread, std::nullopt);
     const auto later = fetch("f02.txt")->wait();
     ASSERT_TRUE(later) << "the pass waited for a client that reads nothing";
     EXPECT_EQ(later->first, item_status::ok);

@@ -44,3 +44,24 @@ TEST(ItemCache, KeepsWithinItsBudgetAndLetsTheLeastRecentlyUsedGoFirst)
     EXPECT_EQ(off.find(2), nullptr);
     EXPECT_EQ(off.used(), 0u);
 }
+
+// An item decoded with a password that a request brought is found only with
+// that password; one kept for everyone is found with any.
+TEST(ItemCache, AnItemDecodedWithARequestsPasswordIsFoundWithItOnly)
+{
+    browse::item_cache cache(100);
+    cache.insert(1, bytes(10, 'p'), std::string("right"));
+    cache.insert(2, bytes(10, 'o'));
+    const struct {
+        std::uint32_t index;
+        std::optional<std::string> password;
+        bool found;
+    } table[] = {
+        {1, std::nullopt, false}, {1, std::string(""), false}, {1, std::string("wrong"), false},
+        {1, std::string("right"), true}, {1, std::string("right "), false},
+        {2, std::nullopt, true}, {2, std::string("any"), true},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(cache.find(row.index, row.password) != nullptr, row.found)
+            << row.index << " " << row.password.value_or("(none)");
+}

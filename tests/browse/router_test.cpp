@@ -28,9 +28,12 @@ class fake_items : public browse::item_source {
 public:
     std::map<std::uint32_t, std::pair<item_status, std::string>> items;
     std::size_t bytes_written = 0;
+    std::vector<browse::item_password> passwords;  // of each fetch
 
-    void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver) override
+    void fetch(std::uint32_t index, std::shared_ptr<browse::item_receiver> receiver,
+               const browse::item_password& password) override
     {
+        passwords.push_back(password);
         auto found = items.find(index);
         if (found == items.end())
             throw std::runtime_error("no such item in the stand-in");
@@ -503,4 +506,48 @@ TEST_F(RequestHandler, DetailsListingCarriesWhatTheArchiveRecords)
     EXPECT_EQ(empty.at("name").text, "empty dir");
     EXPECT_TRUE(empty.at("folder").boolean);
     EXPECT_EQ(std::count(empty.keys.begin(), empty.keys.end(), "size"), 0) << "no size where none is recorded";
+}
+
+// The password header reaches the item source decoded, and only there: a
+// malformed or repeated one is refused; an item that wants a password answers
+// 401 with a text that says which, and without a challenge for the browser.
+TEST_F(RequestHandler, PasswordHeaderAndTheRepliesOfEncryptedItems)
+{
+    tree_.add_item("locked.txt", 1);
+    tree_.add_item("wrong.txt", 2);
+    items_.items = {
+        {0, {item_status::ok, "read me"}},
+        {1, {item_status::password_needed, ""}},
+        {2, {item_status::wrong_password, ""}},
+    };
+    const header password{"X-Archive-Password", "S%C3%A9same%20%2B%25"};
+    const struct {
+        std::string uri;
+        std::vector<header> headers;
+        status_code status;
+        std::string body;  // a part of it
+        std::optional<browse::item_password> fetched;  // what the source got; none: not asked
+    } table[] = {
+        {"/ArchiveContent/docs/readme.txt", {}, ok, "read me", browse::item_password()},
+        {"/ArchiveContent/docs/readme.txt", {password}, ok, "read me", std::string("S\xC3\xA9same +%")},
+        {"/ArchiveContent/docs/readme.txt", {{"x-archive-password", ""}}, ok, "read me", std::string()},
+        {"/ArchiveContent/docs/readme.txt", {{"X-Archive-Password", "%zz"}}, bad_request, "", std::nullopt},
+        {"/ArchiveContent/docs/readme.txt", {password, password}, bad_request, "", std::nullopt},
+        {"/ArchiveContent/locked.txt", {}, unauthorized, "needs a password", browse::item_password()},
+        {"/ArchiveContent/wrong.txt", {password}, unauthorized, "password is wrong", std::string("S\xC3\xA9same +%")},
+    };
+    for (const auto& row : table) {
+        items_.passwords.clear();
+        const received rep = receive(get(row.uri, row.headers));
+        EXPECT_EQ(rep.head.status, row.status) << row.uri;
+        EXPECT_NE(rep.body.find(row.body), std::string::npos) << rep.body;
+        EXPECT_EQ(header_value(rep.head, "WWW-Authenticate"), "(none)");
+        if (row.fetched) {
+            ASSERT_EQ(items_.passwords.size(), 1u) << row.uri;
+            EXPECT_EQ(items_.passwords[0], *row.fetched) << row.uri;
+        } else {
+            EXPECT_TRUE(items_.passwords.empty()) << row.uri;
+        }
+        EXPECT_EQ(console_.find("S\xC3\xA9same"), std::string::npos) << console_;
+    }
 }

@@ -8,7 +8,8 @@ date of its own. OUTDIR/sample.details.json is the listing with sizes and dates
 that the server can send for it, read back from the zip file. The video is
 encoded by vpxenc (Debian's vpx-tools) in its deterministic mode.
 OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
-corrupted. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
+corrupted. OUTDIR/encrypted.7z holds two texts encrypted with the password
+ENCRYPTED_PASSWORD (their names readable). OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
 100,000 more in 1,000 folders below "sets".
 OUTDIR/gallery/ holds the folder "pictures": 40 PNG pictures of one colour each,
 pic-01.png to pic-40.png, of sizes from 203 x 150 to 320 x 150, an SVG picture,
@@ -261,6 +262,16 @@ def make_damaged(out):
         f.write(bytes([data[at] ^ 0xFF]))
 
 
+ENCRYPTED_PASSWORD = 'Öffne dich, Sesam'
+
+
+def make_encrypted(out):
+    source = os.path.join(out, 'encrypted-src')
+    write_tree(source, {'secret.txt': b'the first secret\n', 'hidden.txt': b'the second secret\n'})
+    subprocess.run(['7z', 'a', '-bd', '-p' + ENCRYPTED_PASSWORD, os.path.join(os.path.abspath(out), 'encrypted.7z'),
+                    'secret.txt', 'hidden.txt'], cwd=source, check=True, stdout=subprocess.DEVNULL)
+
+
 def make_big(out):
     with zipfile.ZipFile(os.path.join(out, 'big.zip'), 'w', zipfile.ZIP_STORED) as z:
         for i in range(100000):
@@ -302,5 +313,6 @@ if __name__ == '__main__':
     os.makedirs(out, exist_ok=True)
     make_sample(out)
     make_damaged(out)
+    make_encrypted(out)
     make_big(out)
     make_gallery(out)

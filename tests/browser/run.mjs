@@ -98,8 +98,8 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big, gallery, solidGallery] =
-  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z'].map(startServer));
+const [sample, damaged, big, gallery, solidGallery, encrypted] =
+  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -564,6 +564,49 @@ test('a damaged item shows the error', async () => {
   await page.evaluate(() => { location.hash = '#/broken.dat'; });
   await page.waitForSelector('#pvBody [role="alert"]');
   assert.match(await page.textContent('#pvBody'), /holds no item under this name/);
+  await page.close();
+});
+
+test('an encrypted item asks for its password, which goes in a header only and is kept until the page reloads', async () => {
+  const password = 'Öffne dich, Sesam';  // as make_archives.py encrypts with
+  const page = await openPage(encrypted);
+  const sent = [];
+  page.on('request', (request) => sent.push({ url: request.url(), header: request.headers()['x-archive-password'] }));
+  const answer = async (typed) => {
+    await page.waitForSelector('#password[open]');
+    await page.fill('#passwordInput', typed);
+    await page.press('#passwordInput', 'Enter');
+  };
+  await openItem(page, 'secret.txt');
+  await answer('not it');
+  await page.waitForFunction(() => /did not open/.test(document.getElementById('passwordNote').textContent));
+  await answer(password);
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), 'the first secret');
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  // Kept: the next item opens without a question.
+  await openItem(page, 'hidden.txt');
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), 'the second secret');
+  assert.equal(await page.$eval('#password', (d) => d.open), false);
+  assert.ok(sent.some((r) => r.header === encodeURIComponent(password)), JSON.stringify(sent));
+  assert.ok(sent.every((r) => !r.url.includes('ffne') && !decodeURIComponent(r.url).includes(password)), JSON.stringify(sent));
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  // A reload forgets it; declining shows what the item needs, and a button that asks again.
+  await page.reload();
+  await page.waitForSelector('#list .row');
+  await openItem(page, 'hidden.txt');
+  await page.waitForSelector('#password[open]');
+  await page.click('#passwordCancel');
+  await page.waitForSelector('#pvBody [role="alert"]');
+  assert.match(await page.textContent('#pvBody'), /This item is encrypted/);
+  await page.click('#pvBody [role="alert"] button');
+  await answer(password);
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), 'the second secret');
+  assert.deepEqual(page.errors, []);
   await page.close();
 });
 

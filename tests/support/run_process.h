@@ -18,6 +18,7 @@ struct process_options {
     std::string standard_input;            // written, then closed
     std::string working_directory;         // empty: ours
     unsigned max_open_files = 0;           // a lower descriptor limit; 0: ours
+    bool terminal = false;                 // running_program only: standard streams on a pseudo-terminal
 };
 
 // In a child made by fork: applies the options (folder, environment, limit) and

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <thread>
@@ -17,10 +19,26 @@ namespace test_support {
 running_program::running_program(const std::string& program, const std::vector<std::string>& arguments,
                                  const process_options& options)
 {
+    ::signal(SIGPIPE, SIG_IGN);
+    if (options.terminal) {
+        int terminal = -1;
+        pid_ = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid_ < 0)
+            throw std::runtime_error("cannot start a program: forkpty failed");
+        if (pid_ == 0) {
+            termios modes{};
+            tcgetattr(0, &modes);
+            modes.c_oflag &= static_cast<tcflag_t>(~ONLCR);
+            tcsetattr(0, TCSANOW, &modes);
+            exec_in_child(program, arguments, options);
+        }
+        in_fd_ = dup(terminal);
+        out_fd_ = terminal;
+        return;
+    }
     int in_pipe[2], out_pipe[2];
     if (pipe2(in_pipe, O_CLOEXEC) || pipe2(out_pipe, O_CLOEXEC))
         std::abort();
-    ::signal(SIGPIPE, SIG_IGN);
     pid_ = fork();
     if (pid_ < 0)
         throw std::runtime_error("cannot start a program: fork failed");

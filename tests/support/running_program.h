@@ -1,6 +1,8 @@
 // A program started in the background for a test: its standard output is read
 // line by line as it comes, its standard input can be written and closed, and
-// it is killed when the test lets go of it.
+// it is killed when the test lets go of it. With `terminal` set in its options,
+// its standard input, output and error are one pseudo-terminal (without the
+// translation of "\n" to "\r\n"), whose echo shows what was typed.
 #pragma once
 
 #include <chrono>

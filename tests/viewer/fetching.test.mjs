@@ -2,7 +2,7 @@
 // and whole items. A fake fetch stands in for the server, answering as it does.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { FetchFailure, ItemStore, SNIFF_BYTES, sizeFromReply } from '../../HTML/js/items.mjs';
+import { FetchFailure, ItemStore, PASSWORD_HEADER, SNIFF_BYTES, sizeFromReply } from '../../HTML/js/items.mjs';
 import { DETAILS_URL, loadListing } from '../../HTML/js/listing.mjs';
 
 const plain = { name: 'ArchiveContent', SubDirectories: [{ name: 'docs', SubDirectories: [], files: ['a.txt'] }], files: ['b.bin'] };
@@ -108,4 +108,38 @@ test('heads and whole items: sizes learnt, kinds sniffed, bytes kept, failures s
   const stopped = new AbortController();
   stopped.abort();
   await assert.rejects(store.fetchItem('/ArchiveContent/small2', { signal: stopped.signal }), { name: 'AbortError' });
+});
+
+test('an encrypted item: the password is asked once, sent in its header only, and kept', async () => {
+  const secret = 'pä ss+%/word';
+  const asked = [];
+  const fetch = async (url, options = {}) => {
+    const given = options.headers?.[PASSWORD_HEADER];
+    asked.push({ url, given });
+    if (given !== encodeURIComponent(secret)) return new Response(given == null ? 'needs a password' : 'wrong', { status: 401 });
+    return new Response(`bytes of ${url}`);
+  };
+  const questions = [];
+  const answers = ['wrong one', secret];
+  const store = new ItemStore({ fetch, askPassword: async (question) => { questions.push(question); return answers.shift(); } });
+  // Two requests at once wait for one question.
+  const [a, b] = await Promise.all([store.fetchItem('/ArchiveContent/a.txt'), store.fetchItem('/ArchiveContent/b.txt')]);
+  assert.equal(new TextDecoder().decode(a), 'bytes of /ArchiveContent/a.txt');
+  assert.equal(new TextDecoder().decode(b), 'bytes of /ArchiveContent/b.txt');
+  assert.deepEqual(questions, [{ wrong: false }, { wrong: true }]);
+  // Kept: the next item goes with it at once; the address never holds it.
+  await store.fetchItem('/ArchiveContent/c.txt');
+  assert.deepEqual(asked.at(-1), { url: '/ArchiveContent/c.txt', given: encodeURIComponent(secret) });
+  assert.ok(asked.every(({ url }) => !url.includes('word')));
+  assert.equal(questions.length, 2);
+});
+
+test('an encrypted item whose password the user declines fails with 401, and no question without a dialog', async () => {
+  const fetch = async () => new Response('needs a password', { status: 401 });
+  for (const [askPassword, questions] of [[async () => null, 1], [null, 0]]) {
+    let count = 0;
+    const store = new ItemStore({ fetch, askPassword: askPassword && (async (q) => { count++; return askPassword(q); }) });
+    await assert.rejects(store.fetchItem('/ArchiveContent/x.bin'), (error) => error instanceof FetchFailure && error.status === 401);
+    assert.equal(count, questions);
+  }
 });
