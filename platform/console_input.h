@@ -15,7 +15,8 @@ bool input_is_terminal();
 
 // Turns the terminal's echo off, calls `prompt` (which writes the question), and
 // reads one line from standard input without its line end; the echo is restored
-// after. Nothing at the end of input or on an error.
+// after. Nothing at the end of input or on an error. The terminal's interrupt
+// key (Ctrl+C) restores the echo first, then interrupts the process.
 std::optional<std::string> read_hidden_line(const std::function<void()>& prompt);
 
 }  // namespace platform

@@ -191,6 +191,14 @@ TEST_F(EncryptedAndSplit, EncryptedNamesAskThePasswordAtTheTerminal)
     program.write_input("\n");  // the key it waits for
     EXPECT_EQ(program.wait_for_exit(), 3);
     EXPECT_EQ(program.output().find("wrong0"), std::string::npos) << program.output();
+
+    // Ctrl+C at the question ends the program with the terminal's echo back on.
+    running_program interrupted(VORSEL_EXECUTABLE, {archive}, terminal);
+    ASSERT_TRUE(interrupted.wait_for_output("Password: ")) << interrupted.output();
+    EXPECT_FALSE(interrupted.terminal_echoes());
+    interrupted.write_input("half\x03");
+    EXPECT_EQ(interrupted.wait_for_exit(), -1);
+    EXPECT_TRUE(interrupted.terminal_echoes());
 }
 
 // Writes a zip archive that spans volumes the way pkzip cuts one: BASE.z01,

@@ -155,4 +155,10 @@ std::unique_ptr<running_program> start_server(const std::string& executable, con
     return program;
 }
 
+bool running_program::terminal_echoes() const
+{
+    termios settings{};
+    return ::tcgetattr(in_fd_, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
 }  // namespace test_support

@@ -40,6 +40,9 @@ public:
     // The port of the line "server listening @ http://127.0.0.1:PORT/", or 0.
     unsigned short wait_for_port();
 
+    // Whether the program's terminal echoes what is typed (with `terminal`).
+    bool terminal_echoes() const;
+
     // The program's process id, for reading what /proc says of it.
     int pid() const { return pid_; }
 
