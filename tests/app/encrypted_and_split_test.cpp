@@ -170,7 +170,8 @@ TEST_F(EncryptedAndSplit, EncryptedNamesAskThePasswordAtTheTerminal)
         running_program program(VORSEL_EXECUTABLE, {archive}, terminal);
         ASSERT_TRUE(program.wait_for_output("Password: ")) << program.output();
         program.write_input("wrong\n");
-        ASSERT_TRUE(program.wait_for_output("\nPassword: ")) << program.output();
+        // Each answer's line end shows, then the next question.
+        ASSERT_TRUE(program.wait_for_output("Password: \nPassword: ")) << program.output();
         program.write_input(password + "\n");
         ASSERT_TRUE(program.wait_for_output("Press Ctrl+C to stop.\n")) << program.output();
         const unsigned short port = program.wait_for_port();
@@ -181,9 +182,9 @@ TEST_F(EncryptedAndSplit, EncryptedNamesAskThePasswordAtTheTerminal)
         EXPECT_EQ(program.output().find(password), std::string::npos) << "echoed: " << program.output();
     }
     running_program program(VORSEL_EXECUTABLE, {archive}, terminal);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(program.wait_for_output(std::string(static_cast<std::size_t>(i), '\n') + "Password: "))
-            << program.output();
+    std::string questions = "Password: ";
+    for (int i = 0; i < 3; ++i, questions += "\nPassword: ") {
+        ASSERT_TRUE(program.wait_for_output(questions)) << program.output();
         program.write_input("wrong" + std::to_string(i) + "\n");
     }
     ASSERT_TRUE(program.wait_for_output("Can not get input class object\n")) << program.output();
