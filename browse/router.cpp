@@ -272,8 +272,11 @@ namespace {
 std::string chain_text(const item_chain& chain)
 {
     std::string text;
-    for (const std::uint32_t index : chain)
-        text += (text.empty() ? "" : ".") + std::to_string(index);
+    for (const std::uint32_t index : chain) {
+        if (!text.empty())
+            text += '.';
+        text += std::to_string(index);
+    }
     return text;
 }
 
