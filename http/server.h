@@ -51,7 +51,8 @@ private:
     void start_accept();
     void handle_accept(const boost::system::error_code& error);
 
-    boost::asio::io_context io_;
+    // Run by one thread; other threads only post to it.
+    boost::asio::io_context io_{1};
     boost::asio::ip::tcp::acceptor acceptor_;
     connection_set connections_;
     request_handler& handler_;
