@@ -16,7 +16,7 @@ import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
 import { DETAIL_SORTS, SORTS } from './order.mjs';
 import { InnerArchives, mayBeArchive } from './inner.mjs';
-import { endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve } from './places.mjs';
+import { endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
 import { SearchIndex } from './search.mjs';
@@ -219,8 +219,7 @@ function setListLabel(text) {
 // The folders down to the one on show, each archive on the way marked as one;
 // `opening` names an archive inside that is opening below it.
 function renderCrumbs(folder, opening = null) {
-  const chain = [];
-  for (let f = folder; f; f = f.parent) chain.unshift(f);
+  const steps = trail(folder);
   const crumb = (label, href, isArchive) => {
     const content = [isArchive ? icon('archive') : null, el('span', { text: label })];
     const node = href ? el('a', { href }, ...content) : el('span', { class: 'here', 'aria-current': 'location' }, ...content);
@@ -228,7 +227,7 @@ function renderCrumbs(folder, opening = null) {
     return el('li', null, node);
   };
   $('crumbs').replaceChildren(
-    ...chain.map((f, i) => crumb(folderLabel(f), i === chain.length - 1 && opening == null ? null : placeHash({ folder: f, file: null }), f.listing !== null)),
+    ...steps.map((step, i) => crumb(folderLabel(step.folder), i === steps.length - 1 && opening == null ? null : step.hash, step.archive)),
     opening == null ? '' : crumb(opening, null, true));
   const nav = $('crumbs').parentElement;
   nav.scrollLeft = nav.scrollWidth;

@@ -52,6 +52,14 @@ export function placeHash({ folder, file }) {
   return hashFor(folder.path()) + (folder.isInnerArchive ? '/' : '');
 }
 
+// The steps of the breadcrumbs down to a folder: each folder on the way from
+// the root, its hash, and whether it is an archive (the outer one or one inside).
+export function trail(folder) {
+  const steps = [];
+  for (let f = folder; f; f = f.parent) steps.unshift({ folder: f, hash: placeHash({ folder: f, file: null }), archive: f.listing !== null });
+  return steps;
+}
+
 // The hash of the root of the archive that the file `name` of a folder holds.
 export const innerArchiveHash = (folder, name) => hashFor(folder.path().concat(name)) + '/';
 
