@@ -1,8 +1,8 @@
 // The viewer: loads the listing and keeps what is on show — the folder, the
 // order, the filter — in step with the page's address. Archives inside the
-// archive open as folders when the address leads into them (see places.mjs). The views (contents
-// list or grid, folder tree, preview) hold their own state and report what the
-// reader asks for through the callbacks given here.
+// archive open as folders when the address leads into them (see places.mjs).
+// The views (contents list or grid, folder tree, preview) hold their own state
+// and report what the reader asks for through the callbacks given here.
 import { Contents } from './contents.mjs';
 import { $, el, icon, toast } from './dom.mjs';
 import { download } from './download.mjs';
