@@ -30,7 +30,7 @@ test('names offered to open as archives: archives by their last extension, conta
 function outer() {
   return buildTree({
     archive: { name: 'outer.7z', size: 1000 },
-    SubDirectories: [folderOf('sub dir', [{ name: 'in #1.zip', size: 500 }, { name: 'plain.txt', size: 3 }])],
+    SubDirectories: [folderOf('sub dir', [{ name: 'in #1.zip', size: 500 }, { name: 'plain.txt', size: 3 }, { name: 'locked.zip', encrypted: true }])],
     files: [{ name: 'top.txt', size: 4 }],
   }).root;
 }
@@ -45,9 +45,9 @@ test('an opened archive hangs below its folder: paths, addresses, hashes and bre
   assert.deepEqual([zip.depth, tar.depth, dir.depth], [2, 3, 4]);
   // Each archive keeps its own listing; the folder that holds it counts it as a branch, not an entry.
   assert.deepEqual([root.listing.detailed, zip.listing.detailed, dir.archiveRoot(), zip.archiveRoot()], [true, false, tar, zip]);
-  assert.deepEqual([sub.entryCount, sub.branchCount, sub.branches().map((f) => f.name)], [2, 1, ['in #1.zip']]);
+  assert.deepEqual([sub.entryCount, sub.branchCount, sub.branches().map((f) => f.name)], [3, 1, ['in #1.zip']]);
   assert.deepEqual(zip.branches().map((f) => f.name), ['docs', 'tree.tar']);
-  assert.deepEqual(sub.list('name').map((e) => e.name), ['in #1.zip', 'plain.txt']);
+  assert.deepEqual(sub.list('name').map((e) => e.name), ['in #1.zip', 'locked.zip', 'plain.txt']);
 
   const note = dir.list('name')[0];
   assert.equal(itemUrl(note), '/ArchiveContent/sub%20dir/in%20%231.zip/tree.tar/dir/deep%20note.txt');
@@ -108,6 +108,7 @@ test('opening: one fetch however many ask, the archive kept; failures said in pl
     [zipUrl]: json(listing(['a.txt'], [folderOf('docs', ['b.txt'])])),
     [innerListingUrl(sub, 'plain.txt')]: () => new Response('Not Found', { status: 404 }),
     [innerListingUrl(root, 'top.txt')]: () => new Response('The archive inside the archive cannot be opened', { status: 500 }),
+    [innerListingUrl(sub, 'locked.zip')]: () => new Response('Not Found', { status: 404 }),
   });
   const inner = new InnerArchives(new ItemStore({ fetch: fake.fetch }));
   const [a, b] = await Promise.all([inner.open(sub, 'in #1.zip'), inner.open(sub, 'in #1.zip')]);
@@ -120,6 +121,7 @@ test('opening: one fetch however many ask, the archive kept; failures said in pl
   const failures = [
     [sub, 'plain.txt', 404, /cannot open “plain\.txt” as an archive/],
     [root, 'top.txt', 500, /damaged/],
+    [sub, 'locked.zip', 404, /“locked\.zip” is stored encrypted/],
   ];
   for (const [folder, name, status, message] of failures) {
     for (let round = 0; round < 2; round++) {  // a failure is not kept: asking again fetches again
@@ -127,7 +129,7 @@ test('opening: one fetch however many ask, the archive kept; failures said in pl
     }
     assert.equal(folder.innerArchive(name), null);
   }
-  assert.equal(fake.asked.length, 5);
+  assert.equal(fake.asked.length, 7);
 
   // What is not a listing is said so, and nothing is hung.
   const odd = server({ [zipUrl]: () => new Response('{"files": ['), [innerListingUrl(sub, 'plain.txt')]: json({ files: 'no' }) });
