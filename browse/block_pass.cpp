@@ -31,14 +31,17 @@ void block_pass::run(archive::archive_file* archive)
     if (archive)
         archive->extract_items(items_, *this, password_);
     std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> left;
+    archive::item_status status = archive::item_status::failed;
     {
         std::lock_guard lock(mutex_);
         ending_ = true;
         left.swap(waiting_);
+        if (password_failure_ != archive::item_status::ok)
+            status = password_failure_;
     }
     for (auto& [index, receivers] : left)
         for (const auto& receiver : receivers)
-            receiver->finish(archive::item_status::failed);
+            receiver->finish(status);
 }
 
 archive::item_sink* block_pass::begin_item(std::uint32_t index)
@@ -115,6 +118,8 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
     {
         std::lock_guard lock(mutex_);
         ending.swap(receivers_);
+        if (status == archive::item_status::password_needed || status == archive::item_status::wrong_password)
+            password_failure_ = status;
     }
     for (const auto& receiver : ending)
         receiver->finish(status);

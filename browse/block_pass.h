@@ -42,7 +42,9 @@ public:
     bool join(std::uint32_t index, std::shared_ptr<item_receiver> receiver, const item_password& password);
 
     // Runs the pass through `archive` (null: it could not be opened). Requests
-    // left waiting when it ends (a damaged block) fail.
+    // left waiting when it ends fail: for want of the right password when an
+    // item of the pass failed for it (the library stops at the first one), else
+    // as the damaged block that stopped it.
     void run(archive::archive_file* archive);
 
     // The archive's side.
@@ -66,6 +68,7 @@ private:
     bool ending_ = false;
     std::vector<std::shared_ptr<item_receiver>> receivers_;  // of the item being decoded
     std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
+    archive::item_status password_failure_ = archive::item_status::ok;  // an item's, when the password failed it
 
     // The writing thread's: its archive and the current item's bytes when they
     // are kept for the cache (shared with the receivers, which send views of it).

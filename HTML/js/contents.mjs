@@ -1,14 +1,15 @@
 // The contents list: the entries of the folder on show, or the filter's hits,
 // one row each, with the keyboard cursor and type-ahead (see entryview.mjs);
-// what a row says comes from `describe(entry)`.
+// what a row says comes from `describe(entry)`, and whether it offers to open
+// the entry as an archive from its `archive` field.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
 import { EntryView } from './entryview.mjs';
 import { matchPieces } from './search.mjs';
 import { VirtualList } from './vlist.mjs';
 
 export class Contents extends EntryView {
-  constructor(element, { describe, onOpen, onDownload, onUp }) {
-    super(element, { onOpen, onDownload, onUp, cell: '.row', idPrefix: 'item-' });
+  constructor(element, { describe, onOpen, onDownload, onOpenArchive, onUp }) {
+    super(element, { onOpen, onDownload, onOpenArchive, onUp, cell: '.row', idPrefix: 'item-' });
     this.describe = describe;
     this.view = new VirtualList(element, {
       rowHeight: () => cssPixels(this.source.query ? '--hit-row' : '--row'),
@@ -39,7 +40,9 @@ export class Contents extends EntryView {
     row.sizeEl = el('span', { class: 'size' });
     row.dateEl = el('span', { class: 'date' });
     row.download = el('button', { class: 'icon-btn dl', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Download' }, icon('download'));
-    row.append(row.icon, el('div', { class: 'hitname' }, row.nameEl, row.pathEl), row.kindEl, row.sizeEl, row.dateEl, row.download);
+    row.openArchive = el('button', { class: 'icon-btn oa', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Open as archive' }, icon('archive'));
+    row.append(row.icon, el('div', { class: 'hitname' }, row.nameEl, row.pathEl), row.kindEl, row.sizeEl, row.dateEl,
+      el('span', { class: 'acts' }, row.openArchive, row.download));
     return row;
   }
 
@@ -68,5 +71,6 @@ export class Contents extends EntryView {
     row.sizeEl.classList.toggle('unknown', about.size == null);
     row.dateEl.textContent = about.date ?? '—';
     row.download.hidden = !!entry.folder;
+    row.openArchive.hidden = !about.archive;
   }
 }

@@ -8,12 +8,13 @@
 //   redraw(index)      draws one entry again, if it is drawn;
 //   moves()            the keys that move the cursor, and by how much.
 // A click on an element that matches `cell` (and carries the entry's `index`)
-// opens the entry, or downloads it from a `.dl` button in it.
+// opens the entry, downloads it from a `.dl` button in it, or opens it as an
+// archive from an `.oa` button.
 
 const EMPTY = { length: 0, at: () => null, query: null };
 
 export class EntryView {
-  constructor(element, { onOpen, onDownload, onUp, cell, idPrefix }) {
+  constructor(element, { onOpen, onDownload, onOpenArchive, onUp, cell, idPrefix }) {
     this.element = element;
     this.onOpen = onOpen;
     this.onUp = onUp;
@@ -27,6 +28,7 @@ export class EntryView {
       const entry = this.entry(node.index);
       this.setActive(node.index, { scroll: false });
       if (event.target.closest('.dl')) onDownload(entry);
+      else if (event.target.closest('.oa')) onOpenArchive(entry);
       else onOpen(entry);
     });
     element.addEventListener('keydown', (event) => this.key(event));

@@ -1,6 +1,7 @@
 // The folder tree beside the list: which folders are open, the keyboard cursor,
-// and the mark on the folder on show. Opening a folder goes to its owner
-// through `onOpen`.
+// and the mark on the folder on show. The archives opened inside the archive
+// show below the folders that hold them, as branches of their own. Opening a
+// folder goes to its owner through `onOpen`.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
 import { formatNumber } from './format.mjs';
 import { VirtualList } from './vlist.mjs';
@@ -27,7 +28,7 @@ export class FolderTree {
       const folder = row.folder;
       this.cursor = folder;
       if (event.target.closest('.tw')) { this.toggle(folder); this.moveCursor(folder); return; }
-      if (folder.folders.length) this.expanded.add(folder);
+      if (folder.branchCount) this.expanded.add(folder);
       onOpen(folder);
     });
     element.addEventListener('keydown', (event) => this.key(event));
@@ -58,7 +59,7 @@ export class FolderTree {
       const folder = work.pop();
       rows.push(folder);
       if (this.expanded.has(folder)) {
-        const subs = folder.subfolders();
+        const subs = folder.branches();
         for (let i = subs.length - 1; i >= 0; i--) work.push(subs[i]);
       }
     }
@@ -82,7 +83,7 @@ export class FolderTree {
   }
 
   toggle(folder, open = !this.expanded.has(folder)) {
-    if (!folder.folders.length || this.expanded.has(folder) === open) return;
+    if (!folder.branchCount || this.expanded.has(folder) === open) return;
     if (open) this.expanded.add(folder); else this.expanded.delete(folder);
     this.redraw();
   }
@@ -99,20 +100,22 @@ export class FolderTree {
 
   renderRow(row, index) {
     const folder = this.rows[index];
-    const hasFolders = folder.folders.length > 0;
+    const hasFolders = folder.branchCount > 0;
     row.folder = folder;
     row.id = 'folder-' + index;
     row.style.paddingLeft = 4 + folder.depth * 16 + 'px';
     row.setAttribute('aria-level', folder.depth + 1);
-    if (folder.parent) folder.parent.subfolders();
+    if (folder.parent) folder.parent.branches();
     row.setAttribute('aria-posinset', folder.parent ? folder.order + 1 : 1);
-    row.setAttribute('aria-setsize', folder.parent ? folder.parent.folders.length : 1);
+    row.setAttribute('aria-setsize', folder.parent ? folder.parent.branchCount : 1);
     if (hasFolders) row.setAttribute('aria-expanded', this.expanded.has(folder) ? 'true' : 'false');
     else row.removeAttribute('aria-expanded');
     row.twisty.classList.toggle('none', !hasFolders);
     row.setAttribute('aria-selected', folder === this.current ? 'true' : 'false');
     row.classList.toggle('cursor', folder === this.cursor);
-    setIcon(row.icon, folder.parent ? 'folder' : 'archive', folder.parent ? 'k-folder' : 'k-text');
+    // Archives, the outer one and those opened inside it, show as archives.
+    if (!folder.listing) setIcon(row.icon, 'folder', 'k-folder');
+    else setIcon(row.icon, 'archive', folder.parent ? 'k-archive' : 'k-text');
     row.nameEl.textContent = this.label(folder);
     row.countEl.textContent = formatNumber(folder.entryCount);
     row.title = this.label(folder) + ' — ' + this.describe(folder);
@@ -123,7 +126,7 @@ export class FolderTree {
     const current = this.cursor && this.rows.includes(this.cursor) ? this.cursor : this.current;
     const index = this.rows.indexOf(current);
     const go = (i) => { event.preventDefault(); this.moveCursor(this.rows[Math.max(0, Math.min(this.rows.length - 1, i))]); };
-    const open = this.expanded.has(current) && current.folders.length > 0;
+    const open = this.expanded.has(current) && current.branchCount > 0;
     switch (event.key) {
       case 'ArrowDown': return go(index + 1);
       case 'ArrowUp': return go(index - 1);
@@ -133,8 +136,8 @@ export class FolderTree {
       case 'PageUp': return go(index - this.view.pageSize);
       case 'ArrowRight':
         event.preventDefault();
-        if (current.folders.length && !open) { this.toggle(current, true); this.moveCursor(current); }
-        else if (open) this.moveCursor(current.subfolders()[0]);
+        if (current.branchCount && !open) { this.toggle(current, true); this.moveCursor(current); }
+        else if (open) this.moveCursor(current.branches()[0]);
         return;
       case 'ArrowLeft':
         event.preventDefault();

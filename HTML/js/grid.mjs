@@ -104,25 +104,27 @@ export class Grid extends EntryView {
     const url = about.kind === 'image' ? itemUrl(entry) : null;
     const thumbnail = url && this.thumbnails.get(url);
     const failed = url && this.thumbnails.failed(url);
+    const locked = url && this.thumbnails.locked(url);
     tile.index = index;
     tile.id = this.cellId(index);
-    tile.title = about.title;
+    tile.title = locked ? about.title + ' · encrypted: open it to give the password' : about.title;
     tile.classList.toggle('active', active);
     tile.classList.toggle('folder', !!entry.folder);
     tile.classList.toggle('shown', !!thumbnail);
-    tile.classList.toggle('waiting', !!url && !thumbnail && !failed);
+    tile.classList.toggle('waiting', !!url && !thumbnail && !failed && !locked);
     tile.setAttribute('aria-selected', active ? 'true' : 'false');
     tile.setAttribute('aria-posinset', index + 1);
     tile.setAttribute('aria-setsize', this.source.length);
     tile.nameEl.textContent = entry.name;
-    // A picture shows its thumbnail, an empty frame until it is made, or the
-    // icon of a picture that cannot be shown; any other entry its icon.
+    // A picture shows its thumbnail, an empty frame until it is made, a lock
+    // while it needs a password, or the icon of a picture that cannot be shown;
+    // any other entry its icon.
     if (thumbnail) {
       if (tile.picture.src !== thumbnail) tile.picture.src = thumbnail;
       return;
     }
     tile.picture.removeAttribute('src');
-    if (!url || failed) setIcon(tile.icon, failed ? 'broken' : about.icon, 'k-' + about.kind);
+    if (!url || failed || locked) setIcon(tile.icon, locked ? 'lock' : failed ? 'broken' : about.icon, 'k-' + about.kind);
   }
 
   // Whether the tile shows a picture whose thumbnail is still to be made.
@@ -130,7 +132,7 @@ export class Grid extends EntryView {
     const entry = this.entry(index);
     if (entry.folder || this.describe(entry).kind !== 'image') return false;
     const url = itemUrl(entry);
-    return !this.thumbnails.get(url) && !this.thumbnails.failed(url);
+    return !this.thumbnails.get(url) && !this.thumbnails.failed(url) && !this.thumbnails.locked(url);
   }
 
   // Starts and stops thumbnails' loads for the tiles now in view.

@@ -7,8 +7,8 @@
 // or log keeps it) and keeps it for the page's life, in memory only.
 import { kindFromBytes } from './kinds.mjs';
 
-export const SNIFF_BYTES = 4096;
-export const PASSWORD_HEADER = 'X-Archive-Password';              // first bytes fetched to tell the kind of an item
+export const SNIFF_BYTES = 4096;              // first bytes fetched to tell the kind of an item
+export const PASSWORD_HEADER = 'X-Archive-Password';
 const CACHE_BYTES = 256 * 1024 * 1024;        // fetched items kept for the next preview
 
 export class FetchFailure extends Error {
@@ -28,9 +28,10 @@ export function sizeFromReply(response) {
 }
 
 export class ItemStore {
-  constructor({ fetch = globalThis.fetch.bind(globalThis), onLearn = () => {}, askPassword = null } = {}) {
+  constructor({ fetch = globalThis.fetch.bind(globalThis), onLearn = () => {}, askPassword = null, onPassword = () => {} } = {}) {
     this.fetch = fetch;
     this.onLearn = onLearn;
+    this.onPassword = onPassword;   // called when the user gives a password
     this.askPassword = askPassword; // ({ wrong }) -> the password typed, or null when the user declines
     this.password = null;             // the one the user gave last
     this.asking = null;               // the question on show, which every request that needs it awaits
@@ -38,6 +39,18 @@ export class ItemStore {
     this.cachedBytes = 0;
     this.sizes = new Map();   // url -> size in bytes
     this.sniffed = new Map(); // url -> kind that the first bytes tell
+    this.locked = new Set();  // urls that answered 401: encrypted items
+  }
+
+  // The password's header for a request, when the user gave one.
+  passwordHeaders() {
+    return this.password == null ? {} : { [PASSWORD_HEADER]: encodeURIComponent(this.password) };
+  }
+
+  // Whether an item needs the password: the listing says that it is encrypted,
+  // or it answered 401.
+  isEncrypted(url, info = null) {
+    return info?.encrypted === true || this.locked.has(url);
   }
 
   remember(url, bytes) {
@@ -69,8 +82,7 @@ export class ItemStore {
   async request(url, options = {}) {
     for (;;) {
       const sent = this.password;
-      const headers = { ...options.headers };
-      if (sent != null) headers[PASSWORD_HEADER] = encodeURIComponent(sent);
+      const headers = { ...options.headers, ...this.passwordHeaders() };
       let response;
       try {
         response = await this.fetch(url, { cache: 'no-store', ...options, headers });
@@ -79,6 +91,7 @@ export class ItemStore {
         throw new FetchFailure(0, 'Vorsel did not answer. Is it still running?');
       }
       if (response.status !== 401) return this.check(response);
+      this.locked.add(url);
       if (!this.askPassword) throw new FetchFailure(401, 'This item is encrypted, and no password was given for it.');
       // Another request may have learnt a password meanwhile: try that one first.
       if (this.password === sent && !(await this.ask(sent != null))) {
@@ -93,8 +106,10 @@ export class ItemStore {
   async ask(wrong) {
     if (!this.asking) {
       this.asking = Promise.resolve(this.askPassword({ wrong })).then((password) => {
-        if (password != null) this.password = password;
-        return password != null;
+        if (password == null) return false;
+        this.password = password;
+        this.onPassword();
+        return true;
       }).finally(() => { this.asking = null; });
     }
     return this.asking;
@@ -134,6 +149,14 @@ export class ItemStore {
       onProgress(received, total);
     }
     return this.keep(url, bytes.subarray(0, received));
+  }
+
+  // The whole item as a Blob, for saving it: the bytes kept if it was fetched
+  // for a preview, else fetched without keeping them.
+  async fetchBlob(url) {
+    const kept = this.cache.get(url);
+    if (kept) return new Blob([kept]);
+    return (await this.request(url)).blob();
   }
 
   // The first SNIFF_BYTES of an item and its size (null when the reply does not

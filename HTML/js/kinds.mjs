@@ -59,7 +59,7 @@ define('code', 'text/plain', 'SQL', 'sql');
 define('code', 'text/plain', '# source', 'java kt kts scala groovy gradle swift go rs rb pl pm php lua r dart cs fs fsx vb ' +
   'ex exs erl hrl hs clj cljs el lisp scm rkt ml mli nim zig d asm s m mm vue svelte cmake mk make ' +
   'sln csproj vcxproj proto graphql gql tf hcl nix jl f f90 pas dpr cob ada v sv vhd');
-define('archive', '', '# archive', 'zip 7z rar tar gz tgz bz2 tbz2 xz txz zst lz lzma z cab arj lzh iso wim jar war apk deb rpm dmg cpio');
+define('archive', '', '# archive', 'zip 7z rar tar gz tgz bz2 tbz tbz2 xz txz zst tzst lz tlz lzma z cab arj lzh lha iso wim jar war apk deb rpm dmg cpio xar');
 define('binary', '', '# program', 'exe dll so dylib o obj a lib sys msi com elf class pyc wasm');
 define('binary', '', '# font', 'ttf otf woff woff2 eot');
 define('binary', '', '# data', 'bin dat raw');

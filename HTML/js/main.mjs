@@ -1,7 +1,8 @@
 // The viewer: loads the listing and keeps what is on show — the folder, the
-// order, the filter — in step with the page's address. The views (contents
-// list or grid, folder tree, preview) hold their own state and report what the
-// reader asks for through the callbacks given here.
+// order, the filter — in step with the page's address. Archives inside the
+// archive open as folders when the address leads into them (see places.mjs).
+// The views (contents list or grid, folder tree, preview) hold their own state
+// and report what the reader asks for through the callbacks given here.
 import { Contents } from './contents.mjs';
 import { $, el, icon, toast } from './dom.mjs';
 import { download } from './download.mjs';
@@ -14,7 +15,8 @@ import { kindFromName, lookOf } from './kinds.mjs';
 import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
 import { DETAIL_SORTS, SORTS } from './order.mjs';
-import { hashFor, itemUrl, partsOf, placeHash, resolve } from './places.mjs';
+import { InnerArchives, mayBeArchive } from './inner.mjs';
+import { endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
 import { SearchIndex } from './search.mjs';
@@ -22,7 +24,9 @@ import { Thumbnails } from './thumbs.mjs';
 
 const app = {
   listing: null,        // { root, archive, detailed, stats } from buildTree
-  index: null,          // the filter's index of every name
+  index: null,          // the filter's index of every name in the archive on show (the outer one or one inside)
+  indexes: new WeakMap(), // root of an archive -> its filter's index
+  opening: null,        // { folder, name } of the archive inside that is opening, or failed to open, on show
   folder: null,         // the folder on show; while the filter is on, the one under its hits
   sort: 'name',
   query: '',            // the filter's words while it is on
@@ -31,6 +35,10 @@ const app = {
 };
 
 const filterEl = $('filter');
+
+// Whether the listing of the archive that holds a folder tells sizes and dates:
+// the outer one may, archives inside tell names alone.
+const detailedAt = (folder) => folder.archiveRoot().listing.detailed;
 
 /* ---------- Words for what is on show ---------- */
 
@@ -43,14 +51,14 @@ function describeCounts(folder) {
   if (folder.folders.length) parts.push(count(folder.folders.length, 'folder', 'folders'));
   if (folder.files.length) parts.push(count(folder.files.length, 'file', 'files'));
   if (!parts.length) return 'Empty';
-  if (app.listing.detailed) parts.push(formatSize(folder.bytes));
+  if (detailedAt(folder)) parts.push(formatSize(folder.bytes));
   return parts.join(' · ');
 }
 
 // A folder's total size, or with names alone its number of entries; a file's
 // size, from the listing or once fetched.
 function sizeOf(entry, url) {
-  if (entry.folder) return app.listing.detailed ? formatSize(entry.size) : count(entry.folder.entryCount, 'item', 'items');
+  if (entry.folder) return detailedAt(entry.folder) ? formatSize(entry.size) : count(entry.folder.entryCount, 'item', 'items');
   const bytes = entry.size ?? store.sizes.get(url);
   return bytes == null ? null : formatSize(bytes);
 }
@@ -63,8 +71,10 @@ function describe(entry) {
     info?.packedSize != null ? 'packed ' + formatSize(info.packedSize) : null,
     info?.crc ? 'CRC ' + info.crc : null,
     info?.encrypted ? 'encrypted' : null].filter(Boolean).join(' · ');
+  const sniffed = url && store.sniffed.get(url);
   return {
-    ...lookOf(entry, url && store.sniffed.get(url)),
+    ...lookOf(entry, sniffed),
+    archive: !entry.folder && mayBeArchive(entry.name, sniffed),
     size: sizeOf(entry, url),
     date: entry.modified == null ? null : formatDate(entry.modified),
     path: app.query ? 'in ' + pathLabel(entry.parent) : '',
@@ -79,16 +89,19 @@ function titleFor(place) {
 
 /* ---------- The views ---------- */
 
-const store = new ItemStore({ onLearn: () => view.refresh(), askPassword });
+// A new password may open the grid's locked thumbnails.
+const store = new ItemStore({ onLearn: () => view.refresh(), askPassword, onPassword: () => view.refresh() });
+const innerArchives = new InnerArchives(store);
 
 const contents = new Contents($('list'), {
   describe,
   onOpen: openEntry,
-  onDownload: (entry) => { if (!entry.folder) download(itemUrl(entry), entry.name); },
+  onDownload: (entry) => { if (!entry.folder) download(store, entry); },
+  onOpenArchive: openAsArchive,
   onUp: goUp,
 });
 
-const grid = new Grid($('grid'), { describe, thumbnails: new Thumbnails(), onOpen: openEntry, onUp: goUp });
+const grid = new Grid($('grid'), { describe, thumbnails: new Thumbnails(store), onOpen: openEntry, onUp: goUp });
 
 let view = contents;    // the view on show: the contents list or the grid
 
@@ -105,9 +118,10 @@ const tree = new FolderTree($('tree'), {
 const preview = new Preview({
   store,
   pathLabel,
-  siblings: (folder) => folder.list(app.sort),
+  siblings: (folder) => folder.list(sortAt(folder)),
   onClose: closePreview,
   onStep: (folder, name) => navigate(folder, name, { replace: true }),
+  onOpenArchive: openAsArchive,
 });
 
 /* ---------- Showing a folder ---------- */
@@ -161,7 +175,8 @@ function showFolder(folder, { force = false, focusName = null } = {}) {
   rememberPlace();
   app.folder = folder;
   app.query = '';
-  const entries = folder.list(app.sort);
+  showArchiveOf(folder);
+  const entries = folder.list(sortAt(folder));
   const memory = app.memory.get(folder);
   const wanted = focusName ?? memory?.name;
   const pictures = holdsPictures(folder);
@@ -180,48 +195,76 @@ function showFolder(folder, { force = false, focusName = null } = {}) {
   tree.show(folder);
 }
 
+// What depends on the archive that holds the folder on show: the filter's
+// index and words, the date column and the orders that need details.
+function showArchiveOf(folder) {
+  const root = folder.archiveRoot();
+  if (app.index?.root !== root) {
+    if (!app.indexes.has(root)) app.indexes.set(root, new SearchIndex(root));
+    app.index = app.indexes.get(root);
+    sortIndexWhileIdle(app.index);
+    const words = 'Filter every name in ' + (root === app.listing.root ? 'the archive' : root.name);
+    filterEl.placeholder = words;
+    filterEl.setAttribute('aria-label', words);
+  }
+  $('listCard').classList.toggle('dated', root.listing.detailed);
+  showSortButtons(root.listing.detailed);
+}
+
 function setListLabel(text) {
   for (const shown of [contents, grid]) shown.element.setAttribute('aria-label', text);
   $('listLabel').textContent = text;
 }
 
-function renderCrumbs(folder) {
-  const chain = [];
-  for (let f = folder; f; f = f.parent) chain.unshift(f);
-  $('crumbs').replaceChildren(...chain.map((f, i) => {
-    const label = folderLabel(f);
-    const content = [f.parent ? null : icon('archive'), el('span', { text: label })];
-    const node = i === chain.length - 1
-      ? el('span', { class: 'here', 'aria-current': 'location' }, ...content)
-      : el('a', { href: hashFor(f.path()) }, ...content);
+// The folders down to the one on show, each archive on the way marked as one;
+// `opening` names an archive inside that is opening below it.
+function renderCrumbs(folder, opening = null) {
+  const steps = trail(folder);
+  const crumb = (label, href, isArchive) => {
+    const content = [isArchive ? icon('archive') : null, el('span', { text: label })];
+    const node = href ? el('a', { href }, ...content) : el('span', { class: 'here', 'aria-current': 'location' }, ...content);
     node.title = label;
     return el('li', null, node);
-  }));
+  };
+  $('crumbs').replaceChildren(
+    ...steps.map((step, i) => crumb(folderLabel(step.folder), i === steps.length - 1 && opening == null ? null : step.hash, step.archive)),
+    opening == null ? '' : crumb(opening, null, true));
   const nav = $('crumbs').parentElement;
   nav.scrollLeft = nav.scrollWidth;
 }
 
+// A note over the list, for an empty folder, no hits, an archive inside that
+// opens (`busy`) or failed to (`bad`, with `buttons`).
 function showListState(info) {
   const box = $('listState');
   box.hidden = !info;
+  box.setAttribute('role', info?.bad ? 'alert' : 'status');
+  box.setAttribute('aria-busy', info?.busy ? 'true' : 'false');
   box.replaceChildren(...(info ? [el('div', { class: 'box' },
-    el('div', { class: 'big' }, icon(info.icon)),
+    info.busy ? el('div', { class: 'spinner', 'aria-hidden': 'true' }) : el('div', { class: info.bad ? 'big bad' : 'big' }, icon(info.icon)),
     el('h2', { text: info.title }),
-    info.text ? el('p', { text: info.text }) : null)] : []));
+    info.text ? el('p', { text: info.text }) : null,
+    info.buttons ? el('div', { class: 'row-btns' }, ...info.buttons) : null)] : []));
 }
 
 /* ---------- Order ---------- */
 
-// The orders by size and date need a listing that tells them.
-const usableSort = (mode) => (SORTS.includes(mode) && (app.listing.detailed || !DETAIL_SORTS.includes(mode)) ? mode : 'name');
+// The orders by size and date need a listing that tells them: the reader's
+// order holds where it can, names elsewhere (as in archives inside).
+const sortAt = (folder) => (detailedAt(folder) || !DETAIL_SORTS.includes(app.sort) ? app.sort : 'name');
+
+function showSortButtons(detailed) {
+  const shown = detailed || !DETAIL_SORTS.includes(app.sort) ? app.sort : 'name';
+  for (const button of $('sortSeg').querySelectorAll('button')) {
+    button.setAttribute('aria-checked', button.dataset.sort === shown ? 'true' : 'false');
+    button.hidden = !detailed && DETAIL_SORTS.includes(button.dataset.sort);
+  }
+}
 
 function setSort(mode, { save = true } = {}) {
-  app.sort = usableSort(mode);
+  app.sort = SORTS.includes(mode) && (app.listing.detailed || !DETAIL_SORTS.includes(mode)) ? mode : 'name';
   if (save) savePref('sort', app.sort);
-  for (const button of $('sortSeg').querySelectorAll('button')) {
-    button.setAttribute('aria-checked', button.dataset.sort === app.sort ? 'true' : 'false');
-    button.hidden = !app.listing.detailed && DETAIL_SORTS.includes(button.dataset.sort);
-  }
+  showSortButtons(app.folder ? detailedAt(app.folder) : app.listing.detailed);
   if (app.folder && !app.query) showFolder(app.folder, { force: true, focusName: view.activeEntry()?.name });
 }
 
@@ -233,7 +276,7 @@ $('sortSeg').addEventListener('keydown', (event) => {
   if (event.key !== 'ArrowLeft' && event.key !== 'ArrowRight') return;
   event.preventDefault();
   const shown = [...$('sortSeg').querySelectorAll('button:not([hidden])')];
-  const at = shown.findIndex((b) => b.dataset.sort === app.sort);
+  const at = shown.findIndex((b) => b.getAttribute('aria-checked') === 'true');
   const next = shown[(at + (event.key === 'ArrowLeft' ? shown.length - 1 : 1)) % shown.length];
   setSort(next.dataset.sort);
   next.focus();
@@ -246,7 +289,7 @@ function runFilter() {
   $('clearFilter').hidden = !query;
   $('slashHint').hidden = !!query;
   if (!query.trim()) {
-    if (app.query) showFolder(app.folder, { force: true });
+    if (app.query) showFolder(app.folder ?? app.opening.folder, { force: true });
     return;
   }
   const hits = app.index.search(query);
@@ -260,7 +303,8 @@ function runFilter() {
     el('span', { text: count(hits.length, 'match', 'matches') + ' among ' + count(app.index.size, 'name', 'names') }))));
   $('counts').hidden = true;
   $('sortSeg').hidden = true;
-  showListState(hits.length ? null : { icon: 'search', title: 'No names match “' + app.query + '”', text: 'The filter looks at every name in the archive, in every folder.' });
+  const where = app.index.root === app.listing.root ? 'the archive' : '“' + app.index.root.name + '”';
+  showListState(hits.length ? null : { icon: 'search', title: 'No names match “' + app.query + '”', text: `The filter looks at every name in ${where}, in every folder.` });
 }
 
 function clearFilter() {
@@ -286,9 +330,11 @@ filterEl.addEventListener('keydown', (event) => {
 });
 $('clearFilter').addEventListener('click', () => { clearFilter(); view.element.focus(); });
 
-// While the filter is on, Escape or Backspace ends it; otherwise Backspace goes up.
+// While the filter is on, Escape or Backspace ends it; otherwise Backspace goes
+// up, from an archive inside to the folder that holds it.
 function goUp() {
   if (app.query) { clearFilter(); view.element.focus(); return; }
+  if (app.opening) { navigate(app.opening.folder, null, { focusName: app.opening.name }); return; }
   const folder = app.folder;
   if (folder && folder.parent) navigate(folder.parent, null, { focusName: folder.name });
 }
@@ -302,8 +348,17 @@ function openEntry(entry) {
   else navigate(entry.parent, entry.name, { preview: true });
 }
 
-function navigate(folder, file = null, { replace = false, preview: asPreview = false, focusName = null } = {}) {
-  const target = placeHash({ folder, file });
+// Opens an archive inside the archive in the list. From its preview, the
+// archive takes the preview's place in the history.
+function openAsArchive(entry) {
+  goTo(innerArchiveHash(entry.parent, entry.name), { replace: !!(preview.isOpen && history.state?.preview) });
+}
+
+function navigate(folder, file = null, options = {}) {
+  goTo(placeHash({ folder, file }), options);
+}
+
+function goTo(target, { replace = false, preview: asPreview = false, focusName = null } = {}) {
   if (target !== location.hash) {
     // A preview remembers that it was opened from here, so that closing it can
     // go back instead of adding another step to the history.
@@ -325,7 +380,13 @@ function closePreview() {
 
 function route({ focusName = null } = {}) {
   if (!app.listing) return;
-  const place = resolve(app.listing.root, partsOf(location.hash));
+  const hash = location.hash;
+  const place = resolve(app.listing.root, partsOf(hash), { intoLast: endsInFolder(hash) });
+  if (place.unopened != null) {
+    openInnerArchive(place.folder, place.unopened, hash);
+    return;
+  }
+  app.opening = null;
   if (place.missing) toast('Not in this archive: ' + place.missing);
   const canonical = placeHash(place);
   if (canonical !== location.hash) history.replaceState(place.missing ? null : history.state, '', canonical);
@@ -338,7 +399,7 @@ function route({ focusName = null } = {}) {
     showFolder(place.folder, { focusName: focusName ?? place.file });
   }
   if (place.file != null) {
-    preview.open(place.folder, place.folder.list(app.sort).find((e) => !e.folder && e.name === place.file));
+    preview.open(place.folder, place.folder.list(sortAt(place.folder)).find((e) => !e.folder && e.name === place.file));
   } else if (preview.isOpen) {
     const shown = preview.entry;
     preview.hide();
@@ -348,6 +409,44 @@ function route({ focusName = null } = {}) {
   document.title = titleFor(place);
 }
 window.addEventListener('popstate', () => route());
+
+// The address leads into an archive inside the archive that is not open yet:
+// the folder that holds it is shown while it opens, then the place is followed
+// again; a failure is said in the list, with ways on.
+async function openInnerArchive(folder, name, hash) {
+  if (preview.isOpen) preview.hide();
+  if (app.query) clearFilter();
+  showFolder(folder, { focusName: name });
+  // The list holds no folder's entries while the archive opens: showing one draws it anew.
+  rememberPlace();
+  app.folder = null;
+  app.opening = { folder, name };
+  view.clear();
+  renderCrumbs(folder, name);
+  $('counts').hidden = true;
+  $('gridToggle').hidden = true;
+  setListLabel('Opening ' + name);
+  document.title = [name, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
+  showListState({ busy: true, title: `Opening “${name}”…`, text: 'Vorsel unpacks an archive inside the archive when it is first opened; a large one takes a while.' });
+  let failure = null;
+  try {
+    await innerArchives.open(folder, name);
+  } catch (error) {
+    failure = error;
+  }
+  if (location.hash !== hash) return;   // the reader went elsewhere meanwhile
+  if (!failure) {
+    route();
+    view.element.focus();
+    return;
+  }
+  const back = el('button', { class: 'btn primary', type: 'button', onclick: () => navigate(folder, null, { focusName: name }) },
+    icon('up'), 'Back to ' + folderLabel(folder));
+  const retry = el('button', { class: 'btn', type: 'button', onclick: () => route() }, icon('retry'), 'Try again');
+  showListState({ icon: 'alert', bad: true, title: `“${name}” could not be opened as an archive`, text: failure.message,
+    buttons: failure.status === 404 ? [back] : [back, retry] });
+  back.focus();
+}
 window.addEventListener('hashchange', () => route());
 
 /* ---------- Page-wide keys and panes ---------- */
@@ -420,10 +519,10 @@ async function load() {
     retry.focus();
     return;
   }
-  Object.assign(app, { listing, index: new SearchIndex(listing.root), folder: null, query: '' });
+  Object.assign(app, { listing, index: new SearchIndex(listing.root), indexes: new WeakMap(), folder: null, query: '', opening: null });
+  app.indexes.set(listing.root, app.index);
   app.memory.clear();
   showArchive(listing);
-  $('listCard').classList.toggle('dated', listing.detailed);
   tree.setRoot(listing.root);
   app.look = loadPref('look', 'list');
   setSort(loadPref('sort', 'name'), { save: false });

@@ -1,6 +1,9 @@
 // Places: the page's address names a folder, or an item on preview, as "#/" and
 // the names down to it, each encoded as a URI component; items are fetched from
-// the listing's address followed by their names, encoded the same way.
+// the listing's address followed by their names, encoded the same way. An
+// archive inside the archive is a folder named after its item: the names go on
+// through it ("#/outer.7z/inner.zip/dir"), and its root is told from the item
+// itself by a slash at the end ("#/outer.7z/").
 
 export const LISTING_URL = '/ArchiveContent';
 
@@ -18,24 +21,53 @@ export function partsOf(hash) {
   });
 }
 
-// Follows names from the root: to a folder, or to a file in one. What does not
-// exist is given as `missing`, with the deepest folder that does.
-export function resolve(root, parts) {
+// Whether an address's hash ends in a slash after a name: the name is a folder.
+export const endsInFolder = (hash) => /[^#/]\/$/.test(hash);
+
+// Follows names from the root: to a folder, or to a file in one; `intoLast`
+// says that the last name is a folder (see endsInFolder). A file with names
+// after it, or taken as a folder, is an archive inside the archive: opened, it
+// is followed like a folder; not yet opened, it is given as `unopened`, with
+// its folder. What does not exist is given as `missing`, with the deepest folder
+// that does.
+export function resolve(root, parts, { intoLast = false } = {}) {
   let folder = root, i = 0;
   for (; i < parts.length; i++) {
-    const next = folder.folder(parts[i]);
+    const inside = intoLast || i < parts.length - 1;
+    const next = folder.folder(parts[i]) ?? (inside ? folder.innerArchive(parts[i]) : null);
     if (!next) break;
     folder = next;
   }
   if (i === parts.length) return { folder, file: null };
-  if (i === parts.length - 1 && folder.hasFile(parts[i])) return { folder, file: parts[i] };
+  if (folder.hasFile(parts[i])) {
+    if (i === parts.length - 1 && !intoLast) return { folder, file: parts[i] };
+    return { folder, file: null, unopened: parts[i] };
+  }
   return { folder, file: null, missing: parts.slice(i).join('/') };
 }
 
-export const placeHash = ({ folder, file }) => hashFor(file == null ? folder.path() : folder.path().concat(file));
+// The hash of a place: a folder, a file in one, or the root of an archive inside.
+export function placeHash({ folder, file }) {
+  if (file != null) return hashFor(folder.path().concat(file));
+  return hashFor(folder.path()) + (folder.isInnerArchive ? '/' : '');
+}
+
+// The steps of the breadcrumbs down to a folder: each folder on the way from
+// the root, its hash, and whether it is an archive (the outer one or one inside).
+export function trail(folder) {
+  const steps = [];
+  for (let f = folder; f; f = f.parent) steps.unshift({ folder: f, hash: placeHash({ folder: f, file: null }), archive: f.listing !== null });
+  return steps;
+}
+
+// The hash of the root of the archive that the file `name` of a folder holds.
+export const innerArchiveHash = (folder, name) => hashFor(folder.path().concat(name)) + '/';
 
 // The address of a file entry, kept on the entry once made.
 export function itemUrl(entry) {
   if (!entry.url) entry.url = LISTING_URL + '/' + entry.parent.path().concat(entry.name).map(encodeName).join('/');
   return entry.url;
 }
+
+// The address of the listing of the archive inside the archive that a file holds.
+export const innerListingUrl = (folder, name) => itemUrl({ name, parent: folder }) + '?list';

@@ -4,16 +4,18 @@
 import { $, el, setIcon, toast } from './dom.mjs';
 import { download } from './download.mjs';
 import { formatSize } from './format.mjs';
+import { mayBeArchive } from './inner.mjs';
 import { kindFromName, lookOf } from './kinds.mjs';
 import { itemUrl } from './places.mjs';
-import { showEmpty, showFailure, showHtml, showImage, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';
+import { showArchive, showEmpty, showFailure, showHtml, showImage, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';
 
 export class Preview {
-  constructor({ store, pathLabel, siblings, onClose, onStep }) {
+  constructor({ store, pathLabel, siblings, onClose, onStep, onOpenArchive }) {
     this.store = store;
     this.pathLabel = pathLabel;  // folder -> "archive / folder / …"
     this.siblings = siblings;    // folder -> its entries in the order on show
     this.onStep = onStep;        // (folder, name) of the picture to show instead
+    this.onOpenArchive = onOpenArchive;  // (entry) of an archive to open in the list, as a folder
     this.dialog = $('preview');
     this.body = $('pvBody');
     this.tools = $('pvTools');
@@ -39,7 +41,8 @@ export class Preview {
     $('pvClose').addEventListener('click', onClose);
     $('pvPrev').addEventListener('click', () => this.step(-1));
     $('pvNext').addEventListener('click', () => this.step(1));
-    $('pvDownload').addEventListener('click', () => { if (this.entry) download(itemUrl(this.entry), this.entry.name); });
+    $('pvDownload').addEventListener('click', () => { if (this.entry) download(store, this.entry); });
+    $('pvOpenArchive').addEventListener('click', () => { if (this.entry) onOpenArchive(this.entry); });
     $('pvLink').addEventListener('click', async () => {
       try { await navigator.clipboard.writeText(location.href); toast('Link copied'); }
       catch { toast('Copy this address to share the item: ' + location.href); }
@@ -88,7 +91,8 @@ export class Preview {
       },
       knownSize: () => entry.size ?? this.store.sizes.get(url) ?? null,
       fetchHead: () => this.store.fetchHead(url, signal),
-      download: () => download(url, entry.name),
+      download: () => download(this.store, entry),
+      openArchive: () => this.onOpenArchive(entry),
       fail: (error) => {
         this.body.textContent = '';
         $('pvDownload').disabled = true;
@@ -112,6 +116,7 @@ export class Preview {
     $('pvName').title = entry.name;
     this.setMeta([look.label, 'in ' + this.pathLabel(folder)]);
     $('pvDownload').disabled = false;
+    $('pvOpenArchive').hidden = !mayBeArchive(entry.name, kind);
     this.updateNav(kind && kind.kind === 'image');
     if (!this.dialog.open) this.dialog.showModal();
     $('pvClose').focus();
@@ -132,7 +137,14 @@ export class Preview {
         if (kind) {
           const sniffed = lookOf(entry, kind);
           setIcon($('pvIcon'), sniffed.icon, 'k-' + sniffed.kind);
+          $('pvOpenArchive').hidden = !mayBeArchive(entry.name, kind);
         }
+      }
+      // An archive is opened as a folder rather than fetched whole: it may be large.
+      if (kind?.kind === 'archive') {
+        this.controller = null;
+        this.body.textContent = '';
+        return showArchive(ctx, kind);
       }
       // These play or show from the item's address; the page does not hold them.
       const streamed = { audio: showMedia, video: showMedia, pdf: showPdf }[kind && kind.kind];

@@ -5,6 +5,7 @@
 // false once another item took its place.
 import { el, icon } from './dom.mjs';
 import { count, formatSize, formatDuration } from './format.mjs';
+import { mayBeArchive } from './inner.mjs';
 import { KINDS } from './kinds.mjs';
 import { decodeText, splitLines, hexDump } from './text.mjs';
 import { VirtualList } from './vlist.mjs';
@@ -179,17 +180,35 @@ export function showMedia(ctx, kind) {
   ctx.body.append(centered(tag === 'audio' ? el('div', { class: 'pv-audio' }, el('div', { class: 'disc' }, icon('audio')), media) : media));
 }
 
+// An archive inside the archive: offered to open in the list, like a folder,
+// or to download; it is not fetched here, as it may be large.
+export function showArchive(ctx, kind) {
+  const size = ctx.knownSize();
+  ctx.setMeta([kind.label, size == null ? null : formatSize(size)]);
+  const open = el('button', { class: 'btn primary', type: 'button', onclick: ctx.openArchive }, icon('archive'), 'Open as archive');
+  const save = el('button', { class: 'btn', type: 'button', onclick: ctx.download }, icon('download'), size == null ? 'Download' : 'Download ' + formatSize(size));
+  ctx.body.append(centered(message({
+    iconName: 'zip',
+    title: 'An archive inside the archive',
+    text: 'Open it to browse its folders and files here, as a folder. Vorsel unpacks it when it is first opened, which can take a while for a large one.',
+    buttons: [open, save],
+  })));
+  open.focus();
+}
+
 // The item's first bytes in hexadecimal, with a download button; size is the
 // whole item's, or null when not known.
 export function showNoPreview(ctx, bytes, size, kind, title = 'No preview for this kind of item', text = null) {
   ctx.body.classList.add('nopreview');
   const label = kind && kind.label ? kind.label : 'Binary data';
   const save = el('button', { class: 'btn primary', type: 'button', onclick: ctx.download }, icon('download'), size == null ? 'Download' : 'Download ' + formatSize(size));
+  // Documents and packages kept in archives can be opened as ones.
+  const open = mayBeArchive(ctx.name, kind) ? el('button', { class: 'btn', type: 'button', onclick: ctx.openArchive }, icon('archive'), 'Open as archive') : null;
   ctx.body.append(centered(message({
     iconName: KINDS[kind?.kind]?.icon || 'binary',
     title,
     text: text || `${label}, ${formatSize(size)}. The first ${formatSize(Math.min(size, HEX_BYTES))} are shown below.`,
-    buttons: [save],
+    buttons: open ? [save, open] : [save],
   })));
   const dump = hexDump(bytes.subarray(0, HEX_BYTES));
   ctx.body.append(el('div', { class: 'hex', role: 'region', 'aria-label': 'First bytes in hexadecimal', tabindex: '0' },

@@ -2,6 +2,9 @@
 // address through the browser's cache, which revalidates it by its ETag,
 // decoded, drawn scaled down into a small canvas and kept only as a small WebP
 // picture, under a budget of bytes; the full-size picture is let go at once.
+// An encrypted picture goes with the password that the page holds; without it,
+// or with a wrong one, it is shown locked, and the question for the password
+// waits until the reader opens a picture: scrolling never raises it.
 import { fitWithin, THUMBNAIL_BOX } from './tiles.mjs';
 
 const BUDGET = 24 * 1024 * 1024;   // bytes of thumbnails kept, the least recently shown dropped first
@@ -36,10 +39,12 @@ async function shrink(picture) {
 }
 
 export class Thumbnails {
-  constructor() {
+  constructor(store) {
+    this.store = store;           // holds the password, and learns which items are encrypted
     this.made = new Map();        // item address -> { src (a blob: address), bytes }, least recently shown first
     this.bytes = 0;
     this.failures = new Set();    // addresses whose picture could not be fetched or decoded
+    this.lockedWith = new Map();  // address -> the password (or null) that it answered 401 to
   }
 
   // The address of an item's thumbnail, or null when none is made.
@@ -53,11 +58,21 @@ export class Thumbnails {
 
   failed(url) { return this.failures.has(url); }
 
+  // Whether the picture needs a password other than the one the page holds.
+  locked(url) { return this.lockedWith.has(url) && this.lockedWith.get(url) === this.store.password; }
+
   // Makes an item's thumbnail; true once made. A failure is kept, so that the
-  // item is not asked for again; a load stopped through `signal` is not one.
+  // item is not asked for again; a load stopped through `signal` is not one,
+  // nor is a lock, which a new password may open.
   async make(url, signal) {
     try {
-      const response = await fetch(url, { signal });
+      const password = this.store.password;
+      const response = await fetch(url, { signal, headers: this.store.passwordHeaders() });
+      if (response.status === 401) {
+        this.store.locked.add(url);
+        this.lockedWith.set(url, password);
+        return false;
+      }
       if (!response.ok) throw new Error(`status ${response.status}`);
       const picture = await decode(await response.blob());
       let small;

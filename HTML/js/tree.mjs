@@ -1,6 +1,8 @@
 // The archive's folders, built from the listing that the server sends: names
 // only, or names with sizes and dates. Folders make their sorted lists of
-// entries when first asked and keep them.
+// entries when first asked and keep them. An archive inside the archive, once
+// opened, hangs below the folder that holds it as a tree of its own, whose root
+// is named after the item: paths, and so addresses, go on through it.
 import { extensionOf } from './kinds.mjs';
 import { naturalKey, fileOrder, folderOrder } from './order.mjs';
 
@@ -23,8 +25,11 @@ export class Folder {
     this.fileSet = null;
     this.folderMap = null;
     this.lists = {};
+    this.listing = null;      // on the root of an archive: { archive, detailed, stats } of its listing
+    this.inner = null;        // name of a file -> the root of the archive it holds, once opened
   }
   get entryCount() { return this.folders.length + this.files.length; }
+  get branchCount() { return this.folders.length + (this.inner ? this.inner.size : 0); }
   path() {
     const parts = [];
     for (let f = this; f.parent; f = f.parent) parts.push(f.name);
@@ -37,6 +42,30 @@ export class Folder {
   hasFile(name) {
     if (!this.fileSet) this.fileSet = new Set(this.files);
     return this.fileSet.has(name);
+  }
+  // The root of the archive that holds this folder: the outer one or an archive inside.
+  archiveRoot() {
+    let folder = this;
+    while (!folder.listing) folder = folder.parent;
+    return folder;
+  }
+  // Whether this folder is the root of an archive inside the archive.
+  get isInnerArchive() { return this.parent !== null && this.listing !== null; }
+  innerArchive(name) { return this.inner?.get(name) ?? null; }
+  // Hangs the listing of the archive that the file `name` holds below this folder.
+  openInnerArchive(name, json) {
+    const { root } = buildTree(json, { name, parent: this });
+    (this.inner ||= new Map()).set(name, root);
+    return root;
+  }
+  // What the folder tree shows below this folder: its sub-folders, then the
+  // archives opened from its files, each in name order.
+  branches() {
+    const folders = this.subfolders();
+    if (!this.inner) return folders;
+    const archives = [...this.inner.values()].sort(folderOrder('name'));
+    archives.forEach((a, i) => { a.order = folders.length + i; });
+    return folders.concat(archives);
   }
   // Sub-folders in name order, as the folder tree shows them.
   subfolders() {
@@ -99,11 +128,12 @@ function fileInfo(file) {
 // Turns the listing into folders, without recursion so that deep archives cannot
 // exhaust the stack. Files are names or objects with a name and details; what
 // does not have the expected shape is skipped rather than trusted. Throws when
-// the whole does not look like a listing.
-export function buildTree(json) {
+// the whole does not look like a listing. The root is nameless, or for an
+// archive inside the archive named after its item and hung below `parent`.
+export function buildTree(json, { name = '', parent = null } = {}) {
   if (!isObject(json) || !Array.isArray(json.SubDirectories) || !Array.isArray(json.files))
     throw new Error('The listing does not have the expected shape.');
-  const root = new Folder('', null);
+  const root = new Folder(name, parent);
   const all = [];
   let files = 0, detailed = false;
   const work = [[json, root]];
@@ -138,5 +168,6 @@ export function buildTree(json) {
     for (const folder of all) folder.bytes = folder.info ? folder.info.reduce((sum, info) => sum + (info?.size ?? 0), 0) : 0;
     for (let i = all.length - 1; i > 0; i--) all[i].parent.bytes += all[i].bytes;
   }
-  return { root, archive, detailed, stats: { folders: all.length - 1, files, bytes: root.bytes } };
+  root.listing = { archive, detailed, stats: { folders: all.length - 1, files, bytes: root.bytes } };
+  return { root, ...root.listing };
 }

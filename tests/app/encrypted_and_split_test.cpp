@@ -8,6 +8,8 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <thread>
+#include <vector>
 
 #include "tests/support/archive_tools.h"
 #include "tests/support/known_bytes.h"
@@ -125,6 +127,36 @@ TEST_F(EncryptedAndSplit, EncryptedItemsAnswerTheirPasswordOnly)
         EXPECT_EQ(server->output().find(c.header), std::string::npos);
         EXPECT_NE(server->output().find("     Password Needed\n"), std::string::npos);
         EXPECT_NE(server->output().find("     Wrong Password\n"), std::string::npos);
+    }
+}
+
+// Requests that come together for the small items of one solid encrypted
+// block (as a grid of thumbnails asks for pictures) each answer 401, without a
+// password and with a wrong one, whichever item the library stopped at.
+TEST_F(EncryptedAndSplit, EncryptedItemsAskedTogetherAllAnswerTheirPassword)
+{
+    std::vector<std::string> names;
+    for (int n = 0; n < 4; ++n) {
+        names.push_back("picture-" + std::to_string(n) + ".bin");
+        folder_.write_file("small/" + names.back(), known_bytes(200, n));
+    }
+    std::vector<std::string> options = {"a", "-bd", "-ms=on", "-p" + password, "solid.7z"};
+    options.insert(options.end(), names.begin(), names.end());
+    run_7z(options, folder_.path() + "small");
+    unsigned short port = 0;
+    auto server = start_server(VORSEL_EXECUTABLE, folder_.path(), folder_.path() + "small/solid.7z", port);
+    for (int round = 0; round < 30; ++round) {
+        for (const std::string header : {"", "wrong"}) {
+            std::vector<item_reply> replies(names.size());
+            std::vector<std::thread> clients;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                clients.emplace_back([&, i] { replies[i] = get_item(port, names[i], header); });
+            for (std::thread& client : clients)
+                client.join();
+            for (std::size_t i = 0; i < names.size(); ++i)
+                EXPECT_TRUE(asks_for_password(replies[i], header.empty() ? "needs a password" : "password is wrong"))
+                    << "round " << round << ", " << names[i] << ": " << replies[i].status_line;
+        }
     }
 }
 

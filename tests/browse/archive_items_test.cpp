@@ -64,7 +64,7 @@ std::string item_text(int number, std::size_t size)
 {
     std::string text;
     for (int line = 0; text.size() < size; ++line)
-        text += "item " + std::to_string(number) + " line " + std::to_string(line * 7919 % 10007) + "\n";
+        text += "item " + std::to_string(number) + " line " + std::to_string(static_cast<long long>(line) * 7919 % 10007) + "\n";
     text.resize(size);
     return text;
 }

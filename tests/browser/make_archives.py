@@ -8,8 +8,11 @@ date of its own. OUTDIR/sample.details.json is the listing with sizes and dates
 that the server can send for it, read back from the zip file. The video is
 encoded by vpxenc (Debian's vpx-tools) in its deterministic mode.
 OUTDIR/damaged.7z holds a good text file and a file whose packed bytes are
-corrupted. OUTDIR/encrypted.7z holds two texts encrypted with the password
-ENCRYPTED_PASSWORD (their names readable). OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
+corrupted. OUTDIR/encrypted.7z holds two texts and, in "pictures", four PNG
+pictures, encrypted with the password ENCRYPTED_PASSWORD (their names readable).
+OUTDIR/nested.7z holds inner.zip, which holds a small tree and tree.tar, which
+holds another (OUTDIR/nested-src/ has them all), beside a text and fake.zip, a
+text named as a zip. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
 100,000 more in 1,000 folders below "sets".
 OUTDIR/gallery/ holds the folder "pictures": 40 PNG pictures of one colour each,
 pic-01.png to pic-40.png, of sizes from 203 x 150 to 320 x 150, an SVG picture,
@@ -24,6 +27,7 @@ import random
 import struct
 import subprocess
 import sys
+import tarfile
 import tempfile
 import zipfile
 import zlib
@@ -267,9 +271,30 @@ ENCRYPTED_PASSWORD = 'Öffne dich, Sesam'
 
 def make_encrypted(out):
     source = os.path.join(out, 'encrypted-src')
-    write_tree(source, {'secret.txt': b'the first secret\n', 'hidden.txt': b'the second secret\n'})
+    files = {'secret.txt': b'the first secret\n', 'hidden.txt': b'the second secret\n'}
+    files.update({f'pictures/locked-{n}.png': solid(120, 90, (40 * n, 200 - 30 * n, 90)) for n in range(1, 5)})
+    write_tree(source, files)
     subprocess.run(['7z', 'a', '-bd', '-p' + ENCRYPTED_PASSWORD, os.path.join(os.path.abspath(out), 'encrypted.7z'),
-                    'secret.txt', 'hidden.txt'], cwd=source, check=True, stdout=subprocess.DEVNULL)
+                    'secret.txt', 'hidden.txt', 'pictures'], cwd=source, check=True, stdout=subprocess.DEVNULL)
+
+
+def make_nested(out):
+    source = os.path.join(out, 'nested-src')
+    tar_files = {'dir/deep note.txt': b'three archives down\n', 'dir/pic.png': solid(64, 48, (200, 80, 40)),
+                 'top.txt': b'top of the tar\n'}
+    write_tree(os.path.join(source, 'tar'), tar_files)
+    with tarfile.open(os.path.join(source, 'tree.tar'), 'w', format=tarfile.USTAR_FORMAT) as tar:
+        for path in sorted(tar_files):
+            tar.add(os.path.join(source, 'tar', path), arcname=path)
+    with open(os.path.join(source, 'tree.tar'), 'rb') as f:
+        zip_files = {'docs/readme.txt': b'inside the zip\n', 'docs/deeper/more.txt': b'further down\n', 'tree.tar': f.read()}
+    outer = os.path.join(source, 'outer')
+    write_tree(outer, {'notes.txt': b'beside the inner archive\n', 'fake.zip': b'These bytes are text, not an archive.\n'})
+    with zipfile.ZipFile(os.path.join(outer, 'inner.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
+        for number, path in enumerate(sorted(zip_files)):
+            z.writestr(entry(path, number), zip_files[path])
+    subprocess.run(['7z', 'a', '-bd', os.path.join(os.path.abspath(out), 'nested.7z'), 'inner.zip', 'notes.txt', 'fake.zip'],
+                   cwd=outer, check=True, stdout=subprocess.DEVNULL)
 
 
 def make_big(out):
@@ -314,5 +339,6 @@ if __name__ == '__main__':
     make_sample(out)
     make_damaged(out)
     make_encrypted(out)
+    make_nested(out)
     make_big(out)
     make_gallery(out)

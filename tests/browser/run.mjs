@@ -98,8 +98,8 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big, gallery, solidGallery, encrypted] =
-  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z'].map(startServer));
+const [sample, damaged, big, gallery, solidGallery, encrypted, nested] =
+  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z', 'nested.7z'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -608,6 +608,127 @@ test('an encrypted item asks for its password, which goes in a header only and i
   assert.equal(await previewText(page), 'the second secret');
   assert.deepEqual(page.errors, []);
   await page.close();
+});
+
+// The server's own listing with details, rather than one made here.
+const serversDetails = { details: (route) => route.continue() };
+const treeNames = (page) => page.$$eval('#tree .trow', (rows) => rows.sort((a, b) => a.index - b.index).map((r) => r.querySelector('.tn').textContent));
+
+test('archives inside the archive open as folders, three levels down, with crumbs, previews, downloads and deep links', async () => {
+  const nestedFile = (...names) => fs.readFileSync(path.join(archives, 'nested-src', ...names));
+  const page = await openPage(nested, '', serversDetails);
+  const asked = [];
+  page.on('request', (request) => asked.push(request.url()));
+  // Archives offer to open from their row; other items do not.
+  assert.deepEqual(await rowNames(page), ['fake.zip', 'inner.zip', 'notes.txt']);
+  assert.equal(await row(page, 'inner.zip').locator('.oa').isVisible(), true);
+  assert.equal(await row(page, 'notes.txt').locator('.oa').isVisible(), false);
+  // The preview of an archive offers to open it first of all, and opening it
+  // takes the preview's place.
+  await openItem(page, 'inner.zip');
+  await page.waitForSelector('#pvBody .pv-msg button.primary');
+  assert.match(await page.textContent('#pvBody h3'), /An archive inside the archive/);
+  assert.equal(await page.isVisible('#pvOpenArchive'), true);
+  if (shotsDir) await page.screenshot({ path: path.join(shotsDir, 'inner-archive-preview.png') });
+  await page.click('#pvBody .pv-msg button.primary');
+  await previewClosed(page);
+  await page.waitForFunction(() => location.hash === '#/inner.zip/');
+  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'docs');
+  assert.deepEqual(await rowNames(page), ['docs', 'tree.tar']);
+  assert.deepEqual(await crumbs(page), ['nested.7z', 'inner.zip']);
+  assert.ok(asked.includes(nested.base + '/ArchiveContent/inner.zip?list'), asked.join('\n'));
+  // The filter looks at the names of the archive on show.
+  await page.fill('#filter', 'txt');
+  await page.waitForFunction(() => document.querySelectorAll('#list .row').length === 2);
+  assert.deepEqual((await rowNames(page)).sort(), ['more.txt', 'readme.txt']);
+  assert.match(await page.getAttribute('#filter', 'placeholder'), /inner\.zip/);
+  await page.keyboard.press('Escape');
+  // The tar inside the zip, from its row's button, and a folder in it.
+  await row(page, 'tree.tar').locator('.oa').click();
+  await page.waitForFunction(() => location.hash === '#/inner.zip/tree.tar/');
+  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'dir');
+  assert.deepEqual(await rowNames(page), ['dir', 'top.txt']);
+  await row(page, 'dir').click();
+  await page.waitForFunction(() => location.hash === '#/inner.zip/tree.tar/dir');
+  assert.deepEqual(await rowNames(page), ['deep note.txt', 'pic.png']);
+  assert.deepEqual(await crumbs(page), ['nested.7z', 'inner.zip', 'tree.tar', 'dir']);
+  assert.deepEqual(await treeNames(page), ['nested.7z', 'inner.zip', 'docs', 'tree.tar', 'dir']);
+  // An item inside: previewed and downloaded from its nested address.
+  const deepUrl = nested.base + '/ArchiveContent/inner.zip/tree.tar/dir/deep%20note.txt';
+  await openItem(page, 'deep note.txt');
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), nestedFile('tar', 'dir', 'deep note.txt').toString().trimEnd());
+  assert.match(await page.textContent('#pvMeta'), /nested\.7z \/ inner\.zip \/ tree\.tar \/ dir|Text/);
+  assert.ok(asked.includes(deepUrl), asked.join('\n'));
+  const saved = await download(page, () => page.click('#pvDownload'));
+  assert.deepEqual([saved.name, saved.url], ['deep note.txt', deepUrl]);
+  assert.ok(saved.bytes.equals(nestedFile('tar', 'dir', 'deep note.txt')));
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  const shoot = async (name) => {
+    if (!shotsDir) return;
+    fs.mkdirSync(shotsDir, { recursive: true });
+    await page.screenshot({ path: path.join(shotsDir, name + '.png') });
+  };
+  await shoot('inner-archive');
+  // A deep link into it opens the archives on the way after a reload.
+  await page.reload();
+  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'deep note.txt');
+  assert.deepEqual(await crumbs(page), ['nested.7z', 'inner.zip', 'tree.tar', 'dir']);
+  // Backspace goes up, out of each archive to its item.
+  for (const [hash, focused] of [['#/inner.zip/tree.tar/', 'dir'], ['#/inner.zip/', 'tree.tar'], ['#/', 'inner.zip']]) {
+    await page.keyboard.press('Backspace');
+    await page.waitForFunction((hash) => location.hash === hash, hash);
+    await page.waitForFunction((name) => document.querySelector('#list .row.active .name')?.textContent === name, focused);
+  }
+  // A file named as an archive that is not one says so, with a way back.
+  await row(page, 'fake.zip').locator('.oa').click();
+  await page.waitForSelector('#listState[role="alert"] button');
+  assert.match(await page.textContent('#listState'), /“fake\.zip” could not be opened as an archive/);
+  assert.deepEqual(await crumbs(page), ['nested.7z', 'fake.zip']);
+  await shoot('inner-archive-failure');
+  await page.click('#listState button');
+  await page.waitForFunction(() => location.hash === '#/' && document.querySelectorAll('#list .row').length === 3);
+  assert.equal(await page.isVisible('#listState'), false);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('encrypted pictures show locked until the password is given, then their thumbnails; an encrypted download sends it', async () => {
+  const password = 'Öffne dich, Sesam';  // as make_archives.py encrypts with
+  const page = await openPage(encrypted, hashOf('pictures'), serversDetails);
+  const sent = [];
+  page.on('request', (request) => sent.push({ url: request.url(), header: request.headers()['x-archive-password'] }));
+  try {
+    await page.keyboard.press('Alt+g');
+    await page.waitForFunction(() => document.querySelectorAll('#grid .tile use[href="#i-lock"]').length === 4);
+    assert.equal(await page.$('#password[open]'), null);
+    assert.ok(sent.every((r) => r.header === undefined), JSON.stringify(sent));
+    // Opening a picture asks; once given, the thumbnails come with it.
+    await page.locator('#grid .tile').filter({ hasText: 'locked-2.png' }).click();
+    await page.waitForSelector('#password[open]');
+    await page.fill('#passwordInput', password);
+    await page.press('#passwordInput', 'Enter');
+    await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    await page.waitForFunction(() => document.querySelectorAll('#grid .tile.shown').length === 4);
+    const thumbnails = sent.filter((r) => /locked-\d\.png$/.test(r.url) && r.header === encodeURIComponent(password));
+    assert.ok(thumbnails.length >= 3, JSON.stringify(sent));
+    // An encrypted item downloads through the page, with the password.
+    await page.keyboard.press('Backspace');
+    await page.waitForSelector('#list .row');
+    await row(page, 'secret.txt').hover();
+    const saved = await download(page, () => row(page, 'secret.txt').locator('.dl').click());
+    assert.equal(saved.name, 'secret.txt');
+    assert.match(saved.url, /^blob:/);
+    assert.equal(saved.bytes.toString(), 'the first secret\n');
+    assert.ok(sent.some((r) => r.url.endsWith('/secret.txt') && r.header === encodeURIComponent(password)), JSON.stringify(sent));
+    assert.deepEqual(page.errors, []);
+  } finally {
+    await page.evaluate(() => localStorage.removeItem('vorsel.look'));
+    await page.close();
+  }
 });
 
 test('a listing that fails to load can be retried', async () => {

@@ -121,7 +121,8 @@ test('an encrypted item: the password is asked once, sent in its header only, an
   };
   const questions = [];
   const answers = ['wrong one', secret];
-  const store = new ItemStore({ fetch, askPassword: async (question) => { questions.push(question); return answers.shift(); } });
+  let given = 0;
+  const store = new ItemStore({ fetch, askPassword: async (question) => { questions.push(question); return answers.shift(); }, onPassword: () => given++ });
   // Two requests at once wait for one question.
   const [a, b] = await Promise.all([store.fetchItem('/ArchiveContent/a.txt'), store.fetchItem('/ArchiveContent/b.txt')]);
   assert.equal(new TextDecoder().decode(a), 'bytes of /ArchiveContent/a.txt');
@@ -132,6 +133,16 @@ test('an encrypted item: the password is asked once, sent in its header only, an
   assert.deepEqual(asked.at(-1), { url: '/ArchiveContent/c.txt', given: encodeURIComponent(secret) });
   assert.ok(asked.every(({ url }) => !url.includes('word')));
   assert.equal(questions.length, 2);
+  assert.equal(given, 2);
+  // The items that answered 401 are known as encrypted, for downloads that must send the password.
+  assert.deepEqual(['/ArchiveContent/a.txt', '/ArchiveContent/c.txt'].map((url) => store.isEncrypted(url)), [true, false]);
+  assert.equal(store.isEncrypted('/ArchiveContent/c.txt', { encrypted: true }), true);
+  // Saving a kept item takes its bytes without a request; another goes with the password.
+  const requests = asked.length;
+  assert.equal(await (await store.fetchBlob('/ArchiveContent/a.txt')).text(), 'bytes of /ArchiveContent/a.txt');
+  assert.equal(asked.length, requests);
+  assert.equal(await (await store.fetchBlob('/ArchiveContent/d.txt')).text(), 'bytes of /ArchiveContent/d.txt');
+  assert.deepEqual(asked.at(-1), { url: '/ArchiveContent/d.txt', given: encodeURIComponent(secret) });
 });
 
 test('an encrypted item whose password the user declines fails with 401, and no question without a dialog', async () => {

@@ -1,0 +1,75 @@
+// Archives inside the archive: which items to offer to open as archives, and
+// opening one: its listing, fetched from the item's address with "?list",
+// built and hung below the folder that holds the item (see tree.mjs). The
+// server decides what it can open; the names only tell what is worth offering.
+import { extensionOf, kindFromName } from './kinds.mjs';
+import { FetchFailure } from './items.mjs';
+import { innerListingUrl } from './places.mjs';
+
+// Files that are archives under another name: documents, packages and books
+// kept in zip files or other containers.
+const CONTAINERS = new Set(('docx docm xlsx xlsm pptx odt ods odp odg epub xpi crx vsix whl nupkg ipa aar ear ' +
+  'cbz cbr cb7 msi chm').split(' '));
+
+// Whether an item may be an archive to open: its name says so (by its last
+// extension: "x.tar.gz" is a gzip that holds a tar), or its first bytes do
+// (`sniffed`, the kind that they tell, once known).
+export function mayBeArchive(name, sniffed = null) {
+  const kind = kindFromName(name) ?? sniffed;
+  return kind?.kind === 'archive' || CONTAINERS.has(extensionOf(name));
+}
+
+// The failures of opening, said in plain words. The server does not open an
+// encrypted item as an archive: it answers as for one that is not an archive.
+function failure(error, name, encrypted) {
+  const said = {
+    404: encrypted ? `“${name}” is stored encrypted, and Vorsel cannot open an encrypted item as an archive. Download it to open it with another program.`
+      : `Vorsel cannot open “${name}” as an archive: the 7-Zip library does not know its format, or it is not an archive.`,
+    500: `“${name}” could not be opened: the archive inside is damaged, or it is stored in a way that the 7-Zip library cannot decode.`,
+    401: `“${name}” is encrypted, and it cannot be opened without the password.`,
+  }[error.status];
+  return said ? new FetchFailure(error.status, said) : error;
+}
+
+export class InnerArchives {
+  constructor(store) {
+    this.store = store;           // sends the password, and asks for it, as for items
+    this.opening = new Map();     // listing's address -> the opening under way, which every caller awaits
+  }
+
+  // The root of the archive that the file `name` of `folder` holds, opened
+  // once; or a FetchFailure that says why not. Opening may take a while: the
+  // server unpacks an archive inside into a temporary file on first use.
+  open(folder, name) {
+    const opened = folder.innerArchive(name);
+    if (opened) return Promise.resolve(opened);
+    const url = innerListingUrl(folder, name);
+    if (!this.opening.has(url)) {
+      const encrypted = folder.info?.[folder.files.indexOf(name)]?.encrypted === true;
+      const opening = this.listing(url, name, encrypted).then((json) => {
+        try {
+          return folder.innerArchive(name) ?? folder.openInnerArchive(name, json);
+        } catch (error) {
+          throw new FetchFailure(200, `The listing of “${name}” that the server sent is not usable. ${error.message}`);
+        }
+      });
+      this.opening.set(url, opening);
+      opening.finally(() => this.opening.delete(url)).catch(() => {});
+    }
+    return this.opening.get(url);
+  }
+
+  async listing(url, name, encrypted) {
+    let text;
+    try {
+      text = await (await this.store.request(url)).text();
+    } catch (error) {
+      throw failure(error, name, encrypted);
+    }
+    try {
+      return JSON.parse(text);
+    } catch {
+      throw new FetchFailure(200, `The listing of “${name}” that the server sent is not valid JSON.`);
+    }
+  }
+}
