@@ -2,20 +2,6 @@
 // or position only where the caller gave a place.
 #include "archive/in_file_stream.h"
 
-HRESULT CInFileStream::QueryInterface(const GUID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IID_IInStream)
-        *object = static_cast<IInStream*>(this);
-    else if (iid == IID_IStreamGetSize)
-        *object = static_cast<IStreamGetSize*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
 HRESULT CInFileStream::Read(void* data, UInt32 size, UInt32* processedSize)
 {
     UInt32 processed = 0;

@@ -85,20 +85,6 @@ bool CJoinedVolumesStream::Open(const std::string& firstPath, std::vector<std::s
     return true;
 }
 
-HRESULT CJoinedVolumesStream::QueryInterface(const GUID& iid, void** object)
-{
-    if (iid == IID_IUnknown || iid == IID_IInStream)
-        *object = static_cast<IInStream*>(this);
-    else if (iid == IID_IStreamGetSize)
-        *object = static_cast<IStreamGetSize*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
 HRESULT CJoinedVolumesStream::Read(void* data, UInt32 size, UInt32* processedSize)
 {
     if (processedSize)

@@ -9,20 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "archive/com_object.h"
+#include "archive/in_stream.h"
 #include "platform/input_file.h"
 
 // Whether `path` names the first of a set of numbered volumes: it ends in ".001".
 bool IsFirstNumberedVolume(const std::string& path);
 
-class CJoinedVolumesStream : public CMyUnknownImp<IInStream, IStreamGetSize> {
+class CJoinedVolumesStream : public CInStream {
 public:
     // Opens the volumes from `firstPath` (UTF-8, ending in ".001") to the
     // highest-numbered one in its folder. False when the first cannot be opened.
     // `missing` gets the names of the volumes missing in between.
     bool Open(const std::string& firstPath, std::vector<std::string>& missing);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
     HRESULT Read(void* data, UInt32 size, UInt32* processedSize) override;
     HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) override;
     HRESULT GetSize(UInt64* size) override;
