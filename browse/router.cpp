@@ -285,12 +285,8 @@ reply inner_failure_reply(inner_failure failure)
 {
     if (failure == inner_failure::not_found)
         return canned_reply(not_found);
-    reply rep;
-    rep.status = internal_server_error;
-    rep.content = "The archive inside the archive cannot be opened: it is damaged, or it cannot be decoded.\n";
-    rep.headers.push_back({"Content-Length", std::to_string(rep.content.size())});
-    rep.headers.push_back({"Content-Type", "text/plain; charset=utf-8"});
-    return rep;
+    return text_reply(internal_server_error,
+                      "The archive inside the archive cannot be opened: it is damaged, or it cannot be decoded.\n");
 }
 
 }  // namespace

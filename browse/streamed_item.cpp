@@ -16,13 +16,10 @@ http::reply failure_reply(archive::item_status status)
     const bool needed = status == archive::item_status::password_needed;
     if (!needed && status != archive::item_status::wrong_password)
         return http::canned_reply(http::internal_server_error);
-    http::reply rep;
-    rep.status = http::unauthorized;
-    rep.content = needed ? "This item is encrypted: it needs a password.\n"
-                         : "The password is wrong, or the encrypted item is damaged.\n";
-    rep.headers = {{"Content-Length", std::to_string(rep.content.size())},
-                   {"Content-Type", "text/plain; charset=utf-8"},
-                   {"Cache-Control", "no-store"}};
+    http::reply rep = http::text_reply(http::unauthorized,
+                                       needed ? "This item is encrypted: it needs a password.\n"
+                                              : "The password is wrong, or the encrypted item is damaged.\n");
+    rep.headers.push_back({"Cache-Control", "no-store"});
     return rep;
 }
 

@@ -96,4 +96,14 @@ reply canned_reply(status_code status)
     return r;
 }
 
+reply text_reply(status_code status, std::string text)
+{
+    reply r;
+    r.status = status;
+    r.content = std::move(text);
+    r.headers.push_back({"Content-Length", std::to_string(r.content.size())});
+    r.headers.push_back({"Content-Type", "text/plain; charset=utf-8"});
+    return r;
+}
+
 }  // namespace http

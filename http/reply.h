@@ -64,4 +64,8 @@ std::string_view wire_body(const reply& r);
 // number and gets the page of 500.
 reply canned_reply(status_code status);
 
+// A reply of `status` whose body is `text`, sent as UTF-8 plain text, with
+// "Content-Length" and "Content-Type".
+reply text_reply(status_code status, std::string text);
+
 }  // namespace http
