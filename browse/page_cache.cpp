@@ -10,9 +10,7 @@ platform::page_file_status page_cache::get(const std::string& path, page_file& o
     const auto kept = pages_.find(path);
     if (kept != pages_.end()) {
         const std::optional<platform::file_identity> now = platform::identify_file(path);
-        const platform::file_identity& then = kept->second.identity;
-        if (now && now->device == then.device && now->inode == then.inode && now->size == then.size &&
-            now->modified_ns == then.modified_ns) {
+        if (now && *now == kept->second.identity) {
             out = kept->second;
             return platform::page_file_status::ok;
         }

@@ -13,6 +13,8 @@ struct file_identity {
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
     std::int64_t modified_ns = 0;  // nanoseconds since 1970-01-01, UTC
+
+    bool operator==(const file_identity&) const = default;
 };
 
 // The identity of the file at `path` (links followed), or nothing when it
