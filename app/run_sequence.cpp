@@ -15,10 +15,11 @@
 #include "app/console_log.h"
 #include "app/page_folder.h"
 #include "app/settings.h"
+#include "app/single_item_chain.h"
 #include "archive/archive_file.h"
 #include "archive/extraction_pool.h"
-#include "archive/inner_archive.h"
 #include "browse/archive_items.h"
+#include "browse/archive_tree.h"
 #include "browse/block_layout.h"
 #include "browse/inner_archives.h"
 #include "browse/item_cache.h"
@@ -57,8 +58,9 @@ struct program {
 
     console& out;
     CCodecs codecs;
-    // The one item of a compressed tarball (and the like), decoded: what
-    // `archive` and the workers' archives read, when the archive is one.
+    // The innermost archive of a chain of single items (a compressed tarball,
+    // say), decoded: what `archive` and the workers' archives read, when the
+    // archive is one.
     std::unique_ptr<archive::inner_archive> single_inner;
     archive::archive_file archive;
     browse::content_tree tree;
@@ -77,40 +79,6 @@ int report_server_failure(console& out, const std::exception& failure)
 {
     out.print_error(failure.what());
     return 2;
-}
-
-// The console text of an inner archive that could not be opened.
-const char* inner_failure_text(archive::inner_status status)
-{
-    switch (status) {
-    case archive::inner_status::no_temporary_file: return "the temporary file could not be written";
-    case archive::inner_status::damaged: return "it could not be decoded";
-    case archive::inner_status::not_an_archive: return "no format accepts it";
-    case archive::inner_status::opened: break;
-    }
-    return "";
-}
-
-// An archive whose one item is an archive itself (a compressed tarball, say) is
-// served as that inner archive; the outer one is served when the inner one
-// cannot be opened. A compressed program stays the one item it is.
-void open_single_inner(program& p)
-{
-    if (p.archive.item_count() != 1 || !archive::item_is_archive(p.codecs, p.archive, 0, false))
-        return;
-    std::string name;
-    p.archive.list_items([&name](std::string_view path, std::uint32_t) { name = path; });
-    p.out.print_bytes("decoding the inner archive " + name + " into a temporary file\n");
-    auto inner = std::make_unique<archive::inner_archive>();
-    const archive::inner_status status = inner->open(p.codecs, p.archive, 0, name);
-    if (status != archive::inner_status::opened) {
-        p.out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
-                          "; serving the archive itself\n");
-        return;
-    }
-    p.archive.open_again(p.codecs, inner->archive());
-    p.single_inner = std::move(inner);
-    p.out.print_bytes("opened the inner archive " + name + "\n");
 }
 
 // Opens the archive with the password of VORSEL_PASSWORD when it is set. When
@@ -153,8 +121,8 @@ void open_and_list(program& p, const char* archive_path)
     case archive::open_status::opened:
         break;
     }
-    open_single_inner(p);
-    p.archive.list_items([&p](std::string_view path, std::uint32_t index) { p.tree.add_item(path, index); });
+    open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner);
+    browse::list_archive(p.archive, p.tree);
 }
 
 // The names listing and the archive's tag, made once the archive is listed.

@@ -136,4 +136,11 @@ bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const
     return true;
 }
 
+bool archive_file::item_is_folder(std::uint32_t index) const
+{
+    CPropVariant value;
+    return handler_ && handler_->GetProperty(index, item_property::is_folder, &value) == S_OK &&
+           value.vt == VT_BOOL && value.boolVal != VARIANT_FALSE;
+}
+
 }  // namespace archive

@@ -78,6 +78,9 @@ public:
     // The item's size as the archive records it, when it records one.
     bool item_size(std::uint32_t index, std::uint64_t& size) const;
 
+    // Whether the archive records item `index` as a folder.
+    bool item_is_folder(std::uint32_t index) const;
+
 private:
     open_outcome open_stream(CCodecs& codecs, const std::string& path, int format_index,
                              std::optional<std::string> password);

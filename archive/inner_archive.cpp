@@ -80,7 +80,8 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                                programs_count);
 }
 
-inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name)
+inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
+                                  std::optional<std::string> password)
 {
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
@@ -90,7 +91,7 @@ inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint
         return inner_status::no_temporary_file;
     if (decoded != item_status::ok)
         return inner_status::damaged;
-    if (archive_.open(codecs, file_.reopen_path(), std::nullopt, name).status != open_status::opened)
+    if (archive_.open(codecs, file_.reopen_path(), std::move(password), name).status != open_status::opened)
         return inner_status::not_an_archive;
     return inner_status::opened;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "archive/archive_file.h"
@@ -36,8 +37,10 @@ enum class inner_status {
 class inner_archive {
 public:
     // Decodes item `index` of `outer` and opens it; items without a path of
-    // their own are named after `name`. `codecs` outlives this object.
-    inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name);
+    // their own are named after `name`. A handler that asks for a password gets
+    // `password`, or is refused without one. `codecs` outlives this object.
+    inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
+                      std::optional<std::string> password = std::nullopt);
 
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }

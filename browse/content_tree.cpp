@@ -1,6 +1,8 @@
 // The archive content tree: splitting, insertion and lookup.
 #include "browse/content_tree.h"
 
+#include "browse/copy_names.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -162,14 +164,68 @@ content_node& content_tree::find_or_add_child(content_node& parent, std::string_
     return child;
 }
 
-void content_tree::add_item(std::string_view path, std::uint32_t item_index)
+std::vector<std::uint32_t>& content_tree::displaced_at(content_node& node)
+{
+    const auto [place, added] = displaced_.try_emplace(&node);
+    if (added)
+        shared_paths_.push_back(&node);
+    return place->second;
+}
+
+void content_tree::add_item(std::string_view path, std::uint32_t item_index, bool is_folder)
 {
     split_path_views(path, scratch_components_);
     content_node* node = root_;
-    for (std::string_view component : scratch_components_)
+    for (std::string_view component : scratch_components_) {
+        if (node != root_ && node->holds_item_ && !node->item_is_folder_)
+            (void)displaced_at(*node);  // a file on the way to deeper items
         node = &find_or_add_child(*node, component);
+    }
+    if (node != root_) {
+        const bool holds_file = node->holds_item_ && !node->item_is_folder_;
+        if (!is_folder && node->holds_item_ && node->item_is_folder_) {
+            displaced_at(*node).push_back(item_index);  // the folder entry keeps the path
+            return;
+        }
+        if (holds_file)
+            displaced_at(*node).push_back(node->item_index_);
+        else if (!is_folder && !node->children_.empty())
+            (void)displaced_at(*node);
+    }
     node->item_index_ = item_index;
     node->holds_item_ = true;
+    node->item_is_folder_ = is_folder;
+}
+
+content_node& content_tree::add_copy(content_node& parent, std::string_view name, std::size_t copy,
+                                     std::size_t copies)
+{
+    for (std::size_t attempt = 0;; ++attempt) {
+        const std::string candidate = copy_name(name, copy, copies, attempt);
+        if (!children_index_.find(&parent, candidate, child_index::hash_of(&parent, candidate)))
+            return find_or_add_child(parent, candidate);
+    }
+}
+
+void content_tree::place_copies()
+{
+    for (content_node* node : shared_paths_) {
+        std::vector<std::uint32_t>& files = displaced_[node];
+        const bool is_folder = !node->children_.empty() || (node->holds_item_ && node->item_is_folder_);
+        if (is_folder && node->holds_item_ && !node->item_is_folder_) {
+            files.push_back(node->item_index_);  // the folder takes the path from the file
+            node->holds_item_ = false;
+            node->item_index_ = 0;
+        }
+        const std::size_t copies = files.size() + (is_folder ? 0 : 1);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            content_node& copy = add_copy(*node->parent_, node->name(), i + 1, copies);
+            copy.item_index_ = files[i];
+            copy.holds_item_ = true;
+        }
+    }
+    shared_paths_.clear();
+    displaced_.clear();
 }
 
 const content_node* content_tree::find_node(const std::vector<std::string>& components) const

@@ -3,6 +3,12 @@
 // ends remembers that item's index. Filled once while the archive is listed,
 // read afterwards by the request handler and the JSON listing.
 //
+// Several items may share a path (a tar appended to holds every version). The
+// plain path keeps the last file inserted there; place_copies, once the
+// listing ends, hangs each other file beside it under a copy name of its own.
+// A path that is a folder as well keeps the folder: each file at it becomes
+// a copy.
+//
 // Children are kept in byte order of their names (unsigned bytes, shorter prefix
 // first). Insertion appends and indexes a child in a tree-wide hash; a node's
 // children are put in order the first time they are read, so that filling a
@@ -13,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "browse/child_index.h"
@@ -55,6 +62,7 @@ private:
     // Bytes that every child's name begins with (capped, as a lower bound is enough).
     std::uint16_t children_shared_prefix_ = 0;
     bool holds_item_ = false;
+    bool item_is_folder_ = false;  // the held item is a folder entry
     mutable bool children_sorted_ = true;
 };
 
@@ -73,9 +81,17 @@ public:
 
     const content_node& root() const { return *root_; }
 
-    // Inserts the path and records the index where it ends; a later insertion of
-    // the same path overwrites the index. Every path is accepted.
-    void add_item(std::string_view path, std::uint32_t item_index);
+    // Inserts the path and records the index where it ends. Every path is
+    // accepted. A later file at the same path takes it over; the one it
+    // displaces, and a file at a path that is also a folder, wait for
+    // place_copies (a folder entry keeps the path from files). A later folder
+    // entry at the same path overwrites the index, as does anything at the root.
+    void add_item(std::string_view path, std::uint32_t item_index, bool is_folder = false);
+
+    // Lists every file that waits for a name of its own beside its path, under
+    // the first free name of copy_name (the plain path, when a file keeps it,
+    // counts as the last copy). Called once, after the last add_item.
+    void place_copies();
 
     // The node that the components lead to, or null. The first component names
     // the root and is not compared; the list holds at least one component.
@@ -86,11 +102,20 @@ public:
 
 private:
     content_node* make_node(std::string_view name, content_node* parent);
+    // The files displaced from `node` so far, in the order they came; the
+    // node is noted for place_copies.
+    std::vector<std::uint32_t>& displaced_at(content_node& node);
+    // A new child of `parent` with the first copy name that no child has.
+    content_node& add_copy(content_node& parent, std::string_view name, std::size_t copy, std::size_t copies);
 
     node_arena arena_;
     content_node* root_;
     child_index children_index_;
     std::vector<std::string_view> scratch_components_;
+    // Paths that place_copies has to look at, in the order they were noted,
+    // and the files displaced from each.
+    std::vector<content_node*> shared_paths_;
+    std::unordered_map<const content_node*, std::vector<std::uint32_t>> displaced_;
 };
 
 // How far a path leads into a tree: `node` is where it stopped (null when a

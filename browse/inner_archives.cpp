@@ -1,6 +1,8 @@
 // Locating paths through inner archives, opening them on the way.
 #include "browse/inner_archives.h"
 
+#include "browse/archive_tree.h"
+
 #include <optional>
 
 namespace browse {
@@ -69,8 +71,7 @@ bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, o
     if (inner.status != archive::inner_status::opened)
         return false;
     inner.tree = std::make_unique<content_tree>(name);
-    inner.file.archive().list_items(
-        [&inner](std::string_view path, std::uint32_t item) { inner.tree->add_item(path, item); });
+    list_archive(inner.file.archive(), *inner.tree);
     inner.names = build_names_listing(*inner.tree);  // also puts every folder in order, once
     return true;
 }

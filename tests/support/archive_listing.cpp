@@ -1,6 +1,7 @@
 // Loading the installed library and reading a content tree back.
 #include "tests/support/archive_listing.h"
 
+#include "browse/archive_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ archive::open_outcome open_and_list(archive::archive_file& file, const std::stri
                                     browse::content_tree& tree)
 {
     const archive::open_outcome outcome = file.open(installed_library(), path);
-    file.list_items([&tree](std::string_view item_path, std::uint32_t index) { tree.add_item(item_path, index); });
+    browse::list_archive(file, tree);
     return outcome;
 }
 

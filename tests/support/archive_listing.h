@@ -14,7 +14,8 @@ namespace test_support {
 // start-up's extra reference.
 CCodecs& installed_library();
 
-// Opens `path` in `file` with the installed library and lists its items into `tree`.
+// Opens `path` in `file` with the installed library and lists its items into
+// `tree` as the program does.
 archive::open_outcome open_and_list(archive::archive_file& file, const std::string& path,
                                     browse::content_tree& tree);
 

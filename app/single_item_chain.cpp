@@ -1,0 +1,69 @@
+// Following the chain of single items, level by level, with its console lines.
+#include "app/single_item_chain.h"
+
+#include <string>
+
+namespace app {
+namespace {
+
+// The console text of an inner archive that could not be opened.
+const char* inner_failure_text(archive::inner_status status)
+{
+    switch (status) {
+    case archive::inner_status::no_temporary_file: return "the temporary file could not be written";
+    case archive::inner_status::damaged: return "it could not be decoded";
+    case archive::inner_status::not_an_archive: return "no format accepts it";
+    case archive::inner_status::opened: break;
+    }
+    return "";
+}
+
+// The name of the one item of `level`, when that item is an archive. A
+// compressed program stays the one item it is.
+bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::string& name)
+{
+    if (level.item_count() != 1 || !archive::item_is_archive(codecs, level, 0, false))
+        return false;
+    level.list_items([&name](std::string_view path, std::uint32_t) { name = path; });
+    return true;
+}
+
+}  // namespace
+
+void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
+                            std::unique_ptr<archive::inner_archive>& innermost)
+{
+    const std::string password = served.password();
+    std::unique_ptr<archive::inner_archive> reached;  // the deepest level opened so far
+    archive::archive_file* level = &served;
+    std::string level_name;  // empty for the served archive itself
+    std::string name;
+    for (int depth = 0; single_archive_item(codecs, *level, name); ++depth) {
+        if (depth == single_item_levels) {
+            out.print_bytes("not opening the inner archive " + name + ": " + std::to_string(single_item_levels) +
+                            " levels are opened at most\n");
+            break;
+        }
+        out.print_bytes("decoding the inner archive " + name + " into a temporary file\n");
+        auto next = std::make_unique<archive::inner_archive>();
+        const archive::inner_status status =
+            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password));
+        if (status != archive::inner_status::opened) {
+            out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
+                            (level_name.empty() ? "; serving the archive itself\n"
+                                                : "; serving the inner archive " + level_name + "\n"));
+            break;
+        }
+        out.print_bytes("opened the inner archive " + name + "\n");
+        // The level before is decoded whole into `next`: its temporary file goes.
+        reached = std::move(next);
+        level = &reached->archive();
+        level_name = name;
+    }
+    if (!reached)
+        return;
+    served.open_again(codecs, reached->archive());
+    innermost = std::move(reached);
+}
+
+}  // namespace app

@@ -1,0 +1,27 @@
+// The chain of single items: an archive whose one item is an archive (a
+// compressed tarball, an rpm's gzipped cpio, a .tar.gz zipped alone) is served
+// as that inner archive, and again while the inner archive's one item is an
+// archive too, a few levels at most. The console names each step.
+#pragma once
+
+#include <memory>
+
+#include "app/console.h"
+#include "archive/archive_file.h"
+#include "archive/inner_archive.h"
+
+namespace app {
+
+// How many inner archives the chain decodes at most.
+inline constexpr int single_item_levels = 4;
+
+// Follows the chain from `served`, an opened archive: each level is decoded from
+// the one before with the password `served` was opened with; a level that cannot
+// be opened ends the chain at the level before. When the chain leads anywhere,
+// `served` is opened again on its innermost archive, which `innermost` then
+// holds (with its temporary file) for as long as `served` reads it; the
+// temporary files of the levels on the way are gone by then.
+void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
+                            std::unique_ptr<archive::inner_archive>& innermost);
+
+}  // namespace app

@@ -1,0 +1,14 @@
+// Listing an archive into its tree.
+#include "browse/archive_tree.h"
+
+namespace browse {
+
+void list_archive(const archive::archive_file& archive, content_tree& tree)
+{
+    archive.list_items([&archive, &tree](std::string_view path, std::uint32_t index) {
+        tree.add_item(path, index, archive.item_is_folder(index));
+    });
+    tree.place_copies();
+}
+
+}  // namespace browse

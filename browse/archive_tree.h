@@ -1,0 +1,13 @@
+// Filling a content tree from an opened archive: every item at its path, folder
+// entries told from files, and the copies of shared paths named once all are in.
+#pragma once
+
+#include "archive/archive_file.h"
+#include "browse/content_tree.h"
+
+namespace browse {
+
+// Lists every item of `archive` into `tree`, then places the copies.
+void list_archive(const archive::archive_file& archive, content_tree& tree);
+
+}  // namespace browse
