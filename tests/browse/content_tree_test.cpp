@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
+
+#include "tests/support/archive_listing.h"
 
 using browse::content_node;
 using browse::content_tree;
@@ -152,4 +155,86 @@ TEST(ContentTree, VeryDeepPathIsBuiltFoundAndDestroyed)
     ASSERT_NE(deepest, nullptr);
     EXPECT_EQ(deepest->item_index(), 12u);
     tree.reset();  // must not overflow the stack
+}
+
+TEST(ContentTree, EveryItemOfASharedPathGetsANameOfItsOwn)
+{
+    struct insertion {
+        std::string_view path;
+        std::uint32_t index;
+        bool folder;
+    };
+    using items = std::map<std::string, std::uint32_t>;
+    struct row {
+        const char* what;
+        std::vector<insertion> insertions;
+        items expected;  // every node that holds an item, by path
+    };
+    const row table[] = {
+        {"three versions: the last keeps the path, the others are numbered in archive order",
+         {{"dir/a.txt", 0, false}, {"dir/a.txt", 1, false}, {"dir/a.txt", 2, false}},
+         {{"dir/a.txt", 2}, {"dir/a (copy 1 of 3).txt", 0}, {"dir/a (copy 2 of 3).txt", 1}}},
+        {"separators and dots that lead to the same path make copies too",
+         {{"a/b", 0, false}, {"a\\b", 1, false}, {"./a//b", 2, false}},
+         {{"a/b", 2}, {"a/b (copy 1 of 3)", 0}, {"a/b (copy 2 of 3)", 1}}},
+        {"a real sibling with the copy name keeps it, inserted before or after",
+         {{"a (copy 1 of 2).txt", 7, false}, {"a.txt", 0, false}, {"a.txt", 1, false},
+          {"a (copy 1 of 2) (2).txt", 8, false}},
+         {{"a.txt", 1}, {"a (copy 1 of 2).txt", 7}, {"a (copy 1 of 2) (2).txt", 8}, {"a (copy 1 of 2) (3).txt", 0}}},
+        {"copy names of two shared paths do not collide",
+         {{"a.txt", 0, false}, {"a.txt", 1, false}, {"a (copy 1 of 2).txt", 2, false}, {"a (copy 1 of 2).txt", 3, false}},
+         {{"a.txt", 1},
+          {"a (copy 1 of 2).txt", 3},
+          {"a (copy 1 of 2) (2).txt", 0},
+          {"a (copy 1 of 2) (copy 1 of 2).txt", 2}}},
+        {"the mark goes before the last extension; a leading dot is no extension",
+         {{"README", 0, false}, {"README", 1, false}, {".profile", 2, false}, {".profile", 3, false},
+          {"x.tar.gz", 4, false}, {"x.tar.gz", 5, false}, {"v1.", 6, false}, {"v1.", 7, false}},
+         {{"README", 1}, {"README (copy 1 of 2)", 0}, {".profile", 3}, {".profile (copy 1 of 2)", 2},
+          {"x.tar.gz", 5}, {"x.tar (copy 1 of 2).gz", 4}, {"v1.", 7}, {"v1 (copy 1 of 2).", 6}}},
+        {"a file where a folder is, before its items: the folder keeps the path",
+         {{"a", 0, false}, {"a/x", 1, false}},
+         {{"a/x", 1}, {"a (copy 1 of 1)", 0}}},
+        {"a file where a folder is, after its items",
+         {{"a/x", 0, false}, {"a", 1, false}, {"a", 2, false}},
+         {{"a/x", 0}, {"a (copy 1 of 2)", 1}, {"a (copy 2 of 2)", 2}}},
+        {"a folder entry keeps the path from files before and after it",
+         {{"a", 0, false}, {"a", 1, true}, {"a", 2, false}},
+         {{"a", 1}, {"a (copy 1 of 2)", 0}, {"a (copy 2 of 2)", 2}}},
+        {"a repeated folder entry is one folder: the later index, no copies",
+         {{"d", 0, true}, {"d/x", 1, false}, {"d", 2, true}},
+         {{"d", 2}, {"d/x", 1}}},
+        {"items at the root overwrite each other as before",
+         {{"", 0, false}, {"/", 1, false}, {"x", 2, false}},
+         {{"", 1}, {"x", 2}}},
+    };
+    for (const row& r : table) {
+        SCOPED_TRACE(r.what);
+        content_tree tree;
+        for (const insertion& i : r.insertions)
+            tree.add_item(i.path, i.index, i.folder);
+        tree.place_copies();
+        EXPECT_EQ(test_support::items_of(tree), r.expected);
+        tree.place_copies();  // a second call finds nothing left to place
+        EXPECT_EQ(test_support::items_of(tree), r.expected);
+    }
+}
+
+TEST(ContentTree, CopiesAreFilesThatPathsLeadTo)
+{
+    content_tree tree;
+    tree.add_item("d/log.txt", 0);
+    tree.add_item("d/log.txt", 1);
+    tree.add_item("d/log.txt/inside", 2);  // the path is a folder as well
+    tree.place_copies();
+    const content_node* copy = tree.find_node({"ArchiveContent", "d", "log (copy 2 of 2).txt"});
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->holds_item());
+    EXPECT_TRUE(copy->children().empty());
+    EXPECT_EQ(copy->item_index(), 1u);
+    const content_node* folder = tree.find_node({"ArchiveContent", "d", "log.txt"});
+    ASSERT_NE(folder, nullptr);
+    EXPECT_FALSE(folder->holds_item());  // a folder made on the way, as the listing shows it
+    EXPECT_EQ(names_of(*tree.root().find_child("d")),
+              (std::vector<std::string>{"log (copy 1 of 2).txt", "log (copy 2 of 2).txt", "log.txt"}));
 }
