@@ -5,7 +5,9 @@
 #include <csignal>
 #include <dirent.h>
 #include <filesystem>
+#include <set>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/known_bytes.h"
@@ -37,17 +39,25 @@ std::vector<std::string> entries_of(const std::string& folder)
     return names;
 }
 
-// Whether a descriptor of the process names a deleted file inside `folder`
-// (a file opened again through /proc/self/fd shows the same name).
-bool holds_deleted_file(int pid, const std::string& folder)
+// How many deleted files inside `folder` the process holds open (a file opened
+// again through /proc/self/fd shows the same name; descriptors of one file count once).
+std::size_t deleted_files_held(int pid, const std::string& folder)
 {
+    std::set<ino_t> files;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
         std::error_code error;
         const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
-        if (!error && target.rfind(folder, 0) == 0 && target.find("(deleted)") != std::string::npos)
-            return true;
+        struct stat status {};
+        if (!error && target.rfind(folder, 0) == 0 && target.find("(deleted)") != std::string::npos &&
+            stat(entry.path().c_str(), &status) == 0)
+            files.insert(status.st_ino);
     }
-    return false;
+    return files.size();
+}
+
+bool holds_deleted_file(int pid, const std::string& folder)
+{
+    return deleted_files_held(pid, folder) > 0;
 }
 
 // A small tree, its plain tar, and that tar compressed by each tool; the
@@ -64,12 +74,22 @@ protected:
         run_in(work_.path(), "tar -cf tree.tar tree");
     }
 
-    std::unique_ptr<running_program> serve(const std::string& archive, unsigned short& port)
+    std::unique_ptr<running_program> serve(const std::string& archive, unsigned short& port,
+                                           std::vector<std::string> environment = {})
     {
-        return start_server(VORSEL_EXECUTABLE, work_.path(), archive, port, {"TMPDIR=" + scratch()});
+        environment.push_back("TMPDIR=" + scratch());
+        return start_server(VORSEL_EXECUTABLE, work_.path(), archive, port, std::move(environment));
     }
 
     std::string scratch() const { return work_.path() + "scratch"; }
+
+    // The listing of `archive` served alone.
+    std::string listing_of(const std::string& archive)
+    {
+        unsigned short port = 0;
+        auto program = serve(archive, port);
+        return reply_body(http_get(port, "/ArchiveContent"));
+    }
 
     temp_folder work_;
 };
@@ -266,6 +286,93 @@ TEST_F(InnerArchives, TheTemporaryFileGoesWithTheProgram)
         const int status = program->wait_for_exit();
         EXPECT_EQ(status, signal == SIGKILL ? -1 : 0);
         EXPECT_TRUE(entries_of(scratch()).empty());
+    }
+}
+
+// The console lines of a chain that opens `steps` one after another.
+std::string chain_lines(const std::vector<std::string>& steps)
+{
+    std::string lines;
+    for (const std::string& step : steps)
+        lines += "decoding the inner archive " + step + " into a temporary file\nopened the inner archive " + step + "\n";
+    return lines;
+}
+
+TEST_F(InnerArchives, ChainsOfSingleItemsOpenAsTheirInnermostArchive)
+{
+    // tree.cpio.gz alone in a zip is laid out as an rpm is; l2.zip to l5.zip
+    // each hold the one before, l2.zip holds tree.tar.gz.
+    run_in(work_.path(), "find tree | cpio --quiet -o -H newc > tree.cpio && gzip -k tree.cpio && "
+                         "zip -q rpmlike.zip tree.cpio.gz && gzip -k tree.tar && zip -q -0 l2.zip tree.tar.gz && "
+                         "zip -q l3.zip l2.zip && zip -q l4.zip l3.zip && zip -q l5.zip l4.zip");
+    struct chain {
+        const char* archive;
+        std::vector<std::string> steps;
+        const char* innermost;  // served alone, it lists as the chain does; null: the tree is not reached
+    };
+    const chain table[] = {
+        {"rpmlike.zip", {"tree.cpio.gz", "tree.cpio"}, "tree.cpio"},
+        {"l2.zip", {"tree.tar.gz", "tree.tar"}, "tree.tar"},
+        {"l4.zip", {"l3.zip", "l2.zip", "tree.tar.gz", "tree.tar"}, "tree.tar"},
+        {"l5.zip", {"l4.zip", "l3.zip", "l2.zip", "tree.tar.gz"}, nullptr},
+    };
+    for (const chain& c : table) {
+        SCOPED_TRACE(c.archive);
+        const std::string expected_listing =
+            c.innermost ? listing_of(c.innermost)
+                        : R"({"name":"ArchiveContent", "SubDirectories":[], "files":["tree.tar"]})";
+        unsigned short port = 0;
+        auto program = serve(c.archive, port);
+        ASSERT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n")) << program->output();
+        EXPECT_NE(program->output().find(chain_lines(c.steps)), std::string::npos) << program->output();
+        EXPECT_EQ(program->output().find("cannot open"), std::string::npos) << program->output();
+        const bool stopped = program->output().find("not opening the inner archive tree.tar: 4 levels are opened at "
+                                                    "most\n") != std::string::npos;
+        EXPECT_EQ(stopped, c.innermost == nullptr) << program->output();
+        EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent")), expected_listing);
+        if (c.innermost) {
+            EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/sub/b.bin")), known_bytes(300000, 7));
+            EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/sub/deeper/c.txt")), known_bytes(5000, 8));
+            const std::string details = reply_body(http_get(port, "/ArchiveContent?details"));
+            EXPECT_NE(details.find("\"size\":300000"), std::string::npos) << details;
+        } else {
+            EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree.tar")), read_file(work_.path() + "tree.tar"));
+        }
+        // Only the innermost level's temporary file is still held, and none is left behind.
+        EXPECT_EQ(deleted_files_held(program->pid(), scratch()), 1u);
+        program->signal(SIGINT);
+        EXPECT_EQ(program->wait_for_exit(), 0);
+        EXPECT_TRUE(entries_of(scratch()).empty());
+    }
+}
+
+// The password of VORSEL_PASSWORD reaches every level of a chain: it opens an
+// inner archive whose names are encrypted, and decodes the innermost archive's
+// encrypted items that a request brings no password for.
+TEST_F(InnerArchives, ThePasswordOfTheEnvironmentOpensEveryLevelOfAChain)
+{
+    run_in(work_.path(), "7z a -bd -bso0 -pSecret -mhe=on locked.7z tree.tar && gzip -k locked.7z && "
+                         "zip -q -P Secret sealed.zip tree/a.txt tree/sub/b.bin && gzip -k sealed.zip");
+    struct chain {
+        const char* archive;
+        std::vector<std::string> steps;
+        const char* item;
+        std::string bytes;
+    };
+    const chain table[] = {
+        {"locked.7z.gz", {"locked.7z", "tree.tar"}, "/ArchiveContent/tree/sub/b.bin", known_bytes(300000, 7)},
+        {"sealed.zip.gz", {"sealed.zip"}, "/ArchiveContent/tree/sub/b.bin", known_bytes(300000, 7)},
+    };
+    for (const chain& c : table) {
+        SCOPED_TRACE(c.archive);
+        unsigned short port = 0;
+        auto program = serve(c.archive, port, {"VORSEL_PASSWORD=Secret"});
+        ASSERT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n")) << program->output();
+        EXPECT_NE(program->output().find(chain_lines(c.steps)), std::string::npos) << program->output();
+        const std::string reply = http_get(port, c.item);
+        EXPECT_EQ(reply_status_line(reply), "HTTP/1.0 200 OK");
+        EXPECT_EQ(reply_body(reply), c.bytes);
+        EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/a.txt")), "hello\n");
     }
 }
 
