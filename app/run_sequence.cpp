@@ -23,6 +23,7 @@
 #include "browse/block_layout.h"
 #include "browse/inner_archives.h"
 #include "browse/item_cache.h"
+#include "browse/item_facts.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
 #include "http/server.h"
@@ -129,7 +130,8 @@ void open_and_list(program& p, const char* archive_path)
 browse::archive_content archive_content_of(const program& p, const std::string& archive_path)
 {
     const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
-    return {browse::build_names_listing(p.tree), identity ? browse::archive_tag(*identity) : std::string("no-archive")};
+    return {browse::build_names_listing(p.tree), identity ? browse::archive_tag(*identity) : std::string("no-archive"),
+            !p.archive.password().empty()};
 }
 
 // What the archive records of each item is read by a worker while the server
@@ -143,7 +145,8 @@ void read_details_in_background(program& p, const std::string& archive_path)
         const std::vector<archive::item_details> details =
             archive ? archive->read_details() : std::vector<archive::item_details>();
         p.items.set_layout(browse::block_layout(details));
-        p.router.publish_details(browse::build_details_listing(p.tree, {details, name, size}));
+        p.router.publish_details(browse::build_details_listing(p.tree, {details, name, size}),
+                                 std::make_shared<const browse::item_facts>(details));
     });
 }
 

@@ -3,6 +3,7 @@
 
 #include "archive/extract_callback.h"
 #include "archive/in_file_stream.h"
+#include "archive/item_links.h"
 #include "archive/joined_volumes.h"
 #include "archive/open_callback.h"
 #include "archive/pathless_item_name.h"
@@ -81,9 +82,13 @@ std::uint32_t archive_file::item_count() const
     return count;
 }
 
-std::vector<item_details> archive_file::read_details() const
+std::vector<item_details> archive_file::read_details()
 {
-    return handler_ ? ReadItemDetails(handler_) : std::vector<item_details>();
+    if (!handler_)
+        return {};
+    std::vector<item_details> details = ReadItemDetails(handler_);
+    read_stored_link_targets(*this, details);
+    return details;
 }
 
 namespace {

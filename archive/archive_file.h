@@ -60,8 +60,8 @@ public:
     std::uint32_t item_count() const;
 
     // What the archive records of every item, by index; empty when no archive
-    // is open.
-    std::vector<item_details> read_details() const;
+    // is open. The targets of symbolic links stored as their data are read too.
+    std::vector<item_details> read_details();
 
     // Extracts item `index` into `sink`; failed when no archive is open.
     item_status extract(std::uint32_t index, item_sink& sink);

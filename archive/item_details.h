@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace archive {
+
+// What a link item is: a symbolic link names its target; a hard link names
+// another item of the archive whose bytes it shares.
+enum class link_kind : std::uint8_t { none, symbolic, hard };
 
 struct item_details {
     std::uint64_t size = 0;
@@ -19,6 +24,8 @@ struct item_details {
     bool has_block = false;
     bool encrypted = false;
     bool is_folder = false;
+    link_kind link = link_kind::none;
+    std::string link_target;  // as the archive records it, for a link
 };
 
 }  // namespace archive

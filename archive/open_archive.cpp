@@ -1,6 +1,7 @@
 // Opening and listing the archive.
 #include "archive/open_archive.h"
 
+#include "archive/item_links.h"
 #include "archive/prop_variant.h"
 #include "archive/signature_order.h"
 #include "archive/string_convert.h"
@@ -84,6 +85,7 @@ void ReadDetails(IInArchive* archive, UInt32 index, archive::item_details& detai
         details.block = static_cast<std::uint32_t>(value);
     details.encrypted = ReadNumber(archive, index, item_property::encrypted, value) && value;
     details.is_folder = ReadNumber(archive, index, item_property::is_folder, value) && value;
+    ReadItemLink(archive, index, details);
 }
 
 }  // namespace

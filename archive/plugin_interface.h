@@ -193,10 +193,14 @@ inline constexpr PROPID path = 3;
 inline constexpr PROPID is_folder = 6;
 inline constexpr PROPID size = 7;
 inline constexpr PROPID packed_size = 8;
+inline constexpr PROPID attributes = 9;
 inline constexpr PROPID modified = 12;
 inline constexpr PROPID encrypted = 15;
 inline constexpr PROPID crc = 19;
 inline constexpr PROPID block = 27;
+inline constexpr PROPID posix_attributes = 53;
+inline constexpr PROPID symbolic_link = 54;
+inline constexpr PROPID hard_link = 90;
 }  // namespace item_property
 
 // Ask modes of an extraction and the results of one item's operation.

@@ -34,4 +34,28 @@ item_head make_item_head(std::uint64_t size, const item_request& request)
     return result;
 }
 
+http::reply whole_item_reply(std::shared_ptr<const std::string> bytes, const item_request& request)
+{
+    item_head prepared = make_item_head(bytes->size(), request);
+    http::reply rep = std::move(prepared.head);
+    if (prepared.satisfiable) {
+        rep.shared_offset = static_cast<std::size_t>(prepared.span.first);
+        rep.shared_length = static_cast<std::size_t>(prepared.body_length);
+        rep.shared_content = std::move(bytes);
+    }
+    return rep;
+}
+
+http::reply item_failure_reply(archive::item_status status)
+{
+    const bool needed = status == archive::item_status::password_needed;
+    if (!needed && status != archive::item_status::wrong_password)
+        return http::canned_reply(http::internal_server_error);
+    http::reply rep = http::text_reply(http::unauthorized,
+                                       needed ? "This item is encrypted: it needs a password.\n"
+                                              : "The password is wrong, or the encrypted item is damaged.\n");
+    rep.headers.push_back({"Cache-Control", "no-store"});
+    return rep;
+}
+
 }  // namespace browse

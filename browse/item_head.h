@@ -1,12 +1,15 @@
 // The head of an item's reply for what a request asks: 200 with the whole item,
-// 206 with the range it asks for, or 416 when that range holds no byte.
+// 206 with the range it asks for, or 416 when that range holds no byte; and
+// the reply of an item that failed.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/item_sink.h"
 #include "http/byte_range.h"
 #include "http/header.h"
 #include "http/reply.h"
@@ -32,5 +35,13 @@ struct item_head {
 };
 
 item_head make_item_head(std::uint64_t size, const item_request& request);
+
+// The whole reply of an item whose bytes are at hand, served from them without a copy.
+http::reply whole_item_reply(std::shared_ptr<const std::string> bytes, const item_request& request);
+
+// The reply of an item that could not be extracted: 401 for one that wants a
+// password (a plain text that says why, and no challenge, so that browsers ask
+// nothing of their own), else 500.
+http::reply item_failure_reply(archive::item_status status);
 
 }  // namespace browse

@@ -114,6 +114,14 @@ void append_file_details(std::string& out, const archive::item_details& item)
         out += text;
     }
     out += item.encrypted ? ",\"encrypted\":true" : ",\"encrypted\":false";
+    if (item.link != archive::link_kind::none) {
+        out += item.link == archive::link_kind::symbolic ? ",\"link\":\"symbolic\"" : ",\"link\":\"hard\"";
+        if (!item.link_target.empty()) {
+            out += ",\"target\":\"";
+            append_escaped(out, item.link_target);
+            out += '"';
+        }
+    }
     if (item.is_folder)
         out += ",\"folder\":true";
 }

@@ -32,7 +32,9 @@ struct listing_details {
 
 // The same tree in which each file is an object: {"name", then what the archive
 // records: "size", "packedSize", "modified" (ISO 8601, UTC), "crc" (8 hex
-// digits), "encrypted", and "folder": true for a folder item without children}.
+// digits), "encrypted", for a link "link" ("symbolic" or "hard") and its
+// "target" when it is known (a hard link's from the archive's root, a symbolic
+// link's as it was made), and "folder": true for a folder item without children}.
 // A folder item carries its "modified"; the root carries "archive": {"name",
 // "size"}.
 void write_json_details(std::string& out, const content_node& node, const listing_details& details);

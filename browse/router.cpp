@@ -3,6 +3,7 @@
 
 #include <exception>
 
+#include "browse/links.h"
 #include "browse/streamed_item.h"
 #include "http/byte_range.h"
 #include "http/header_values.h"
@@ -153,12 +154,13 @@ void router::route(const request& req, bool head_only, reply& rep)
         serve_item(req, components, head_only, rep);
 }
 
-void router::publish_details(served_bytes details)
+void router::publish_details(served_bytes details, std::shared_ptr<const item_facts> facts)
 {
     std::vector<waiting_request> waiting;
     {
         std::lock_guard lock(details_mutex_);
         details_ = std::move(details);
+        facts_ = std::move(facts);
         waiting.swap(waiting_for_details_);
     }
     for (waiting_request& request : waiting) {
@@ -230,6 +232,12 @@ item_request router::item_terms(const request& req, const std::string& name, boo
     return terms;
 }
 
+std::shared_ptr<const item_facts> router::known_facts()
+{
+    std::lock_guard lock(details_mutex_);
+    return facts_;
+}
+
 void router::serve_item(const request& req, const std::vector<std::string>& components, bool head_only, reply& rep)
 {
     const content_node* node = tree_.find_node(components);
@@ -237,7 +245,17 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
         serve_inner_item(req, components, head_only, rep);
         return;
     }
-    const std::string etag = quoted(content_.tag + "-" + std::to_string(node->item_index()));
+    link_resolution served;
+    served.item = node->item_index();
+    const std::shared_ptr<const item_facts> facts = known_facts();
+    if (facts) {
+        served = resolve_links(tree_, *facts, served.item);
+        if (!served.found) {
+            rep = text_reply(not_found, "The hard link names no item of the archive.\n");
+            return;
+        }
+    }
+    const std::string etag = quoted(content_.tag + "-" + std::to_string(served.item));
     if (answer_not_modified(req, etag, rep))
         return;
     item_password password;
@@ -246,19 +264,24 @@ void router::serve_item(const request& req, const std::vector<std::string>& comp
         return;
     }
     item_request terms = item_terms(req, components.back(), head_only, etag);
-    if (std::shared_ptr<const std::string> bytes = items_.at_hand(node->item_index(), password)) {
-        item_head prepared = make_item_head(bytes->size(), terms);
-        rep = std::move(prepared.head);
-        if (prepared.satisfiable) {
-            rep.shared_content = std::move(bytes);
-            rep.shared_offset = static_cast<std::size_t>(prepared.span.first);
-            rep.shared_length = static_cast<std::size_t>(prepared.body_length);
-        }
+    if (served.as_text)
+        terms.content_type = mime_type_for_extension("txt");
+    if (served.target) {
+        rep = whole_item_reply(std::move(served.target), terms);
+        return;
+    }
+    // The head alone would be 200 without a look at the data; GET would answer 401.
+    if (head_only && !password && !content_.has_password && facts && facts->encrypted(served.item)) {
+        rep = item_failure_reply(archive::item_status::password_needed);
+        return;
+    }
+    if (std::shared_ptr<const std::string> bytes = items_.at_hand(served.item, password)) {
+        rep = whole_item_reply(std::move(bytes), terms);
         return;
     }
     auto item = std::make_shared<streamed_item>(std::move(terms), log_);
     try {
-        items_.fetch(node->item_index(), item, password);
+        items_.fetch(served.item, item, password);
     } catch (const std::exception&) {
         rep = canned_reply(internal_server_error);
         return;

@@ -16,6 +16,7 @@
 
 #include "browse/content_tree.h"
 #include "browse/inner_archives.h"
+#include "browse/item_facts.h"
 #include "browse/item_head.h"
 #include "browse/item_source.h"
 #include "browse/page_cache.h"
@@ -31,6 +32,7 @@ namespace browse {
 struct archive_content {
     served_bytes names;
     std::string tag;  // tells this archive file from any other, or from itself changed
+    bool has_password = false;  // opened with a password, which serves requests that bring none
 };
 
 // The tag of an archive file: its device, inode, size and modification time.
@@ -49,9 +51,10 @@ public:
     // server runs.
     void publish(archive_content content) { content_ = std::move(content); }
 
-    // The details listing, once it is built (from any thread): requests for it
-    // that came before it are answered now.
-    void publish_details(served_bytes details);
+    // The details listing and the facts of items that it was made from, once
+    // they are read (from any thread): requests for the listing that came
+    // before it are answered now; until then, items are served by their names.
+    void publish_details(served_bytes details, std::shared_ptr<const item_facts> facts = nullptr);
 
     // Serves archives inside the archive from `inner`, which outlives the router;
     // without it, paths into items answer 404.
@@ -70,6 +73,7 @@ private:
     std::string listing_etag(bool details, bool compressed) const;
     void serve_item(const http::request& req, const std::vector<std::string>& components, bool head_only,
                     http::reply& rep);
+    std::shared_ptr<const item_facts> known_facts();
     // Replies that wait for inner archives to be opened on a worker.
     void serve_inner_listing(const http::request& req, const std::vector<std::string>& components, bool head_only,
                              http::reply& rep);
@@ -92,8 +96,9 @@ private:
         bool compressed;
         bool head_only;
     };
-    std::mutex details_mutex_;  // guards the two below
+    std::mutex details_mutex_;  // guards the three below
     served_bytes details_;
+    std::shared_ptr<const item_facts> facts_;
     std::vector<waiting_request> waiting_for_details_;
     std::uint64_t collect_budget_ = UINT64_MAX;
     inner_archives* inner_ = nullptr;

@@ -8,23 +8,6 @@ namespace browse {
 
 using http::stream_event;
 
-namespace {
-
-// 401 for an item that wants a password (a plain text that says why), else 500.
-http::reply failure_reply(archive::item_status status)
-{
-    const bool needed = status == archive::item_status::password_needed;
-    if (!needed && status != archive::item_status::wrong_password)
-        return http::canned_reply(http::internal_server_error);
-    http::reply rep = http::text_reply(http::unauthorized,
-                                       needed ? "This item is encrypted: it needs a password.\n"
-                                              : "The password is wrong, or the encrypted item is damaged.\n");
-    rep.headers.push_back({"Cache-Control", "no-store"});
-    return rep;
-}
-
-}  // namespace
-
 streamed_item::streamed_item(item_request terms, request_log& log) : terms_(std::move(terms)), log_(log)
 {
 }
@@ -207,16 +190,17 @@ std::optional<stream_event> streamed_item::ready_event()
 {
     stream_event event;
     if (!head_delivered_) {
-        // A large item's head goes out as soon as its size and first bytes are
-        // known (an item the password fails yields none); one that fits in the
-        // queue goes out once it is complete.
-        const bool large = begun_ && !collect_ && body_length_ > queue_limit && received_ > 0;
+        // A large item's head goes out once its first head_hold bytes are in
+        // (an item the password fails yields none), so that one whose data
+        // ends before that answers 500 every time; one that fits in the queue
+        // goes out once it is complete.
+        const bool large = begun_ && !collect_ && body_length_ > queue_limit && received_ >= head_hold;
         if (!large && !finished_ && !range_complete_)
             return std::nullopt;
         head_delivered_ = true;
         event.what = stream_event::kind::head;
         if (finished_ && !succeeded()) {
-            event.head = failure_reply(status_);
+            event.head = item_failure_reply(status_);
             event.complete = true;
         } else {
             event.head = std::move(head_);

@@ -3,8 +3,9 @@
 //
 // The worker fills it as an item receiver; the connection reads it as a reply
 // stream. The head of an item larger than the queue goes out as soon as its size
-// and its first bytes are known; an item that fits in the queue is sent once it
-// is complete, so that a damaged small item still answers 500. An encrypted item
+// and its first 256 KiB are known (or its result, when it ends before); an
+// item that fits in the queue is sent once it is complete, so that a damaged
+// small item still answers 500. An encrypted item
 // that cannot be decoded for want of the right password answers 401 (with no
 // WWW-Authenticate, so that browsers ask nothing of their own). The last piece of the body is held back until the library has
 // reported the item's result and released only when that is success, so a
@@ -42,6 +43,9 @@ public:
     // The library's small writes are gathered into pieces of this size, so that
     // the connection is woken and writes once per piece rather than per write.
     static constexpr std::size_t piece_size = 256 * 1024;
+    // A large item's head waits for this many of its bytes, or for its result:
+    // decoded at once, they keep its first byte prompt.
+    static constexpr std::size_t head_hold = piece_size;
 
     // `log` outlives the item.
     streamed_item(item_request terms, request_log& log);

@@ -70,7 +70,8 @@ function describe(entry) {
   const title = entry.folder ? entry.name + ' — ' + describeCounts(entry.folder) : [entry.name,
     info?.packedSize != null ? 'packed ' + formatSize(info.packedSize) : null,
     info?.crc ? 'CRC ' + info.crc : null,
-    info?.encrypted ? 'encrypted' : null].filter(Boolean).join(' · ');
+    info?.encrypted ? 'encrypted' : null,
+    info?.link ? (info.link === 'hard' ? 'hard link to ' : 'link to ') + (info.target ?? '…') : null].filter(Boolean).join(' · ');
   const sniffed = url && store.sniffed.get(url);
   return {
     ...lookOf(entry, sniffed),
@@ -122,6 +123,7 @@ const preview = new Preview({
   onClose: closePreview,
   onStep: (folder, name) => navigate(folder, name, { replace: true }),
   onOpenArchive: openAsArchive,
+  onFollow: ({ folder, file }) => navigate(folder, file, { preview: file != null }),
 });
 
 /* ---------- Showing a folder ---------- */

@@ -6,16 +6,18 @@ import { download } from './download.mjs';
 import { formatSize } from './format.mjs';
 import { mayBeArchive } from './inner.mjs';
 import { kindFromName, lookOf } from './kinds.mjs';
+import { linkPlace } from './links.mjs';
 import { itemUrl } from './places.mjs';
-import { showArchive, showEmpty, showFailure, showHtml, showImage, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';
+import { showArchive, showEmpty, showFailure, showHtml, showImage, showLink, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';
 
 export class Preview {
-  constructor({ store, pathLabel, siblings, onClose, onStep, onOpenArchive }) {
+  constructor({ store, pathLabel, siblings, onClose, onStep, onOpenArchive, onFollow }) {
     this.store = store;
     this.pathLabel = pathLabel;  // folder -> "archive / folder / …"
     this.siblings = siblings;    // folder -> its entries in the order on show
     this.onStep = onStep;        // (folder, name) of the picture to show instead
     this.onOpenArchive = onOpenArchive;  // (entry) of an archive to open in the list, as a folder
+    this.onFollow = onFollow;    // ({ folder, file }) that a link leads to, to show instead
     this.dialog = $('preview');
     this.body = $('pvBody');
     this.tools = $('pvTools');
@@ -93,6 +95,7 @@ export class Preview {
       fetchHead: () => this.store.fetchHead(url, signal),
       download: () => download(this.store, entry),
       openArchive: () => this.onOpenArchive(entry),
+      follow: (place) => this.onFollow(place),
       fail: (error) => {
         this.body.textContent = '';
         $('pvDownload').disabled = true;
@@ -130,6 +133,15 @@ export class Preview {
     const ctx = this.context(entry, url, token, signal);
     let bytes;
     try {
+      // A symbolic link shows where it leads; its text is its target when
+      // the listing does not give it.
+      if (entry.info?.link === 'symbolic') {
+        const target = entry.info.target ?? new TextDecoder().decode(await store.fetchItem(url, { signal }));
+        if (!ctx.current()) return;
+        this.controller = null;
+        this.body.textContent = '';
+        return showLink(ctx, target, linkPlace(folder, target));
+      }
       // A name that does not tell the kind: the first bytes do.
       if (!kind) {
         kind = await store.sniff(url, signal);

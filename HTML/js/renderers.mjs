@@ -180,6 +180,20 @@ export function showMedia(ctx, kind) {
   ctx.body.append(centered(tag === 'audio' ? el('div', { class: 'pv-audio' }, el('div', { class: 'disc' }, icon('audio')), media) : media));
 }
 
+// A symbolic link: "Link to TARGET", and a button that opens the target when it
+// is inside the archive (`place`, or null).
+export function showLink(ctx, target, place) {
+  ctx.setMeta(['Symbolic link']);
+  const buttons = place ? [el('button', { class: 'btn primary', type: 'button', onclick: () => ctx.follow(place) }, icon('link'), 'Open the target')] : [];
+  ctx.body.append(centered(message({
+    iconName: 'link',
+    title: 'Link to ' + target,
+    text: place ? null : 'The target is not in the archive.',
+    buttons,
+  })));
+  buttons[0]?.focus();
+}
+
 // An archive inside the archive: offered to open in the list, like a folder,
 // or to download; it is not fetched here, as it may be large.
 export function showArchive(ctx, kind) {

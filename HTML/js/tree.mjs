@@ -14,7 +14,7 @@ export class Folder {
     this.modified = modified;
     this.folders = [];
     this.files = [];          // names
-    this.info = null;         // per file: { size, modified, packedSize, crc, encrypted }, when the listing tells
+    this.info = null;         // per file: { size, modified, packedSize, crc, encrypted, link, target }, when the listing tells
     this.bytes = null;        // total size of the files at any depth below, when the listing tells sizes
     this.key = naturalKey(name);
     this.slot = -1;           // -(position in the parent's folders) - 1
@@ -113,16 +113,20 @@ function moment(value) {
   return Number.isNaN(ms) ? null : ms;
 }
 
-// What the listing tells of a file beside its name; null for a bare name.
+// What the listing tells of a file beside its name; null for a bare name. A
+// link adds what it is ("symbolic" or "hard") and its target when known.
 function fileInfo(file) {
   if (typeof file === 'string') return null;
-  return {
+  const info = {
     size: count(file.size),
     modified: moment(file.modified),
     packedSize: count(file.packedSize),
     crc: typeof file.crc === 'string' && /^[0-9a-f]{8}$/i.test(file.crc) ? file.crc.toUpperCase() : null,
     encrypted: file.encrypted === true,
   };
+  if (file.link === 'symbolic' || file.link === 'hard')
+    Object.assign(info, { link: file.link, target: typeof file.target === 'string' ? file.target : null });
+  return info;
 }
 
 // Turns the listing into folders, without recursion so that deep archives cannot

@@ -166,6 +166,30 @@ TEST_F(Streaming, ADamagedItemNeverDeliversAllTheBytesItsHeadPromises)
     }
 }
 
+// A zip item listed as nearly 4 GiB whose data ends after 5 bytes: its result
+// is known long before 256 KiB of it are in, so it answers the plain 500
+// every time, and never a 200 whose connection is cut.
+TEST_F(Streaming, AShortDamagedItemAnswers500EveryTime)
+{
+    run_python(R"(
+import struct, sys, zlib
+data, size, name = b'hello', 0xFFFFFFF0, b'short.bin'
+crc = zlib.crc32(data)
+local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 10, 0, 0, 0, 0, crc, size, size, len(name), 0) + name + data
+central = struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 20, 10, 0, 0, 0, 0, crc, size, size, len(name),
+                      0, 0, 0, 0, 0, 0) + name
+end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, 1, 1, len(central), len(local), 0)
+open(sys.argv[1], 'wb').write(local + central + end)
+)",
+               {work_->path() + "short.zip"});
+    auto program = start("short.zip");
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const std::string reply = http_get(port_, "/ArchiveContent/short.bin");
+        ASSERT_EQ(reply_status_line(reply), "HTTP/1.0 500 Internal Server Error") << "attempt " << attempt;
+        EXPECT_EQ(header_of(reply, "Content-Length"), std::to_string(reply_body(reply).size()));
+    }
+}
+
 TEST_F(Streaming, ClientsThatLeaveMidItemFreeTheirWorkers)
 {
     auto program = start("deflated.zip");
