@@ -67,10 +67,11 @@ open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path,
     return outcome;
 }
 
-void archive_file::list_items(const item_visitor& visit) const
+names_outcome archive_file::list_items(const item_visitor& visit) const
 {
-    if (handler_)
-        ListItems(handler_, NameForPathlessItem(name_, *format_), visit);
+    if (!handler_)
+        return {};
+    return ListItems(handler_, NameForPathlessItem(name_, *format_), visit);
 }
 
 std::uint32_t archive_file::item_count() const

@@ -53,8 +53,9 @@ public:
     bool is_open() const { return handler_; }
 
     // Calls `visit` for every item; an item without a path is named after the
-    // archive file (NameForPathlessItem). Nothing when no archive is open.
-    void list_items(const item_visitor& visit) const;
+    // archive file (NameForPathlessItem). Names that are not UTF-8 are decoded
+    // (see item_names.h); tells how. Nothing when no archive is open.
+    names_outcome list_items(const item_visitor& visit) const;
 
     // How many items the archive holds; 0 when none is open.
     std::uint32_t item_count() const;
