@@ -4,9 +4,12 @@
 #include "app/messages.h"
 #include "app/run_sequence.h"
 #include "platform/signals.h"
+#include "platform/text_locale.h"
 
 int main(int argc, char** argv)
 {
+    // The library decodes multibyte item names in the locale's character type.
+    platform::use_environment_text_locale();
     platform::ignore_broken_pipe();
     app::console console;
     console.print_text(app::banner_text);

@@ -18,6 +18,7 @@
 #include "app/single_item_chain.h"
 #include "archive/archive_file.h"
 #include "archive/extraction_pool.h"
+#include "archive/item_names.h"
 #include "browse/archive_items.h"
 #include "browse/archive_tree.h"
 #include "browse/block_layout.h"
@@ -102,6 +103,35 @@ archive::open_outcome open_with_password(program& p, const char* archive_path)
     return outcome;
 }
 
+// "1 item name is" or "N item names are".
+std::string item_names(std::uint32_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + (count == 1 ? " item name " + std::string(one) : " item names " + std::string(many));
+}
+
+// Says how the names that the library could not decode were read, when there
+// were any.
+void report_names(console& out, const archive::names_outcome& names)
+{
+    if (names.escaped == 0)
+        return;
+    if (names.code_page) {
+        const std::string how = names.detected
+                                    ? ", detected (" + names.detected_charset + "); VORSEL_CODE_PAGE sets another\n"
+                                    : std::string(", from VORSEL_CODE_PAGE\n");
+        out.print_bytes(item_names(names.escaped, "is", "are") + " not UTF-8: read in code page " +
+                        std::to_string(*names.code_page) + how);
+    }
+    if (names.left_undecoded == 0)
+        return;
+    std::string guess;
+    if (!names.code_page && !names.detected_charset.empty())
+        guess = " (the detector's guess, " + names.detected_charset + ", was not taken)";
+    out.print_bytes(item_names(names.left_undecoded, "holds", "hold") +
+                    " bytes that no code page decodes: each shows as U+FFFD" + guess +
+                    "; VORSEL_CODE_PAGE names the code page\n");
+}
+
 // Opens the archive and lists it into the tree, with today's console messages;
 // ends the process when no format accepts the file.
 void open_and_list(program& p, const char* archive_path)
@@ -123,7 +153,7 @@ void open_and_list(program& p, const char* archive_path)
         break;
     }
     open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner);
-    browse::list_archive(p.archive, p.tree);
+    report_names(p.out, browse::list_archive(p.archive, p.tree));
 }
 
 // The names listing and the archive's tag, made once the archive is listed.
@@ -155,7 +185,12 @@ void read_details_in_background(program& p, const std::string& archive_path)
 int run_sequence(console& out, const char* archive_path)
 {
     const settings config = read_settings();
+    if (!config.refused_code_page.empty())
+        out.print_bytes("VORSEL_CODE_PAGE=" + config.refused_code_page +
+                        " names no code page that this system decodes: item names that are not UTF-8 are read in a "
+                        "detected one\n");
     program p{out, config};
+    p.archive.set_names_code_page(config.names_code_page);
     if (p.codecs.Load() != S_OK) {
         p.out.print_message("7z.dll not found!");
         return 1;

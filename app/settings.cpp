@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/code_page_decoder.h"
 #include "platform/environment.h"
 
 namespace app {
@@ -39,6 +40,15 @@ settings read_settings()
     result.cache_budget = std::min<std::uint64_t>(memory ? memory / 8 : std::uint64_t{256} << 20, std::uint64_t{2} << 30);
     if (auto bytes = number_from("VORSEL_CACHE_BYTES"))
         result.cache_budget = *bytes;
+    if (const std::optional<std::string> text = platform::environment_variable("VORSEL_CODE_PAGE");
+        text && !text->empty()) {
+        const std::optional<std::uint64_t> code_page = number_from("VORSEL_CODE_PAGE");
+        if (code_page && *code_page > 0 && *code_page <= UINT32_MAX &&
+            platform::code_page_decoder(static_cast<std::uint32_t>(*code_page)).usable())
+            result.names_code_page = static_cast<std::uint32_t>(*code_page);
+        else
+            result.refused_code_page = *text;
+    }
     return result;
 }
 

@@ -22,6 +22,7 @@ open_outcome archive_file::open(CCodecs& codecs, const std::string& path, std::o
 open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opened)
 {
     name_ = opened.name_;
+    names_code_page_ = opened.names_code_page_;
     return open_stream(codecs, opened.path_, opened.format_index_, opened.password_);
 }
 
@@ -68,10 +69,11 @@ open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path,
     return outcome;
 }
 
-void archive_file::list_items(const item_visitor& visit) const
+names_outcome archive_file::list_items(const item_visitor& visit) const
 {
-    if (handler_)
-        ListItems(handler_, NameForPathlessItem(name_, *format_), visit);
+    if (!handler_)
+        return {};
+    return ListItems(handler_, NameForPathlessItem(name_, *format_), names_code_page_, visit);
 }
 
 std::uint32_t archive_file::item_count() const

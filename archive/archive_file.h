@@ -47,14 +47,20 @@ public:
     // password: another handler for another thread.
     open_outcome open_again(CCodecs& codecs, const archive_file& opened);
 
+    // The code page of item names that are not UTF-8 (0: detect one), for
+    // listings from now on; archives opened again or from inside this one keep it.
+    void set_names_code_page(std::uint32_t code_page) { names_code_page_ = code_page; }
+    std::uint32_t names_code_page() const { return names_code_page_; }
+
     // The password the archive was opened with; empty when none.
     const std::string& password() const { return password_; }
 
     bool is_open() const { return handler_; }
 
     // Calls `visit` for every item; an item without a path is named after the
-    // archive file (NameForPathlessItem). Nothing when no archive is open.
-    void list_items(const item_visitor& visit) const;
+    // archive file (NameForPathlessItem). Names that are not UTF-8 are decoded
+    // (see item_names.h); tells how. Nothing when no archive is open.
+    names_outcome list_items(const item_visitor& visit) const;
 
     // How many items the archive holds; 0 when none is open.
     std::uint32_t item_count() const;
@@ -88,6 +94,7 @@ private:
     std::string path_;
     std::string name_;  // what an item without a path is named after
     std::string password_;
+    std::uint32_t names_code_page_ = 0;
     int format_index_ = -1;
     const CArcInfoEx* format_ = nullptr;
     CMyComPtr<IInStream> stream_;

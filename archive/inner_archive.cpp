@@ -91,6 +91,7 @@ inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint
         return inner_status::no_temporary_file;
     if (decoded != item_status::ok)
         return inner_status::damaged;
+    archive_.set_names_code_page(outer.names_code_page());
     if (archive_.open(codecs, file_.reopen_path(), std::move(password), name).status != open_status::opened)
         return inner_status::not_an_archive;
     return inner_status::opened;

@@ -2,6 +2,7 @@
 #include "archive/open_archive.h"
 
 #include "archive/item_links.h"
+#include "archive/item_names.h"
 #include "archive/prop_variant.h"
 #include "archive/signature_order.h"
 #include "archive/string_convert.h"
@@ -115,11 +116,16 @@ HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArc
     return result;
 }
 
-void ListItems(IInArchive* archive, std::string_view pathlessName, const item_visitor& visit)
+archive::names_outcome ListItems(IInArchive* archive, std::string_view pathlessName, std::uint32_t namesCodePage,
+                                 const item_visitor& visit)
 {
     UInt32 count = 0;
     if (archive->GetNumberOfItems(&count) != S_OK)
-        return;
+        return {};
+    // The file name's bytes that are not UTF-8 are escaped as the library
+    // escapes those of item names.
+    const std::string pathless = archive::decoded_name(pathlessName);
+    archive::names_decoder names(namesCodePage, visit);
     CPropVariant path;
     AString bytes;
     for (UInt32 i = 0; i < count; ++i) {
@@ -127,10 +133,11 @@ void ListItems(IInArchive* archive, std::string_view pathlessName, const item_vi
         archive->GetProperty(i, item_property::path, &path);
         ItemPathBytes(path, bytes);
         if (bytes.Length() == 0)
-            visit(pathlessName, i);
+            names.add(pathless, i);
         else
-            visit(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
+            names.add(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
     }
+    return names.finish();
 }
 
 std::vector<archive::item_details> ReadItemDetails(IInArchive* archive)

@@ -9,6 +9,7 @@
 
 #include "archive/codecs.h"
 #include "archive/item_details.h"
+#include "archive/item_names.h"
 
 // Offers the stream to the formats of `codecs` in signature order (only the first
 // 2 MiB are searched) and keeps the first handler whose Open accepts it. S_OK with
@@ -28,8 +29,11 @@ HRESULT OpenWithFormat(CCodecs& codecs, int formatIndex, IInStream* stream, IArc
 using item_visitor = std::function<void(std::string_view path, std::uint32_t index)>;
 
 // Calls `visit` for every item in index order with its path (property 3); an item
-// without a path is given `pathlessName`.
-void ListItems(IInArchive* archive, std::string_view pathlessName, const item_visitor& visit);
+// without a path is given `pathlessName`. Paths that the library could not
+// decode are decoded as item_names.h says (in `namesCodePage`, or 0 for a
+// detected one), before they are split into folders; tells how.
+archive::names_outcome ListItems(IInArchive* archive, std::string_view pathlessName, std::uint32_t namesCodePage,
+                                 const item_visitor& visit);
 
 // What the archive records of every item, by index.
 std::vector<archive::item_details> ReadItemDetails(IInArchive* archive);

@@ -3,12 +3,13 @@
 
 namespace browse {
 
-void list_archive(const archive::archive_file& archive, content_tree& tree)
+archive::names_outcome list_archive(const archive::archive_file& archive, content_tree& tree)
 {
-    archive.list_items([&archive, &tree](std::string_view path, std::uint32_t index) {
+    archive::names_outcome names = archive.list_items([&archive, &tree](std::string_view path, std::uint32_t index) {
         tree.add_item(path, index, archive.item_is_folder(index));
     });
     tree.place_copies();
+    return names;
 }
 
 }  // namespace browse

@@ -7,7 +7,8 @@
 
 namespace browse {
 
-// Lists every item of `archive` into `tree`, then places the copies.
-void list_archive(const archive::archive_file& archive, content_tree& tree);
+// Lists every item of `archive` into `tree`, then places the copies; tells how
+// the names were decoded.
+archive::names_outcome list_archive(const archive::archive_file& archive, content_tree& tree);
 
 }  // namespace browse

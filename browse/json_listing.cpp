@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "archive/item_names.h"
 #include "platform/file_time.h"
 
 namespace browse {
@@ -48,6 +49,38 @@ void append_escaped(std::string& out, std::string_view name)
         }
     }
     out.append(name.data() + run_start, name.size() - run_start);
+}
+
+// The name as the listing shows it (see archive::shown_name) after `"name":"`,
+// and where the tree's name differs, that one after `","address":"`: what an
+// item's address must give. Left open for the closing quote.
+void append_name(std::string& out, std::string_view name)
+{
+    bool plain = true;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            plain = false;
+            break;
+        }
+    if (plain) {
+        append_escaped(out, name);
+        return;
+    }
+    const std::string shown = archive::shown_name(name);
+    append_escaped(out, shown);
+    if (shown != name && archive::is_utf8(name)) {
+        out += "\",\"address\":\"";
+        append_escaped(out, name);
+    }
+}
+
+// Whether a file's name needs an object in the names listing: it has an address.
+bool needs_address(std::string_view name)
+{
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return archive::holds_escapes(name) && archive::is_utf8(name);
+    return false;
 }
 
 bool is_folder(const content_node& node)
@@ -129,14 +162,14 @@ void append_file_details(std::string& out, const archive::item_details& item)
 void open_object(std::string& out, const content_node& node, const listing_details* details)
 {
     out += object_start;
-    append_escaped(out, node.name());
+    append_name(out, node.name());
     if (details) {
         out += '"';
         if (const archive::item_details* item = details_of(node, details); item && item->has_modified)
             append_time(out, item->modified);
         if (!node.parent()) {
             out += ",\"archive\":{\"name\":\"";
-            append_escaped(out, details->archive_name);
+            append_escaped(out, archive::shown_name(details->archive_name));
             out += "\",\"size\":";
             append_number(out, details->archive_size);
             out += '}';
@@ -169,16 +202,18 @@ void close_object(std::string& out, const open_frame& frame, const listing_detai
         if (!first)
             out += ',';
         first = false;
-        if (details)
+        const bool object = details || needs_address(file->name());
+        if (object)
             out += "{\"name\":";
         out += '"';
-        append_escaped(out, file->name());
+        append_name(out, file->name());
         out += '"';
         if (details) {
             if (const archive::item_details* item = details_of(*file, details))
                 append_file_details(out, *item);
-            out += '}';
         }
+        if (object)
+            out += '}';
     }
     out += object_end;
 }

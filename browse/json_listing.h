@@ -1,6 +1,13 @@
 // The JSON listing of a content node and its whole subtree: each folder an object
 // with its name, its sub-folders (nodes with children) as further objects and its
 // files (nodes without children) as plain names, in the tree's name order.
+//
+// A name is shown as archive::shown_name makes it: a byte that nothing decoded
+// (the library's escape, see archive/item_names.h) is U+FFFD. Where that
+// differs from the name in the tree, the object also has "address": the tree's
+// name, which an item's address must give (percent-encoded as UTF-8, like any
+// name); a file of the names listing with one is an object {"name", "address"}
+// in place of a plain name. Ordinary names have no "address".
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include <exception>
 
+#include "archive/item_names.h"
 #include "browse/links.h"
 #include "browse/streamed_item.h"
 #include "http/byte_range.h"
@@ -228,7 +229,7 @@ item_request router::item_terms(const request& req, const std::string& name, boo
                      {"Cache-Control", "no-cache"},
                      {"X-Content-Type-Options", "nosniff"},
                      {"Content-Security-Policy", "sandbox allow-same-origin"},
-                     {"Content-Disposition", inline_disposition(name)}};
+                     {"Content-Disposition", inline_disposition(archive::shown_name(name))}};
     return terms;
 }
 

@@ -6,12 +6,13 @@
 #   setup.sh --test   also what the tests need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libboost-dev zlib1g-dev p7zip-full)
+packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev p7zip-full)
 if [[ "${1:-}" == "--test" ]]; then
   # vpx-tools: vpxenc encodes the browser tests' sample video. gcab makes
   # cabinet archives for the hostile archive tests and the archive fuzz seeds,
   # genisoimage an ISO 9660 image for those seeds; wrk is the load test's client;
-  # cpio makes the archive of the rpm-like chain of single items.
+  # cpio makes the rpm-like chain of single items and the cpio archives of the
+  # tests of names in other encodings.
   packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi

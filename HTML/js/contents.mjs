@@ -60,10 +60,10 @@ export class Contents extends EntryView {
     row.nameEl.classList.toggle('folder-name', !!entry.folder);
     const query = this.source.query;
     if (query) {
-      row.nameEl.replaceChildren(...matchPieces(entry.name, query).map((piece, i) => (i % 2 ? el('mark', { text: piece }) : piece)));
+      row.nameEl.replaceChildren(...matchPieces(entry.label, query).map((piece, i) => (i % 2 ? el('mark', { text: piece }) : piece)));
       row.pathEl.textContent = about.path;
     } else {
-      row.nameEl.textContent = entry.name;
+      row.nameEl.textContent = entry.label;
     }
     row.pathEl.hidden = !query;
     row.kindEl.textContent = about.label;

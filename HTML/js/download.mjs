@@ -20,7 +20,7 @@ function save(href, name) {
 // items that need it.
 export async function download(store, entry) {
   const url = itemUrl(entry);
-  const name = entry.name;
+  const name = entry.label ?? entry.name;
   if (!store.isEncrypted(url, entry.info)) {
     save(url, name);
     toast(`“${name}” went to your browser’s downloads. A large item can take a moment to start while Vorsel extracts it.`,

@@ -93,7 +93,7 @@ export class EntryView {
     const from = this.active + (repeat || typed.text.length === 1 ? 1 : 0);
     for (let step = 0; step < n; step++) {
       const index = (from + step) % n;
-      if (this.entry(index).name.toLowerCase().startsWith(wanted)) { this.setActive(index); return; }
+      if (this.entry(index).label.toLowerCase().startsWith(wanted)) { this.setActive(index); return; }
     }
   }
 

@@ -115,7 +115,7 @@ export class Grid extends EntryView {
     tile.setAttribute('aria-selected', active ? 'true' : 'false');
     tile.setAttribute('aria-posinset', index + 1);
     tile.setAttribute('aria-setsize', this.source.length);
-    tile.nameEl.textContent = entry.name;
+    tile.nameEl.textContent = entry.label;
     // A picture shows its thumbnail, an empty frame until it is made, a lock
     // while it needs a password, or the icon of a picture that cannot be shown;
     // any other entry its icon.

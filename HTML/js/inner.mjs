@@ -46,11 +46,12 @@ export class InnerArchives {
     const url = innerListingUrl(folder, name);
     if (!this.opening.has(url)) {
       const encrypted = folder.info?.[folder.files.indexOf(name)]?.encrypted === true;
-      const opening = this.listing(url, name, encrypted).then((json) => {
+      const label = folder.labelOf(name);
+      const opening = this.listing(url, label, encrypted).then((json) => {
         try {
           return folder.innerArchive(name) ?? folder.openInnerArchive(name, json);
         } catch (error) {
-          throw new FetchFailure(200, `The listing of “${name}” that the server sent is not usable. ${error.message}`);
+          throw new FetchFailure(200, `The listing of “${label}” that the server sent is not usable. ${error.message}`);
         }
       });
       this.opening.set(url, opening);

@@ -146,6 +146,6 @@ export function lookOf(entry, sniffed = null) {
   if (entry.folder) return { icon: 'folder', kind: 'folder', label: 'Folder' };
   const known = kindFromName(entry.name) || sniffed;
   if (known) return { icon: KINDS[known.kind].icon, kind: known.kind, label: known.label };
-  const ext = extensionOf(entry.name);
+  const ext = extensionOf(entry.label ?? entry.name);
   return { icon: 'doc', kind: 'unknown', label: ext ? ext.toUpperCase() + ' file' : 'File' };
 }

@@ -43,8 +43,8 @@ const detailedAt = (folder) => folder.archiveRoot().listing.detailed;
 /* ---------- Words for what is on show ---------- */
 
 const rootLabel = () => app.listing?.archive?.name ?? 'Archive';
-const folderLabel = (folder) => (folder.parent ? folder.name : rootLabel());
-const pathLabel = (folder) => [rootLabel(), ...folder.path()].join(' / ');
+const folderLabel = (folder) => (folder.parent ? folder.label : rootLabel());
+const pathLabel = (folder) => [rootLabel(), ...folder.labelPath()].join(' / ');
 
 function describeCounts(folder) {
   const parts = [];
@@ -67,7 +67,7 @@ function sizeOf(entry, url) {
 function describe(entry) {
   const url = entry.folder ? null : itemUrl(entry);
   const info = entry.info;
-  const title = entry.folder ? entry.name + ' — ' + describeCounts(entry.folder) : [entry.name,
+  const title = entry.folder ? entry.label + ' — ' + describeCounts(entry.folder) : [entry.label,
     info?.packedSize != null ? 'packed ' + formatSize(info.packedSize) : null,
     info?.crc ? 'CRC ' + info.crc : null,
     info?.encrypted ? 'encrypted' : null,
@@ -84,7 +84,7 @@ function describe(entry) {
 }
 
 function titleFor(place) {
-  const named = place.file ?? (place.folder.parent ? place.folder.name : null);
+  const named = place.file != null ? place.folder.labelOf(place.file) : place.folder.parent ? place.folder.label : null;
   return [named, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
 }
 
@@ -205,7 +205,7 @@ function showArchiveOf(folder) {
     if (!app.indexes.has(root)) app.indexes.set(root, new SearchIndex(root));
     app.index = app.indexes.get(root);
     sortIndexWhileIdle(app.index);
-    const words = 'Filter every name in ' + (root === app.listing.root ? 'the archive' : root.name);
+    const words = 'Filter every name in ' + (root === app.listing.root ? 'the archive' : root.label);
     filterEl.placeholder = words;
     filterEl.setAttribute('aria-label', words);
   }
@@ -305,7 +305,7 @@ function runFilter() {
     el('span', { text: count(hits.length, 'match', 'matches') + ' among ' + count(app.index.size, 'name', 'names') }))));
   $('counts').hidden = true;
   $('sortSeg').hidden = true;
-  const where = app.index.root === app.listing.root ? 'the archive' : '“' + app.index.root.name + '”';
+  const where = app.index.root === app.listing.root ? 'the archive' : '“' + app.index.root.label + '”';
   showListState(hits.length ? null : { icon: 'search', title: 'No names match “' + app.query + '”', text: `The filter looks at every name in ${where}, in every folder.` });
 }
 
@@ -416,6 +416,7 @@ window.addEventListener('popstate', () => route());
 // the folder that holds it is shown while it opens, then the place is followed
 // again; a failure is said in the list, with ways on.
 async function openInnerArchive(folder, name, hash) {
+  const label = folder.labelOf(name);
   if (preview.isOpen) preview.hide();
   if (app.query) clearFilter();
   showFolder(folder, { focusName: name });
@@ -424,12 +425,12 @@ async function openInnerArchive(folder, name, hash) {
   app.folder = null;
   app.opening = { folder, name };
   view.clear();
-  renderCrumbs(folder, name);
+  renderCrumbs(folder, label);
   $('counts').hidden = true;
   $('gridToggle').hidden = true;
-  setListLabel('Opening ' + name);
-  document.title = [name, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
-  showListState({ busy: true, title: `Opening “${name}”…`, text: 'Vorsel unpacks an archive inside the archive when it is first opened; a large one takes a while.' });
+  setListLabel('Opening ' + label);
+  document.title = [label, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
+  showListState({ busy: true, title: `Opening “${label}”…`, text: 'Vorsel unpacks an archive inside the archive when it is first opened; a large one takes a while.' });
   let failure = null;
   try {
     await innerArchives.open(folder, name);
@@ -445,7 +446,7 @@ async function openInnerArchive(folder, name, hash) {
   const back = el('button', { class: 'btn primary', type: 'button', onclick: () => navigate(folder, null, { focusName: name }) },
     icon('up'), 'Back to ' + folderLabel(folder));
   const retry = el('button', { class: 'btn', type: 'button', onclick: () => route() }, icon('retry'), 'Try again');
-  showListState({ icon: 'alert', bad: true, title: `“${name}” could not be opened as an archive`, text: failure.message,
+  showListState({ icon: 'alert', bad: true, title: `“${label}” could not be opened as an archive`, text: failure.message,
     buttons: failure.status === 404 ? [back] : [back, retry] });
   back.focus();
 }

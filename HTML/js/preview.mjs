@@ -81,7 +81,7 @@ export class Preview {
     const ctx = {
       body: this.body,
       tools: this.tools,
-      name: entry.name,
+      name: entry.label,
       url,
       entry,
       current: () => token === this.token,
@@ -115,8 +115,8 @@ export class Preview {
     let kind = kindFromName(entry.name) || store.sniffed.get(url);
     const look = lookOf(entry, store.sniffed.get(url));
     setIcon($('pvIcon'), look.icon, 'k-' + look.kind);
-    $('pvName').textContent = entry.name;
-    $('pvName').title = entry.name;
+    $('pvName').textContent = entry.label;
+    $('pvName').title = entry.label;
     this.setMeta([look.label, 'in ' + this.pathLabel(folder)]);
     $('pvDownload').disabled = false;
     $('pvOpenArchive').hidden = !mayBeArchive(entry.name, kind);

@@ -2,10 +2,11 @@
 
 const words = (query) => query.toLowerCase().split(/\s+/).filter(Boolean);
 
-// Every name, lower-cased, with its folder and slot; folder by folder, each
-// folder's names in one run, folders in the order of the tree. Made in one quick
-// pass in the listing's order; each run can then be put into name order (see
-// sortSome), so that hits come in the order the folders show.
+// Every name as it is shown (its label), lower-cased, with its folder and slot;
+// folder by folder, each folder's names in one run, folders in the order of the
+// tree. Made in one quick pass in the listing's order; each run can then be put
+// into name order (see sortSome), so that hits come in the order the folders
+// show.
 export class SearchIndex {
   constructor(root) {
     this.root = root;
@@ -25,10 +26,10 @@ export class SearchIndex {
       this.starts.set(folder, lower.length);
       const sorted = folder.lists.name;
       if (sorted) {
-        for (const entry of sorted) { lower.push(entry.name.toLowerCase()); owner.push(folder); slots.push(entry.slot); }
+        for (const entry of sorted) { lower.push(entry.label.toLowerCase()); owner.push(folder); slots.push(entry.slot); }
       } else {
-        folder.folders.forEach((f, i) => { lower.push(f.name.toLowerCase()); owner.push(folder); slots.push(-i - 1); });
-        folder.files.forEach((name, i) => { lower.push(name.toLowerCase()); owner.push(folder); slots.push(i); });
+        folder.folders.forEach((f, i) => { lower.push(f.label.toLowerCase()); owner.push(folder); slots.push(-i - 1); });
+        (folder.labels ?? folder.files).forEach((label, i) => { lower.push(label.toLowerCase()); owner.push(folder); slots.push(i); });
         if (folder.entryCount > 1) unsorted.push(folder);
       }
       const subs = folder.subfolders();
@@ -51,7 +52,7 @@ export class SearchIndex {
       const folder = this.unsorted.pop();
       const start = this.starts.get(folder);
       folder.list('name').forEach((entry, i) => {
-        this.lower[start + i] = entry.name.toLowerCase();
+        this.lower[start + i] = entry.label.toLowerCase();
         this.slot[start + i] = entry.slot;
       });
     }

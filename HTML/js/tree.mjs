@@ -3,20 +3,28 @@
 // entries when first asked and keep them. An archive inside the archive, once
 // opened, hangs below the folder that holds it as a tree of its own, whose root
 // is named after the item: paths, and so addresses, go on through it.
+//
+// A name is what addresses are made of and what lookups compare; the label is
+// what the page shows. They differ only where the listing gives an "address":
+// a name with bytes that nothing decoded is shown with U+FFFD in their place
+// (its "name" in the listing) and reached by the address (its name here), so
+// that two names that differ only there stay two.
 import { extensionOf } from './kinds.mjs';
 import { naturalKey, fileOrder, folderOrder } from './order.mjs';
 
 export class Folder {
-  constructor(name, parent, modified = null) {
+  constructor(name, parent, modified = null, label = name) {
     this.name = name;
+    this.label = label;
     this.parent = parent;
     this.depth = parent ? parent.depth + 1 : 0;
     this.modified = modified;
     this.folders = [];
     this.files = [];          // names
+    this.labels = null;       // per file: its label, when some file's differs from its name
     this.info = null;         // per file: { size, modified, packedSize, crc, encrypted, link, target }, when the listing tells
     this.bytes = null;        // total size of the files at any depth below, when the listing tells sizes
-    this.key = naturalKey(name);
+    this.key = sortKey(name, label);
     this.slot = -1;           // -(position in the parent's folders) - 1
     this.order = 0;           // position among the parent's folders in name order
     this.entry = null;
@@ -34,6 +42,18 @@ export class Folder {
     const parts = [];
     for (let f = this; f.parent; f = f.parent) parts.push(f.name);
     return parts.reverse();
+  }
+  // The labels of the folders down to this one from the root, as path() names them.
+  labelPath() {
+    const parts = [];
+    for (let f = this; f.parent; f = f.parent) parts.push(f.label);
+    return parts.reverse();
+  }
+  // The label of the file `name` of this folder.
+  labelOf(name) {
+    if (!this.labels) return name;
+    const at = this.files.indexOf(name);
+    return at < 0 ? name : this.labels[at];
   }
   folder(name) {
     if (!this.folderMap) this.folderMap = new Map(this.folders.map((f) => [f.name, f]));
@@ -54,7 +74,7 @@ export class Folder {
   innerArchive(name) { return this.inner?.get(name) ?? null; }
   // Hangs the listing of the archive that the file `name` holds below this folder.
   openInnerArchive(name, json) {
-    const { root } = buildTree(json, { name, parent: this });
+    const { root } = buildTree(json, { name, label: this.labelOf(name), parent: this });
     (this.inner ||= new Map()).set(name, root);
     return root;
   }
@@ -81,13 +101,14 @@ export class Folder {
     if (slot < 0) {
       const folder = this.folders[-slot - 1];
       return folder.entry || (folder.entry = {
-        name: folder.name, folder, parent: this, slot, key: folder.key, ext: '', size: folder.bytes, modified: folder.modified, info: null,
+        name: folder.name, label: folder.label, folder, parent: this, slot, key: folder.key, ext: '', size: folder.bytes, modified: folder.modified, info: null,
       });
     }
     if (!this.fileEntries) this.fileEntries = new Array(this.files.length);
     const info = this.info && this.info[slot];
+    const name = this.files[slot];
     return this.fileEntries[slot] || (this.fileEntries[slot] = {
-      name: this.files[slot], folder: null, parent: this, slot, key: null, ext: null,
+      name, label: this.labels ? this.labels[slot] : name, folder: null, parent: this, slot, key: null, ext: null,
       size: info ? info.size : null, modified: info ? info.modified : null, info,
     });
   }
@@ -97,7 +118,7 @@ export class Folder {
     const files = new Array(this.files.length);
     for (let i = 0; i < files.length; i++) {
       const entry = this.entryAt(i);
-      if (entry.key === null) { entry.key = naturalKey(entry.name); entry.ext = extensionOf(entry.name); }
+      if (entry.key === null) { entry.key = sortKey(entry.name, entry.label); entry.ext = extensionOf(entry.label); }
       files[i] = entry;
     }
     files.sort(fileOrder(mode));
@@ -107,6 +128,15 @@ export class Folder {
 }
 
 const isObject = (value) => value !== null && typeof value === 'object';
+
+// The order of a name goes by its label; two that show the same go by their names.
+const sortKey = (name, label) => (label === name ? naturalKey(name) : naturalKey(label) + '\0' + name);
+
+// What a folder object or a file object of the listing is named, and shown as.
+const nameOf = (object) => (typeof object.address === 'string' ? object.address : object.name);
+
+// Whether a file object tells more than its name: the listing with details.
+const tellsDetails = (file) => isObject(file) && Object.keys(file).some((key) => key !== 'name' && key !== 'address');
 const count = (value) => (Number.isFinite(value) && value >= 0 ? value : null);
 function moment(value) {
   const ms = typeof value === 'string' ? Date.parse(value) : NaN;
@@ -133,11 +163,12 @@ function fileInfo(file) {
 // exhaust the stack. Files are names or objects with a name and details; what
 // does not have the expected shape is skipped rather than trusted. Throws when
 // the whole does not look like a listing. The root is nameless, or for an
-// archive inside the archive named after its item and hung below `parent`.
-export function buildTree(json, { name = '', parent = null } = {}) {
+// archive inside the archive named (and labelled) after its item and hung
+// below `parent`.
+export function buildTree(json, { name = '', label = name, parent = null } = {}) {
   if (!isObject(json) || !Array.isArray(json.SubDirectories) || !Array.isArray(json.files))
     throw new Error('The listing does not have the expected shape.');
-  const root = new Folder(name, parent);
+  const root = new Folder(name, parent, null, label);
   const all = [];
   let files = 0, detailed = false;
   const work = [[json, root]];
@@ -146,7 +177,7 @@ export function buildTree(json, { name = '', parent = null } = {}) {
     all.push(folder);
     for (const sub of Array.isArray(object.SubDirectories) ? object.SubDirectories : []) {
       if (!isObject(sub) || typeof sub.name !== 'string') continue;
-      const child = new Folder(sub.name, folder, moment(sub.modified));
+      const child = new Folder(nameOf(sub), folder, moment(sub.modified), sub.name);
       child.slot = -folder.folders.length - 1;
       folder.folders.push(child);
       work.push([sub, child]);
@@ -157,9 +188,12 @@ export function buildTree(json, { name = '', parent = null } = {}) {
     if (kept.every((f) => typeof f === 'string')) {
       folder.files = kept;
     } else {
-      folder.files = kept.map((f) => (typeof f === 'string' ? f : f.name));
-      folder.info = kept.map(fileInfo);
-      detailed = true;
+      folder.files = kept.map((f) => (typeof f === 'string' ? f : nameOf(f)));
+      if (kept.some((f) => typeof f !== 'string' && nameOf(f) !== f.name)) folder.labels = kept.map((f) => (typeof f === 'string' ? f : f.name));
+      if (kept.some(tellsDetails)) {
+        folder.info = kept.map(fileInfo);
+        detailed = true;
+      }
     }
     files += folder.files.length;
   }

@@ -2,6 +2,7 @@
 #include "platform/code_page.h"
 
 #include "platform/posix/file_name.h"
+#include "platform/posix/utf8.h"
 
 #include <cwchar>
 #include <cwctype>
@@ -12,40 +13,11 @@ namespace {
 
 constexpr char32_t escape_base = 0xDC00;
 
-bool is_continuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
-
 // Decodes one UTF-8 sequence at text[0..length); returns its byte count, or 0 when
 // the bytes there are not a valid, shortest-form sequence of a scalar value.
 std::size_t decode_one(const unsigned char* text, std::size_t length, char32_t& code)
 {
-    const unsigned char lead = text[0];
-    std::size_t count;
-    char32_t minimum;
-    if (lead < 0x80) {
-        code = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        count = 2, minimum = 0x80, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        count = 3, minimum = 0x800, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        count = 4, minimum = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (count > length)
-        return 0;
-    for (std::size_t i = 1; i < count; ++i) {
-        if (!is_continuation(text[i]))
-            return 0;
-        code = (code << 6) | (text[i] & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return count;
+    return utf8_sequence(text, length, code);
 }
 
 std::size_t encode_one(char32_t code, char* out)

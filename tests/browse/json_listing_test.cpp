@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "tests/support/strict_json.h"
@@ -104,4 +105,39 @@ TEST(JsonListing, DeepTreeIsWrittenWithoutRecursion)
     for (int i = 0; i < depth; ++i)
         expected += R"(], "files":[]})";
     EXPECT_EQ(out, expected);
+}
+
+TEST(JsonListing, BytesThatNothingDecodedShowAsReplacementAndKeepTheirAddress)
+{
+    // U+EFFF and U+EFFE: the library's escapes of the bytes 0xFF and 0xFE.
+    const std::string ff = "\xEE\xBF\xBF", fe = "\xEE\xBF\xBE";
+    content_tree tree;
+    tree.add_item("bad" + ff + ".txt", 0);
+    tree.add_item("bad" + fe + ".txt", 1);
+    tree.add_item("dir" + ff + "/in" + fe, 2);
+    tree.add_item("caf\xC3\xA9", 3);
+    EXPECT_EQ(listing(tree),
+              "{\"name\":\"ArchiveContent\", \"SubDirectories\":["
+              "{\"name\":\"dir\uFFFD\",\"address\":\"dir" + ff + "\", \"SubDirectories\":[], "
+              "\"files\":[{\"name\":\"in\uFFFD\",\"address\":\"in" + fe + "\"}]}], "
+              "\"files\":[{\"name\":\"bad\uFFFD.txt\",\"address\":\"bad" + fe + ".txt\"},"
+              "{\"name\":\"bad\uFFFD.txt\",\"address\":\"bad" + ff + ".txt\"},\"caf\xC3\xA9\"]}");
+    ASSERT_TRUE(test_support::parse_strict_json(listing(tree)));
+
+    const std::vector<archive::item_details> items(4);
+    std::string details;
+    browse::write_json_details(details, tree.root(), {items, "arch\xFFive.tar", 10});
+    const auto parsed = test_support::parse_strict_json(details);
+    ASSERT_TRUE(parsed) << details;
+    EXPECT_EQ(parsed->at("archive").at("name").text, "arch\uFFFDive.tar");
+    const auto& files = parsed->at("files").items;
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files[0].at("name").text, "bad\uFFFD.txt");
+    EXPECT_EQ(files[0].at("address").text, "bad" + fe + ".txt");
+    EXPECT_EQ(files[0].at("encrypted").type, test_support::json_value::kind::boolean);
+    EXPECT_EQ(files[2].at("name").text, "caf\xC3\xA9");
+    EXPECT_EQ(std::count(files[2].keys.begin(), files[2].keys.end(), "address"), 0);
+    const auto& folder = parsed->at("SubDirectories").items.at(0);
+    EXPECT_EQ(folder.at("name").text, "dir\uFFFD");
+    EXPECT_EQ(folder.at("address").text, "dir" + ff);
 }

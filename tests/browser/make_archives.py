@@ -19,7 +19,13 @@ pic-01.png to pic-40.png, of sizes from 203 x 150 to 320 x 150, an SVG picture,
 a PNG that is not one, a text and a folder; and the folder "thousands": 10,000
 PNG pictures of 8 x 8 pixels in colours of their own. OUTDIR/gallery.zip holds
 both folders, OUTDIR/gallery.7z "pictures" alone in one solid block.
+OUTDIR/names.tar holds names with bytes that no code page decodes (too few to
+detect one from): "bad" + 0xFF + ".txt" and "bad" + 0xFE + ".txt", which show
+alike, and "dir" + 0xFF + "/inner.txt", beside "ok.txt"; OUTDIR/japanese.zip
+names made on Japanese Windows (code page 932, no UTF-8 flag), two of them with
+a second byte 0x5C.
 """
+import io
 import json
 import math
 import os
@@ -333,6 +339,33 @@ def make_gallery(out):
     subprocess.run(['7z', 'a', '-bd', '-t7z', '-ms=on', archive, 'pictures'], cwd=root, check=True, stdout=subprocess.DEVNULL)
 
 
+NAMES_TAR = {b'bad\xff.txt': b'first of two\n', b'bad\xfe.txt': b'second of two\n',
+             b'dir\xff/inner.txt': b'inside the folder\n', b'ok.txt': b'plain\n'}
+JAPANESE_ZIP = {'表示/ソフト.txt': b'software\n', '能力.txt': b'ability\n', '日本語のファイル.txt': b'Japanese\n'}
+
+
+class RawName(zipfile.ZipInfo):
+    """A zip entry whose name goes as its bytes are, without the UTF-8 flag."""
+    def _encodeFilenameFlags(self):
+        return self.raw, self.flag_bits
+
+
+def make_names(out):
+    with tarfile.open(os.path.join(out, 'names.tar'), 'w', format=tarfile.GNU_FORMAT, encoding='utf-8',
+                      errors='surrogateescape') as tar:
+        for name, data in NAMES_TAR.items():
+            info = tarfile.TarInfo(name.decode('utf-8', 'surrogateescape'))
+            info.size = len(data)
+            info.mtime = 1600000000
+            tar.addfile(info, io.BytesIO(data))
+    with zipfile.ZipFile(os.path.join(out, 'japanese.zip'), 'w') as z:
+        for name, data in JAPANESE_ZIP.items():
+            info = RawName(name, date_time=(2020, 1, 1, 0, 0, 0))
+            info.raw = name.encode('cp932')
+            info.create_system = 0
+            z.writestr(info, data)
+
+
 if __name__ == '__main__':
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -342,3 +375,4 @@ if __name__ == '__main__':
     make_nested(out)
     make_big(out)
     make_gallery(out)
+    make_names(out)

@@ -98,8 +98,9 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big, gallery, solidGallery, encrypted, nested] =
-  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z', 'nested.7z'].map(startServer));
+const [sample, damaged, big, gallery, solidGallery, encrypted, nested, names, japanese] =
+  await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z', 'nested.7z',
+    'names.tar', 'japanese.zip'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -1130,6 +1131,67 @@ test('a grid of 10,000 pictures: few tiles in the page, loads for the view only,
   const top = await thumbnailsInView(page);
   assert.equal(top[0].name, 't00001.png');
   assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('names with bytes that nothing decodes show U+FFFD, and each opens its own item', async () => {
+  // The names listing alone, and the one with details from the server.
+  for (const options of [{}, serversDetails]) {
+    const page = await openPage(names, '', options);
+    assert.deepEqual(await rowNames(page), ['dir\ufffd', 'bad\ufffd.txt', 'bad\ufffd.txt', 'ok.txt']);
+    // Two that show alike go by their bytes: 0xFE before 0xFF.
+    const expected = [['#/bad%EE%BF%BE.txt', 'second of two'], ['#/bad%EE%BF%BF.txt', 'first of two']];
+    for (const [i, [hash, text]] of expected.entries()) {
+      await page.locator('#list .row').nth(i + 1).click();
+      await page.waitForSelector('#preview[open] .code');
+      assert.equal(await page.evaluate(() => location.hash), hash);
+      assert.equal(await previewText(page), text);
+      assert.equal(await page.textContent('#pvName'), 'bad\ufffd.txt');
+      await page.keyboard.press('Escape');
+      await previewClosed(page);
+    }
+    await row(page, 'dir\ufffd').click();
+    await page.waitForFunction(() => location.hash === '#/dir%EE%BF%BF');
+    assert.deepEqual(await rowNames(page), ['inner.txt']);
+    assert.equal((await crumbs(page)).at(-1), 'dir\ufffd');
+    await openItem(page, 'inner.txt');
+    await page.waitForSelector('#preview[open] .code');
+    assert.equal(await previewText(page), 'inside the folder');
+    // The filter finds them by what they show.
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    await page.fill('#filter', '\ufffd');
+    await page.waitForFunction(() => document.querySelectorAll('#list .row').length === 3);
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  }
+  // The address of an item leads straight to it, and its download keeps the shown name.
+  const page = await openPage(names, '#/bad%EE%BF%BF.txt');
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), 'first of two');
+  const saved = await download(page, () => page.click('#pvDownload'));
+  assert.equal(saved.bytes.toString(), 'first of two\n');
+  assert.equal(saved.url, names.base + '/ArchiveContent/bad%EE%BF%BF.txt');
+  await page.close();
+});
+
+test('names from Japanese Windows show in Japanese, a second byte 0x5C inside its character', async () => {
+  const page = await openPage(japanese);
+  assert.deepEqual(await rowNames(page), ['表示', '日本語のファイル.txt', '能力.txt']);
+  await row(page, '表示').click();
+  await page.waitForFunction(() => location.hash === '#/' + encodeURIComponent('表示'));
+  assert.deepEqual(await rowNames(page), ['ソフト.txt']);
+  await openItem(page, 'ソフト.txt');
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await previewText(page), 'software');
+  if (shotsDir) {
+    fs.mkdirSync(shotsDir, { recursive: true });
+    await page.keyboard.press('Escape');
+    await previewClosed(page);
+    await page.goto(pageUrl(names));
+    await page.waitForSelector('#list .row');
+    await page.screenshot({ path: path.join(shotsDir, 'undecodable-names.png') });
+  }
   await page.close();
 });
 

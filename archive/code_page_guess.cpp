@@ -1,0 +1,67 @@
+// uchardet's answer, and the code pages of the charsets it names.
+#include "archive/code_page_guess.h"
+
+#include <memory>
+#include <string>
+
+#include <uchardet/uchardet.h>
+
+namespace archive {
+namespace {
+
+bool same_ignoring_case(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+struct charset_code_page {
+    std::string_view charset;
+    std::uint32_t code_page;
+};
+
+// The charsets that uchardet 0.0.7 names, by the code page that decodes them.
+constexpr charset_code_page known[] = {
+    {"SHIFT_JIS", 932},      {"EUC-JP", 51932},        {"ISO-2022-JP", 50220},
+    {"GB18030", 54936},      {"HZ-GB-2312", 52936},    {"BIG5", 950},
+    {"EUC-KR", 949},         {"UHC", 949},             {"JOHAB", 1361},
+    {"UTF-8", 65001},        {"IBM855", 855},          {"IBM866", 866},
+    {"IBM852", 852},         {"KOI8-R", 20866},        {"MAC-CYRILLIC", 10007},
+    {"MAC-CENTRALEUROPE", 10029},                      {"TIS-620", 874},
+    {"WINDOWS-1250", 1250},  {"WINDOWS-1251", 1251},   {"WINDOWS-1252", 1252},
+    {"WINDOWS-1253", 1253},  {"WINDOWS-1254", 1254},   {"WINDOWS-1255", 1255},
+    {"WINDOWS-1256", 1256},  {"WINDOWS-1257", 1257},   {"WINDOWS-1258", 1258},
+    {"ISO-8859-1", 28591},   {"ISO-8859-2", 28592},    {"ISO-8859-3", 28593},
+    {"ISO-8859-4", 28594},   {"ISO-8859-5", 28595},    {"ISO-8859-6", 28596},
+    {"ISO-8859-7", 28597},   {"ISO-8859-8", 28598},    {"ISO-8859-9", 28599},
+    {"ISO-8859-11", 874},    {"ISO-8859-13", 28603},   {"ISO-8859-15", 28605},
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> code_page_of_charset(std::string_view charset)
+{
+    for (const charset_code_page& entry : known)
+        if (same_ignoring_case(entry.charset, charset))
+            return entry.code_page;
+    return std::nullopt;
+}
+
+std::string detected_charset(std::string_view text)
+{
+    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
+                                                                                          uchardet_delete);
+    if (!detector || uchardet_handle_data(detector.get(), text.data(), text.size()) != 0)
+        return {};
+    uchardet_data_end(detector.get());
+    const char* charset = uchardet_get_charset(detector.get());
+    return charset ? std::string(charset) : std::string();
+}
+
+}  // namespace archive
