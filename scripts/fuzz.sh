@@ -8,9 +8,11 @@
 # output goes to build-fuzz/logs/NAME.log, and an input that crashes it is kept
 # in build-fuzz/crashes/NAME/. The script fails at the first crash. A target
 # takes extra libFuzzer flags from tests/fuzz/NAME.options and LeakSanitizer
-# suppressions from tests/fuzz/NAME.supp when they exist.
-# archive_fuzz also starts from small archives of every common kind, made here
-# into build-fuzz/seeds/archive_fuzz (no binary seeds in the repository).
+# suppressions from tests/fuzz/NAME.supp when they exist; the archive targets
+# (archive_*fuzz) share tests/fuzz/archive.options and archive.supp.
+# Each archive target also starts from small archives of its family, made here
+# into build-fuzz/seeds/NAME (archive_fuzz gets them all; no binary seeds in
+# the repository).
 #
 # The test script gives each target 30 s. For a long run, an hour per target:
 #   bash scripts/fuzz.sh 3600
@@ -27,30 +29,39 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=cl
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_SANITIZE=ON -DVORSEL_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target vorsel_fuzz
 
-# Small archives of the formats that the archive side meets most: zip (stored
-# and deflated), 7z (LZMA2, solid LZMA), tar, xz, bzip2, gzip, ISO 9660 and
-# cabinet. ISO and cabinet need genisoimage and gcab (setup.sh --test); a
-# machine without them goes without those seeds.
+# Small archives of each family that the archive side meets most, made into
+# SEEDS/TARGET for every archive target: zip (stored and deflated), 7z (LZMA2,
+# solid LZMA), tar, the compressors (xz, bzip2, gzip, lzma, zstd), ISO 9660,
+# cabinet (MSZIP and stored) and rar (stored, laid out by make_rar_seeds.py).
+# ISO and cabinet need genisoimage and gcab (setup.sh --test); a machine
+# without them goes without those seeds. archive_fuzz gets every seed.
 make_archive_seeds() {
   local seeds="$1" work
   work="$(mktemp -d)"
   rm -rf "$seeds"
-  mkdir -p "$work/in/folder" "$seeds"
+  mkdir -p "$work/in/folder" "$seeds"/{archive_zip_fuzz,archive_7z_fuzz,archive_tar_fuzz,archive_compressed_fuzz,archive_iso_fuzz,archive_cab_fuzz,archive_rar_fuzz,archive_fuzz}
   printf 'hello\n' >"$work/in/hello.txt"
   for i in $(seq 1 40); do printf 'line %d of a text that compresses\n' "$i"; done >"$work/in/folder/text.txt"
   (
     cd "$work/in"
-    7z a -bd -bso0 -tzip -mx=0 "$seeds/stored.zip" hello.txt folder
-    7z a -bd -bso0 -tzip -mx=5 "$seeds/deflated.zip" hello.txt folder
-    7z a -bd -bso0 -t7z -m0=lzma2 -ms=off "$seeds/lzma2.7z" hello.txt folder
-    7z a -bd -bso0 -t7z -m0=lzma -ms=on "$seeds/solid.7z" hello.txt folder
-    7z a -bd -bso0 -ttar "$seeds/plain.tar" hello.txt folder
-    7z a -bd -bso0 -txz "$seeds/text.txt.xz" folder/text.txt
-    7z a -bd -bso0 -tbzip2 "$seeds/text.txt.bz2" folder/text.txt
-    7z a -bd -bso0 -tgzip "$seeds/text.txt.gz" folder/text.txt
-    if command -v genisoimage >/dev/null; then genisoimage -quiet -R -no-pad -o "$seeds/small.iso" .; fi
-    if command -v gcab >/dev/null; then gcab -c -z "$seeds/small.cab" hello.txt folder/text.txt; fi
+    7z a -bd -bso0 -tzip -mx=0 "$seeds/archive_zip_fuzz/stored.zip" hello.txt folder
+    7z a -bd -bso0 -tzip -mx=5 "$seeds/archive_zip_fuzz/deflated.zip" hello.txt folder
+    7z a -bd -bso0 -t7z -m0=lzma2 -ms=off "$seeds/archive_7z_fuzz/lzma2.7z" hello.txt folder
+    7z a -bd -bso0 -t7z -m0=lzma -ms=on "$seeds/archive_7z_fuzz/solid.7z" hello.txt folder
+    7z a -bd -bso0 -ttar "$seeds/archive_tar_fuzz/plain.tar" hello.txt folder
+    7z a -bd -bso0 -txz "$seeds/archive_compressed_fuzz/text.txt.xz" folder/text.txt
+    7z a -bd -bso0 -tbzip2 "$seeds/archive_compressed_fuzz/text.txt.bz2" folder/text.txt
+    7z a -bd -bso0 -tgzip "$seeds/archive_compressed_fuzz/text.txt.gz" folder/text.txt
+    if command -v lzma >/dev/null; then lzma -c folder/text.txt >"$seeds/archive_compressed_fuzz/text.txt.lzma"; fi
+    if command -v zstd >/dev/null; then zstd -q -c folder/text.txt >"$seeds/archive_compressed_fuzz/text.txt.zst"; fi
+    if command -v genisoimage >/dev/null; then genisoimage -quiet -R -no-pad -o "$seeds/archive_iso_fuzz/small.iso" .; fi
+    if command -v gcab >/dev/null; then
+      gcab -c -z "$seeds/archive_cab_fuzz/mszip.cab" hello.txt folder/text.txt
+      gcab -c "$seeds/archive_cab_fuzz/stored.cab" hello.txt folder/text.txt
+    fi
   )
+  python3 tests/fuzz/make_rar_seeds.py "$seeds/archive_rar_fuzz"
+  cp "$seeds"/archive_*_fuzz/* "$seeds/archive_fuzz/"
   rm -rf "$work"
 }
 
@@ -61,6 +72,7 @@ if ((${#sources[@]} == 0)); then
   exit 1
 fi
 
+make_archive_seeds "$PWD/$build/seeds"
 for source in "${sources[@]}"; do
   name="$(basename "$source" .cpp)"
   corpus="$build/corpus/$name"
@@ -69,16 +81,16 @@ for source in "${sources[@]}"; do
   mkdir -p "$corpus" "$crashes" "$(dirname "$log")"
   seeds=()
   if [[ -d "tests/fuzz/corpus/$name" ]]; then seeds=("tests/fuzz/corpus/$name"); fi
-  if [[ "$name" == archive_fuzz ]]; then
-    make_archive_seeds "$PWD/$build/seeds/$name"
-    seeds+=("$build/seeds/$name")
-  fi
+  if [[ -d "$build/seeds/$name" ]]; then seeds+=("$build/seeds/$name"); fi
   # A target's own libFuzzer flags (NAME.options) and the leaks of the installed
-  # library that are known and not ours (NAME.supp).
+  # library that are known and not ours (NAME.supp); the archive targets share
+  # archive.options and archive.supp.
+  shared="$name"
+  if [[ "$name" == archive_*fuzz ]]; then shared=archive; fi
   flags=()
-  if [[ -f "tests/fuzz/$name.options" ]]; then mapfile -t flags < <(grep -v -e '^#' -e '^$' "tests/fuzz/$name.options"); fi
+  if [[ -f "tests/fuzz/$shared.options" ]]; then mapfile -t flags < <(grep -v -e '^#' -e '^$' "tests/fuzz/$shared.options"); fi
   lsan_options="${LSAN_OPTIONS:-}"
-  if [[ -f "tests/fuzz/$name.supp" ]]; then lsan_options="suppressions=$PWD/tests/fuzz/$name.supp"; fi
+  if [[ -f "tests/fuzz/$shared.supp" ]]; then lsan_options="suppressions=$PWD/tests/fuzz/$shared.supp"; fi
   echo "== fuzzing $name for $seconds s"
   if ! LSAN_OPTIONS="$lsan_options" "$build/tests/fuzz/$name" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
        "${flags[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1; then

@@ -18,6 +18,7 @@ if [[ "${1:-}" == "--test" ]]; then
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
 
+# apt waits up to ten minutes for another apt that holds its lock.
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -29,8 +30,8 @@ if ((${#missing[@]})); then
   sudo=()
   if [[ "$(id -u)" -ne 0 ]]; then sudo=(sudo); fi
   echo "setup: installing ${missing[*]}"
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # The browser tests' driver, from the npm registry at the version of the lock file.

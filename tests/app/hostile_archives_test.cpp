@@ -347,13 +347,13 @@ TEST_F(HostileArchives, DamagedCabinetNeverAnswers200WithoutAllTheBytes)
     std::printf("damaged cabinets: %d whole replies held other bytes than the item's\n", other_bytes);
 }
 
-// Inputs that tests/fuzz/archive_fuzz found, kept in its corpus.
-std::string fuzz_found(const std::string& name)
+// Inputs that the archive fuzz targets found, kept in the corpus of `target`.
+std::string fuzz_found(const std::string& target, const std::string& name)
 {
-    return std::string(VORSEL_SOURCE_DIR) + "/tests/fuzz/corpus/archive_fuzz/" + name;
+    return std::string(VORSEL_SOURCE_DIR) + "/tests/fuzz/corpus/" + target + "/" + name;
 }
 
-// Found by tests/fuzz/archive_fuzz: a cabinet whose Quantum-compressed folder
+// Found by the archive fuzzing: a cabinet whose Quantum-compressed folder
 // ends early. The installed library loses 32 KiB at each extraction of it (its
 // own leak; the stock 7z program loses them too), so this server runs without
 // leak checking under the sanitizers. It answers, goes on and stops cleanly.
@@ -362,7 +362,7 @@ TEST_F(HostileArchives, FuzzFoundQuantumCabinetThatEndsEarly)
     process_options options;
     options.environment = {"ASAN_OPTIONS=detect_leaks=0"};
     tally counts;
-    serve_damaged(fuzz_found("quantum-cabinet-that-ends-early"), "quantum cabinet", 8,
+    serve_damaged(fuzz_found("archive_cab_fuzz", "quantum-cabinet-that-ends-early"), "quantum cabinet", 8,
                   [](const std::string& path, const timed_reply& reply, const std::string& label) {
                       // It holds 156 bytes in all: only an empty item can be whole.
                       EXPECT_EQ(reply.body_size, 0u) << label << ", " << path;
@@ -372,14 +372,14 @@ TEST_F(HostileArchives, FuzzFoundQuantumCabinetThatEndsEarly)
     EXPECT_GT(counts.items, 0);
 }
 
-// Found by tests/fuzz/archive_fuzz: an LZMA stream whose header asks for a
+// Found by the archive fuzzing: an LZMA stream whose header asks for a
 // dictionary of 4 GiB - 1, with damaged data. The library reserves that much
 // for each extraction; the server touches little of it, never completes the
 // item, and goes on.
 TEST_F(HostileArchives, FuzzFoundLzmaStreamAskingForA4GibDictionary)
 {
     tally counts;
-    serve_damaged(fuzz_found("lzma-stream-asking-for-a-4-gib-dictionary"), "LZMA stream", 8,
+    serve_damaged(fuzz_found("archive_compressed_fuzz", "lzma-stream-asking-for-a-4-gib-dictionary"), "LZMA stream", 8,
                   [](const std::string& path, const timed_reply&, const std::string& label) {
                       ADD_FAILURE() << label << ", " << path << ": the damaged stream arrived whole";
                   },
