@@ -2,6 +2,7 @@
 #include "app/console.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace app {
@@ -17,7 +18,13 @@ void console::print_bytes(std::string_view bytes)
 
 void console::print_message(const char* text)
 {
-    print_bytes("\n" + std::string(text) + "\n");
+    // Built by appending: the chain of operator+ trips GCC's -Wrestrict at -O3.
+    std::string message;
+    message.reserve(std::strlen(text) + 2);
+    message += '\n';
+    message += text;
+    message += '\n';
+    print_bytes(message);
 }
 
 void console::print_error(const char* text)

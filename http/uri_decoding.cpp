@@ -54,8 +54,6 @@ bool decode_uri(std::string_view in, std::string& out)
                 return false;
             out += static_cast<char>(static_cast<unsigned char>(*value & 0xFF));
             i += 2;
-        } else if (in[i] == '+') {
-            out += ' ';
         } else {
             out += in[i];
         }

@@ -1,4 +1,6 @@
-// Decoding of a request target: percent escapes and '+' for a space.
+// Decoding of a request target's path: percent escapes. A '+' stays a plus, as
+// browsers send a space in a path as "%20"; only form-encoded queries mean a
+// space by it.
 #pragma once
 
 #include <string>

@@ -107,6 +107,7 @@ protected:
         root_.write_file("exact.gif", std::string(512, 'g'));
         root_.write_file("sub/index.html", "sub start");
         root_.write_file("a b.html", "spaced");
+        root_.write_file("a+b.html", "plus");
         root_.write_file("x.tar.gz", "gz");
         root_.write_file(".hidden", "h");
         root_.write_file("dir.d/file", "f");
@@ -162,9 +163,9 @@ TEST_F(RequestHandler, PageFilesWithTheirMediaTypes)
         {"/.", "<p>start</p>", "text/html"},
         {"/./", "<p>start</p>", "text/html"},
         {"/sub/", "sub start", "text/html"},
-        {"/a+b.html", "spaced", "text/html"},
+        {"/a+b.html", "plus", "text/html"},  // a plus in a path is a plus, not a space
         {"/a%20b.html", "spaced", "text/html"},
-        {"/x.tar.gz", "gz", "text/plain"},
+        {"/x.tar.gz", "gz", "application/octet-stream"},
         {"/.hidden", "h", "text/plain"},
         {"/dir.d/file", "f", "text/plain"},
         {"/a..b.html", "dots", "text/html"},
@@ -435,8 +436,14 @@ TEST_F(RequestHandler, ItemsNeverRunAsTheViewer)
 {
     tree_.add_item("web/page one.html", 1);
     tree_.add_item("web/caf\xc3\xa9 \"100%\".svg", 2);
+    tree_.add_item("bin/c++.exe", 3);
+    tree_.add_item("bin/tool", 4);
+    tree_.add_item("bin/inner.7z", 5);
     items_.items = {{1, {item_status::ok, "<script>fetch('/ArchiveContent')</script>"}},
-                    {2, {item_status::ok, "<svg/>"}}};
+                    {2, {item_status::ok, "<svg/>"}},
+                    {3, {item_status::ok, "MZ"}},
+                    {4, {item_status::ok, "#!/bin/sh"}},
+                    {5, {item_status::ok, "7z"}}};
     const struct {
         std::string uri;
         std::string type;
@@ -445,6 +452,10 @@ TEST_F(RequestHandler, ItemsNeverRunAsTheViewer)
         {"/ArchiveContent/web/page%20one.html", "text/html", "inline; filename*=UTF-8''page%20one.html"},
         {"/ArchiveContent/web/caf%C3%A9%20%22100%25%22.svg", "image/svg+xml",
          "inline; filename*=UTF-8''caf%C3%A9%20%22100%25%22.svg"},
+        // Programs and archives are bytes; a plus in the path names the item with a plus.
+        {"/ArchiveContent/bin/c++.exe", "application/octet-stream", "inline; filename*=UTF-8''c++.exe"},
+        {"/ArchiveContent/bin/inner.7z", "application/octet-stream", "inline; filename*=UTF-8''inner.7z"},
+        {"/ArchiveContent/bin/tool", "text/plain", "inline; filename*=UTF-8''tool"},
     };
     for (const auto& row : table) {
         for (const std::vector<header>& headers : {std::vector<header>{}, std::vector<header>{{"Range", "bytes=0-1"}}}) {

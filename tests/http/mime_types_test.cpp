@@ -24,6 +24,15 @@ TEST(MimeTypes, CommonExtensionsInAnyCaseAndTextForTheRest)
         {"woff", "font/woff"},      {"woff2", "font/woff2"},    {"ttf", "font/ttf"},
         {"otf", "font/otf"},        {"wasm", "application/wasm"}, {"xml", "application/xml"},
         {"csv", "text/csv"},        {"md", "text/markdown"},    {"txt", "text/plain"},
+        // Programs, disk images and archives are bytes.
+        {"exe", "application/octet-stream"}, {"dll", "application/octet-stream"}, {"so", "application/octet-stream"},
+        {"o", "application/octet-stream"},   {"a", "application/octet-stream"},   {"bin", "application/octet-stream"},
+        {"img", "application/octet-stream"}, {"iso", "application/octet-stream"}, {"zip", "application/octet-stream"},
+        {"7z", "application/octet-stream"},  {"rar", "application/octet-stream"}, {"gz", "application/octet-stream"},
+        {"xz", "application/octet-stream"},  {"bz2", "application/octet-stream"}, {"zst", "application/octet-stream"},
+        {"tar", "application/octet-stream"}, {"deb", "application/octet-stream"}, {"rpm", "application/octet-stream"},
+        {"cab", "application/octet-stream"}, {"jar", "application/octet-stream"}, {"apk", "application/octet-stream"},
+        {"whl", "application/octet-stream"},
         // Any letter case; no trimming, no dot stripping, nothing else known.
         {"JPG", "image/jpeg"},
         {"Png", "image/png"},
@@ -33,7 +42,7 @@ TEST(MimeTypes, CommonExtensionsInAnyCaseAndTextForTheRest)
         {"png ", "text/plain"},
         {"htmlx", "text/plain"},
         {"ht", "text/plain"},
-        {"exe", "text/plain"},
+        {"EXE", "application/octet-stream"},
         {std::string_view("png\0", 4), "text/plain"},
     };
     for (const row& r : table)

@@ -26,7 +26,9 @@ TEST(DecodeUri, EscapesPlusAndMalformedTargets)
         {"%+1", std::string("\x01", 1)},
         {"%-1", std::string("\xff", 1)},
         {"%ff%FF", "\xff\xff"},
-        {"/a+b.html", "/a b.html"},
+        {"/a+b.html", "/a+b.html"},         // a plus in a path is a plus
+        {"/c++.cc", "/c++.cc"},
+        {"/File+1%20x.txt", "/File+1 x.txt"},
         {"%2B", "+"},
         {"%2e%2e", ".."},
         {"%g1", std::nullopt},
