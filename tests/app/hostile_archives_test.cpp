@@ -184,7 +184,7 @@ std::vector<damage> damaged_copies(const std::string& original, std::uint32_t se
         for (int flips = 0; flips <= v % 3; ++flips) {
             const std::size_t at = from + random() % span;
             copy.bytes[at] = static_cast<char>(copy.bytes[at] ^ (1 + random() % 255));
-            copy.label += " " + std::to_string(at);
+            copy.label.append(" ").append(std::to_string(at));
         }
         copies.push_back(std::move(copy));
     }
@@ -326,7 +326,7 @@ TEST_F(HostileArchives, DamagedCabinetNeverAnswers200WithoutAllTheBytes)
                 for (int flips = 0; flips <= v % 4; ++flips) {
                     const std::size_t at = data_start + random() % (bytes.size() - data_start);
                     bytes[at] = static_cast<char>(bytes[at] ^ (1 + random() % 255));
-                    label += " " + std::to_string(at);
+                    label.append(" ").append(std::to_string(at));
                 }
             }
             const std::string damaged = work_->write_file("damaged/" + cabinet, bytes);
