@@ -6,7 +6,9 @@
 # A target starts from the inputs in tests/fuzz/corpus/NAME (hand-made seeds and
 # past crashes), its corpus grows in build-fuzz/corpus/NAME across runs, its
 # output goes to build-fuzz/logs/NAME.log, and an input that crashes it is kept
-# in build-fuzz/crashes/NAME/. The script fails at the first crash. A target
+# in build-fuzz/crashes/NAME/. Targets run side by side, as many at once as
+# FUZZ_JOBS says (default: the number of processors). The script fails when a
+# target crashes, after the targets already running have finished. A target
 # takes extra libFuzzer flags from tests/fuzz/NAME.options and LeakSanitizer
 # suppressions from tests/fuzz/NAME.supp when they exist; the archive targets
 # (archive_*fuzz) share tests/fuzz/archive.options and archive.supp.
@@ -20,7 +22,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-}"
 if [[ ! "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: fuzz.sh SECONDS" >&2
+  echo "usage: fuzz.sh SECONDS [NAME...]" >&2
   exit 2
 fi
 
@@ -67,19 +69,24 @@ make_archive_seeds() {
 
 shopt -s nullglob
 sources=(tests/fuzz/*_fuzz.cpp)
+if (($# > 1)); then
+  sources=()
+  for name in "${@:2}"; do sources+=("tests/fuzz/$name.cpp"); done
+fi
 if ((${#sources[@]} == 0)); then
   echo "fuzz: no targets in tests/fuzz" >&2
   exit 1
 fi
 
-make_archive_seeds "$PWD/$build/seeds"
-for source in "${sources[@]}"; do
-  name="$(basename "$source" .cpp)"
+# Fuzzes one target for the run's time; its output goes to its log and the
+# summary line of the run to its own file, printed when it ends.
+fuzz_target() {
+  local name="$1" corpus crashes log shared lsan_options
   corpus="$build/corpus/$name"
   crashes="$build/crashes/$name"
   log="$build/logs/$name.log"
   mkdir -p "$corpus" "$crashes" "$(dirname "$log")"
-  seeds=()
+  local seeds=()
   if [[ -d "tests/fuzz/corpus/$name" ]]; then seeds=("tests/fuzz/corpus/$name"); fi
   if [[ -d "$build/seeds/$name" ]]; then seeds+=("$build/seeds/$name"); fi
   # A target's own libFuzzer flags (NAME.options) and the leaks of the installed
@@ -87,16 +94,38 @@ for source in "${sources[@]}"; do
   # archive.options and archive.supp.
   shared="$name"
   if [[ "$name" == archive_*fuzz ]]; then shared=archive; fi
-  flags=()
+  local flags=()
   if [[ -f "tests/fuzz/$shared.options" ]]; then mapfile -t flags < <(grep -v -e '^#' -e '^$' "tests/fuzz/$shared.options"); fi
   lsan_options="${LSAN_OPTIONS:-}"
   if [[ -f "tests/fuzz/$shared.supp" ]]; then lsan_options="suppressions=$PWD/tests/fuzz/$shared.supp"; fi
-  echo "== fuzzing $name for $seconds s"
   if ! LSAN_OPTIONS="$lsan_options" "$build/tests/fuzz/$name" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
        "${flags[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz: $name failed; the input is in $crashes/, the whole output in $log" >&2
-    exit 1
+    return 1
   fi
-  grep -E '^Done [0-9]+ runs' "$log" || true
+  echo "== $name, $seconds s: $(grep -E '^Done [0-9]+ runs' "$log" || echo 'no summary')"
+}
+
+make_archive_seeds "$PWD/$build/seeds"
+jobs_at_once="${FUZZ_JOBS:-$(nproc)}"
+echo "== fuzzing ${#sources[@]} targets for $seconds s each, $jobs_at_once at once"
+failed=0
+running=0
+for source in "${sources[@]}"; do
+  if [[ ! -f "$source" ]]; then
+    echo "fuzz: no target $source" >&2
+    exit 2
+  fi
+  if ((running >= jobs_at_once)); then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  fuzz_target "$(basename "$source" .cpp)" &
+  running=$((running + 1))
 done
+while ((running > 0)); do
+  wait -n || failed=1
+  running=$((running - 1))
+done
+exit "$failed"
