@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/support/archive_tools.h"
+#include "tests/support/listing_files.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/run_process.h"
 #include "tests/support/running_program.h"
@@ -38,15 +39,6 @@ std::map<std::string, std::map<std::string, std::string>> tool_listing(const std
         }
     }
     return items;
-}
-
-// Every file object of the details listing, by path.
-void collect_files(const json_value& folder, const std::string& prefix, std::map<std::string, const json_value*>& files)
-{
-    for (const json_value& file : folder.at("files").items)
-        files[prefix + file.at("name").text] = &file;
-    for (const json_value& sub : folder.at("SubDirectories").items)
-        collect_files(sub, prefix + sub.at("name").text + "/", files);
 }
 
 class Details : public ::testing::Test {
@@ -82,8 +74,7 @@ TEST_F(Details, TheListingSaysWhatTheArchiveRecords)
         EXPECT_EQ(listing->at("archive").at("name").text, name);
         EXPECT_EQ(listing->at("archive").at("size").number, read_file(work_.path() + name).size()) << type;
 
-        std::map<std::string, const json_value*> files;
-        collect_files(*listing, "", files);
+        const std::map<std::string, const json_value*> files = listing_files(*listing);
         const auto recorded = tool_listing(work_.path() + name);
         ASSERT_EQ(files.size(), recorded.size()) << type;
         for (const auto& [path, fields] : recorded) {

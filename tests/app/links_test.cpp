@@ -9,6 +9,7 @@
 
 #include "tests/support/archive_tools.h"
 #include "tests/support/known_bytes.h"
+#include "tests/support/listing_files.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/running_program.h"
 #include "tests/support/strict_json.h"
@@ -65,15 +66,6 @@ names = subprocess.run(['find', '.', '-mindepth', '1'], cwd=folder, capture_outp
 subprocess.run(['cpio', '-o', '-H', 'newc', '--quiet', '-O', out], cwd=folder, input=names, check=True)
 )";
 
-std::string header_of(const std::string& reply, const std::string& name)
-{
-    const std::size_t at = reply.find("\r\n" + name + ": ");
-    if (at == std::string::npos || at > reply.find("\r\n\r\n"))
-        return "(none)";
-    const std::size_t start = at + name.size() + 4;
-    return reply.substr(start, reply.find("\r\n", start) - start);
-}
-
 std::string ask(unsigned short port, const std::string& method, const std::string& path,
                 const std::string& password = "")
 {
@@ -88,17 +80,8 @@ std::string head_summary(const std::string& reply)
 {
     std::string summary = reply_status_line(reply);
     for (const char* name : {"Content-Length", "Content-Type", "Cache-Control", "ETag", "Content-Range"})
-        summary += std::string(" | ") + name + ": " + header_of(reply, name);
+        summary += std::string(" | ") + name + ": " + reply_header(reply, name);
     return summary;
-}
-
-// Every file object of the details listing, by path.
-void collect_files(const json_value& folder, const std::string& prefix, std::map<std::string, const json_value*>& files)
-{
-    for (const json_value& file : folder.at("files").items)
-        files[prefix + file.at("name").text] = &file;
-    for (const json_value& sub : folder.at("SubDirectories").items)
-        collect_files(sub, prefix + sub.at("name").text + "/", files);
 }
 
 std::string key_text(const json_value& file, const std::string& key)
@@ -153,13 +136,12 @@ TEST_F(EndToEndLinks, LinksAreListedAndServedAsLinks)
         const std::string text = reply_body(http_get(port_, "/ArchiveContent?details"));
         const std::optional<json_value> listing = parse_strict_json(text);
         ASSERT_TRUE(listing) << text;
-        std::map<std::string, const json_value*> files;
-        collect_files(*listing, "", files);
+        const std::map<std::string, const json_value*> files = listing_files(*listing);
         for (const row& r : rows) {
             SCOPED_TRACE(r.path);
             ASSERT_TRUE(files.count(r.path)) << text;
-            EXPECT_EQ(key_text(*files[r.path], "link"), r.link);
-            EXPECT_EQ(key_text(*files[r.path], "target"), r.target);
+            EXPECT_EQ(key_text(*files.at(r.path), "link"), r.link);
+            EXPECT_EQ(key_text(*files.at(r.path), "target"), r.target);
 
             const std::string got = ask(port_, "GET", r.path);
             if (r.body.empty()) {
@@ -167,7 +149,7 @@ TEST_F(EndToEndLinks, LinksAreListedAndServedAsLinks)
             } else {
                 EXPECT_EQ(reply_status_line(got), "HTTP/1.0 200 OK");
                 EXPECT_EQ(reply_body(got), r.body);
-                EXPECT_EQ(header_of(got, "Content-Type"), r.type);
+                EXPECT_EQ(reply_header(got, "Content-Type"), r.type);
             }
             EXPECT_EQ(head_summary(ask(port_, "HEAD", r.path)), head_summary(got));
         }

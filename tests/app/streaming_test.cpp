@@ -36,16 +36,6 @@ std::string big_content()
     return bytes;
 }
 
-// The value of a header in a reply, or "(none)".
-std::string header_of(const std::string& reply, const std::string& name)
-{
-    const std::size_t at = reply.find("\r\n" + name + ": ");
-    if (at == std::string::npos || at > reply.find("\r\n\r\n"))
-        return "(none)";
-    const std::size_t start = at + name.size() + 4;
-    return reply.substr(start, reply.find("\r\n", start) - start);
-}
-
 class Streaming : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -112,14 +102,14 @@ TEST_F(Streaming, LargeItemsArriveByteExactWholeAndInRanges)
         auto program = start(name);
         const std::string whole = http_get(port_, "/ArchiveContent/big.bin");
         EXPECT_EQ(reply_status_line(whole), "HTTP/1.0 200 OK") << name;
-        EXPECT_EQ(header_of(whole, "Content-Length"), std::to_string(big_size)) << name;
-        EXPECT_EQ(header_of(whole, "Accept-Ranges"), "bytes") << name;
+        EXPECT_EQ(reply_header(whole, "Content-Length"), std::to_string(big_size)) << name;
+        EXPECT_EQ(reply_header(whole, "Accept-Ranges"), "bytes") << name;
         EXPECT_TRUE(reply_body(whole) == *content_) << name << ": the body differs";
 
         const std::string tail = http_exchange(
             port_, "GET /ArchiveContent/big.bin HTTP/1.0\r\nRange: bytes=-1048576\r\n\r\n");
         EXPECT_EQ(reply_status_line(tail), "HTTP/1.0 206 Partial Content") << name;
-        EXPECT_EQ(header_of(tail, "Content-Range"),
+        EXPECT_EQ(reply_header(tail, "Content-Range"),
                   "bytes " + std::to_string(big_size - 1048576) + "-" + std::to_string(big_size - 1) + "/" +
                       std::to_string(big_size))
             << name;
@@ -186,7 +176,7 @@ open(sys.argv[1], 'wb').write(local + central + end)
     for (int attempt = 0; attempt < 20; ++attempt) {
         const std::string reply = http_get(port_, "/ArchiveContent/short.bin");
         ASSERT_EQ(reply_status_line(reply), "HTTP/1.0 500 Internal Server Error") << "attempt " << attempt;
-        EXPECT_EQ(header_of(reply, "Content-Length"), std::to_string(reply_body(reply).size()));
+        EXPECT_EQ(reply_header(reply, "Content-Length"), std::to_string(reply_body(reply).size()));
     }
 }
 

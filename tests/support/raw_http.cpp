@@ -78,4 +78,13 @@ std::string reply_status_line(const std::string& reply)
     return reply.substr(0, reply.find("\r\n"));
 }
 
+std::string reply_header(const std::string& reply, const std::string& name)
+{
+    const std::size_t at = reply.find("\r\n" + name + ": ");
+    if (at == std::string::npos || at > reply.find("\r\n\r\n"))
+        return "(none)";
+    const std::size_t start = at + name.size() + 4;
+    return reply.substr(start, reply.find("\r\n", start) - start);
+}
+
 }  // namespace test_support

@@ -26,4 +26,7 @@ std::string read_until_closed(int fd);
 std::string reply_body(const std::string& reply);
 std::string reply_status_line(const std::string& reply);
 
+// The value of a header in a reply's head, or "(none)" when it has none.
+std::string reply_header(const std::string& reply, const std::string& name);
+
 }  // namespace test_support
