@@ -15,7 +15,7 @@ export class Prefetcher {
     this.keep = keep;          // loaded pages kept beyond the wanted ones, the least recently wanted dropped first
     this.entries = new Map();  // url -> { promise, controller, page, failed }, least recently wanted first
     this.wanted = [];
-    this.started = 0;          // loads started, for the benchmark and the tests
+    this.first = 0;            // how many of the wanted pages load before the others start
   }
 
   // The page loaded for a url, or null while it is not (yet) there.
@@ -27,9 +27,11 @@ export class Prefetcher {
   }
 
   // Sets the pages to have ready, most needed first: loads of pages no longer
-  // wanted stop, the wanted ones start in order.
-  want(urls) {
+  // wanted stop, the wanted ones start in order, those after the first `first`
+  // only once these are loaded (the pages on show, which need the whole line).
+  want(urls, { first = 0 } = {}) {
     this.wanted = urls;
+    this.first = first;
     const wanted = new Set(urls);
     for (const url of urls) {
       const entry = this.entries.get(url);
@@ -51,8 +53,9 @@ export class Prefetcher {
   }
 
   pump() {
-    for (const url of this.wanted) {
-      if (this.running >= this.parallel) return;
+    const waiting = this.wanted.slice(0, this.first).some((url) => !this.entries.get(url)?.page);
+    for (const [i, url] of this.wanted.entries()) {
+      if (this.running >= this.parallel || (waiting && i >= this.first)) return;
       if (!this.entries.has(url)) this.start(url);
     }
   }
@@ -60,7 +63,6 @@ export class Prefetcher {
   start(url) {
     const controller = new AbortController();
     const entry = { controller, page: null, failed: false, promise: null };
-    this.started++;
     entry.promise = this.load(url, controller.signal).then((page) => {
       if (this.entries.get(url) !== entry) { page.release(); throw abortError(); }
       entry.page = page;

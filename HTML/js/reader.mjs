@@ -264,7 +264,7 @@ export class Reader {
     const token = ++this.token;
     const spread = this.spread;
     this.showPlace();
-    this.prefetcher.want(pagesToFetch(this.list, this.at).map((page) => this.urlOf(page)));
+    this.prefetcher.want(pagesToFetch(this.list, this.at).map((page) => this.urlOf(page)), { first: spread.length });
     const ready = spread.map((page) => this.prefetcher.ready(this.urlOf(page)));
     if (ready.every(Boolean)) return this.render(spread, ready);
     this.waitEl.hidden = false;

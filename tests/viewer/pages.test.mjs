@@ -217,6 +217,13 @@ test('the prefetcher: loads in the order wanted, a few at a time, stops what fal
   const again = prefetcher.get('p8');
   await loader.fail('p8');
   await assert.rejects(again, /bad/);
+  // The pages on show first: the others wait until these are in.
+  prefetcher.want(['p11', 'p12', 'p13', 'p14'], { first: 2 });
+  assert.deepEqual(loader.asked.slice(-2), ['p11', 'p12']);
+  await loader.finish('p11');
+  assert.deepEqual(loader.asked.slice(-2), ['p11', 'p12']);
+  await loader.finish('p12');
+  assert.deepEqual(loader.asked.slice(-2), ['p13', 'p14']);
   prefetcher.clear();
   assert.equal(prefetcher.ready('p5'), null);
   assert.ok(loader.released.includes('p5') && loader.released.includes('p9'));
