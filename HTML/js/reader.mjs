@@ -55,6 +55,7 @@ export class Reader {
     this.at = 0;                // the spread on show
     this.zoom = 1;
     this.token = 0;             // counts the spreads drawn, so a late page for an earlier one is dropped
+    this.shown = null;          // the spread drawn: per page on screen, { page, picture, error }
     this.choice = {
       fit: FITS.includes(loadPref('reader.fit', 'both')) ? loadPref('reader.fit', 'both') : 'both',
       double: loadPref('reader.double', '0') === '1',
@@ -202,6 +203,7 @@ export class Reader {
     this.isOpen = false;
     this.token++;
     this.prefetcher.clear();
+    this.shown = null;
     this.spreadEl.replaceChildren();
     this.strip.replaceChildren();
     this.root.hidden = true;

@@ -1337,6 +1337,39 @@ test('a comic opens in the reader: keys turn its pages, fit and two-up modes, ri
   await page.close();
 });
 
+test('the reader button reads a folder’s pictures: an SVG drawn, a broken picture said, other files left out', async () => {
+  // The folder shows as a list or a grid, as an earlier test left the choice.
+  const page = await openPage(gallery, hashOf('pictures'), { noWait: true });
+  await page.click('#readButton');
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+  // badge.svg, broken.png and the 40 pictures, in natural order; notes.txt and the folder are not pages.
+  let view = await readerView(page);
+  assert.equal(view.position, 'Page 1 of 42');
+  assert.equal(view.name, 'badge.svg');
+  assert.equal(view.pictures.length, 1);
+  await readerKey(page, 'ArrowRight', '2');
+  assert.equal(await page.textContent('#reader .rd-broken span'), 'The picture cannot be decoded.');
+  await readerKey(page, 'ArrowRight', '3');
+  view = await readerView(page);
+  assert.equal(view.name, 'pic-01.png');
+  assert.ok(sameColour(view.pictures[0].colour, pngFacts('pictures/pic-01.png').colour));
+  // The slider goes straight to a page.
+  await page.evaluate(() => {
+    const slider = document.querySelector('#reader .rd-slider');
+    slider.value = '41';
+    slider.dispatchEvent(new Event('input'));
+  });
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '42');
+  assert.equal((await readerView(page)).name, 'pic-40.png');
+  // Back goes to the folder, as Escape does.
+  await page.goBack();
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  assert.equal(await page.evaluate(() => location.hash), hashOf('pictures'));
+  await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
 test('screenshots of the main view', async () => {
   assert.ok(shotsDir, 'no --screenshots folder given');
   fs.mkdirSync(shotsDir, { recursive: true });
