@@ -478,8 +478,12 @@ async function openInnerArchive(folder, name, hash) {
   }
   if (location.hash !== hash) return;   // the reader went elsewhere meanwhile
   if (!failure) {
+    // A comic inside opens in the reader at once when the address leads to its root.
+    const root = folder.innerArchive(name);
+    const comic = hash === placeHash({ folder: root, file: null }) ? comicFolder(root, name) : null;
+    if (comic) history.replaceState({ reader: 'opened' }, '', placeHash({ folder: comic, file: null }));
     route();
-    view.element.focus();
+    if (!reader.isOpen) view.element.focus();
     return;
   }
   const back = el('button', { class: 'btn primary', type: 'button', onclick: () => navigate(folder, null, { focusName: name }) },

@@ -28,7 +28,7 @@ OUTDIR/comic.cbz holds the 12 pages of a comic, page-1.png to page-12.png
 (numbered without zeros, so that only a natural order reads them right), each
 300 x 450 pixels in a colour of its own (COMIC_COLOURS) with as many dark bars
 across its top as its number, page 7 a wide spread of 600 x 450, and
-ComicInfo.xml beside them.
+ComicInfo.xml beside them; OUTDIR/shelf.zip holds comic.cbz and a text.
 """
 import io
 import json
@@ -390,6 +390,11 @@ def make_comic(out):
         z.writestr(entry('ComicInfo.xml', 0), b'<?xml version="1.0"?>\n<ComicInfo><Title>Test comic</Title></ComicInfo>\n')
         for number in range(1, COMIC_PAGES + 1):
             z.writestr(entry(f'page-{number}.png', number), comic_page(number))
+    with open(os.path.join(out, 'comic.cbz'), 'rb') as f:
+        comic = f.read()
+    with zipfile.ZipFile(os.path.join(out, 'shelf.zip'), 'w') as z:
+        z.writestr(entry('comic.cbz', 0), comic)
+        z.writestr(entry('list.txt', 1), b'One comic.\n')
 
 
 if __name__ == '__main__':

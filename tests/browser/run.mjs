@@ -98,9 +98,9 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big, gallery, solidGallery, encrypted, nested, names, japanese, comic] =
+const [sample, damaged, big, gallery, solidGallery, encrypted, nested, names, japanese, comic, shelf] =
   await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z', 'nested.7z',
-    'names.tar', 'japanese.zip', 'comic.cbz'].map(startServer));
+    'names.tar', 'japanese.zip', 'comic.cbz', 'shelf.zip'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -1365,6 +1365,22 @@ test('the reader button reads a folder’s pictures: an SVG drawn, a broken pict
   await page.goBack();
   await page.waitForFunction(() => document.getElementById('reader').hidden);
   assert.equal(await page.evaluate(() => location.hash), hashOf('pictures'));
+  await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a comic inside the archive opens in the reader when it is opened as a folder', async () => {
+  const page = await openPage(shelf);
+  assert.deepEqual(await rowNames(page), ['comic.cbz', 'list.txt']);
+  await page.evaluate(() => { location.hash = '#/comic.cbz/'; });
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+  assert.equal((await readerView(page)).position, 'Page 1 of 12');
+  await readerKey(page, 'ArrowRight', '2');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  assert.deepEqual((await rowNames(page)).slice(0, 3), ['ComicInfo.xml', 'page-1.png', 'page-2.png']);
+  assert.equal(await page.evaluate(() => location.hash), '#/comic.cbz/');
   await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
   assert.deepEqual(page.errors, []);
   await page.close();
