@@ -69,15 +69,15 @@ export class Reader {
   /* ---------- The page's elements ---------- */
 
   build() {
-    const button = (key, label, iconName, text) => el('button', { class: 'rd-btn', type: 'button', 'data-key': key, title: label, 'aria-label': label },
-      iconName ? icon(iconName) : null, text ? el('span', { text }) : null);
+    const button = (key, label, text) => el('button', { class: 'rd-btn', type: 'button', 'data-key': key, title: label, 'aria-label': label },
+      el('span', { text }));
     this.nameEl = el('span', { class: 'rd-name' });
     this.posEl = el('span', { class: 'rd-pos', 'aria-live': 'polite' });
-    this.fitButtons = FITS.map((fit) => Object.assign(button(fit[0], FIT_WORDS[fit], null, fit === 'original' ? '1:1' : fit[0].toUpperCase()), { fit }));
-    this.doubleBtn = button('d', 'Two pages side by side (D)', null, '2 up');
-    this.coverBtn = button('c', 'First page alone, as a cover (C)', null, 'Cover');
-    this.rtlBtn = button('r', 'Right to left (R)', null, 'RTL');
-    this.fullBtn = button('f', 'Full screen (F)', null, 'Full');
+    this.fitButtons = FITS.map((fit) => Object.assign(button(fit[0], FIT_WORDS[fit], fit === 'original' ? '1:1' : fit[0].toUpperCase()), { fit }));
+    this.doubleBtn = button('d', 'Two pages side by side (D)', '2 up');
+    this.coverBtn = button('c', 'First page alone, as a cover (C)', 'Cover');
+    this.rtlBtn = button('r', 'Right to left (R)', 'RTL');
+    this.fullBtn = button('f', 'Full screen (F)', 'Full');
     this.backBtn = el('button', { class: 'rd-btn rd-back', type: 'button', title: 'Back to the folder (Esc)', 'aria-label': 'Back to the folder' }, icon('left'));
     this.spreadEl = el('div', { class: 'rd-spread' });
     this.waitEl = el('div', { class: 'rd-wait', hidden: true }, el('div', { class: 'spinner', 'aria-hidden': 'true' }));
@@ -246,7 +246,7 @@ export class Reader {
     const next = turned(this.list, this.at, by);
     if (next === this.at) return;
     this.at = next;
-    this.zoomReset();
+    this.zoom = 1;
     this.draw();
   }
 
@@ -254,11 +254,9 @@ export class Reader {
     const next = spreadOf(this.list, page);
     if (next === this.at) return;
     this.at = next;
-    this.zoomReset();
+    this.zoom = 1;
     this.draw();
   }
-
-  zoomReset() { this.zoom = 1; }
 
   // Shows the spread at `this.at`: at once when its pages are ready, else when
   // they come. Says where the reader is, keeps it, and asks for the pages around.
@@ -363,7 +361,6 @@ export class Reader {
     this.place();
     stage.scrollLeft = x * stage.scrollWidth - stage.clientWidth / 2;
     stage.scrollTop = y * stage.scrollHeight - stage.clientHeight / 2;
-    this.root.dataset.zoom = zoom.toFixed(3);
   }
 
   toggleFullScreen() {
