@@ -93,7 +93,11 @@ export class Reader {
       this.stage, this.waitEl, this.top, this.bottom);
     document.body.append(this.root);
 
-    this.root.addEventListener('keydown', (event) => this.key(event));
+    // Keys reach the reader wherever its focus went, even to the page's body
+    // when a strip that had it is drawn anew; not from a dialog over it.
+    document.addEventListener('keydown', (event) => {
+      if (this.isOpen && (event.target === document.body || this.root.contains(event.target))) this.key(event);
+    });
     this.top.addEventListener('click', (event) => {
       const pressed = event.target.closest('button');
       if (pressed === this.backBtn) this.onClose();

@@ -1318,6 +1318,13 @@ test('a comic opens in the reader: keys turn its pages, fit and two-up modes, ri
   await page.mouse.click(100, 400);
   await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '10,11');
   await readerKey(page, 'ArrowRight', '8,9');
+  // A thumbnail of the strip goes to its page; the keys work on after it.
+  await page.mouse.move(600, 300);
+  await page.mouse.move(610, 310);
+  await page.click('#reader .rd-thumb[data-page="11"]');
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '12');
+  await readerKey(page, 'ArrowRight', '10,11');
+  await readerKey(page, 'ArrowRight', '8,9');
   // After a reload: the same page, two up, right to left.
   await page.reload();
   await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '8,9');
