@@ -15,9 +15,10 @@
 // arrow key, one every PACE ms (default 300, a quick reader), each from the key
 // press to the frame after the next page is drawn (requestAnimationFrame, then
 // a message that runs after that frame's paint), median, 95th percentile and
-// worst; and the same turns pressed as fast as pages come. It prints a table
-// with the targets; it is not a test. Run it from a Release build
-// (build-release/vorsel, made by scripts/serving_bench.sh or scripts/build.sh).
+// worst, and how many had to wait for their page; and the same turns pressed
+// as fast as pages come. It prints a table with the targets; it is not a test.
+// Run it from a Release build (build-release/vorsel, made by
+// scripts/serving_bench.sh or scripts/build.sh).
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -144,11 +145,13 @@ function stop(child) {
 // it asks for is drawn, and the time of the first page drawn, from navigation.
 function listen() {
   window.turns = [];
+  window.waited = 0;
   window.firstPage = null;
   let pressed = null;
   document.addEventListener('keydown', (event) => { pressed = event.timeStamp; }, true);
-  document.addEventListener('vorsel:page-shown', () => {
+  document.addEventListener('vorsel:page-shown', (event) => {
     const from = pressed;
+    if (from !== null && event.detail.waited) window.waited++;
     pressed = null;
     requestAnimationFrame(() => {
       const channel = new MessageChannel();
@@ -189,14 +192,15 @@ async function openComic(archive) {
 }
 
 async function turns(tab, count, waitMs) {
-  await tab.evaluate(() => { window.turns = []; });
+  await tab.evaluate(() => { window.turns = []; window.waited = 0; });
   for (let i = 1; i <= count; i++) {
     if (waitMs) await tab.waitForTimeout(waitMs);
     await tab.keyboard.press('ArrowRight');
     await tab.waitForFunction((i) => window.turns.length >= i, i, { timeout: 60000 });
   }
-  const times = (await tab.evaluate(() => window.turns)).slice().sort((a, b) => a - b);
-  return { median: percentile(times, 0.5), p95: percentile(times, 0.95), worst: times.at(-1), count: times.length };
+  const { turns: seen, waited } = await tab.evaluate(() => ({ turns: window.turns, waited: window.waited }));
+  const times = seen.slice().sort((a, b) => a - b);
+  return { median: percentile(times, 0.5), p95: percentile(times, 0.95), worst: times.at(-1), count: times.length, waited };
 }
 
 const rows = [];
@@ -230,11 +234,13 @@ for (const archive of [cb7, cbz]) {
     const paced = await turns(opened.tab, PAGES - 1, pace);
     row(`turn, median of ${paced.count}, ${label}`, paced.median, 50);
     row(`turn, 95th percentile, ${label}`, paced.p95, 100, `worst ${paced.worst.toFixed(1)} ms`);
+    rows.push([`turns whose page was not ready yet, ${label}`, `${paced.waited} of ${paced.count}`, null, 'no target']);
     // Back to the start, then as fast as the pages come.
     await opened.tab.keyboard.press('Home');
     await opened.tab.waitForTimeout(1000);
     const rushed = await turns(opened.tab, 60, 0);
-    rows.push([`turns pressed at once after each page, ${label}`, `median ${rushed.median.toFixed(1)} ms`, `95th ${rushed.p95.toFixed(1)} ms`, 'no target']);
+    rows.push([`turns pressed at once after each page, ${label}`, `median ${rushed.median.toFixed(1)} ms`,
+      `95th ${rushed.p95.toFixed(1)} ms`, `${rushed.waited} of ${rushed.count} not ready; no target`]);
     await opened.context.close();
     await stop(opened.server.child);
   }

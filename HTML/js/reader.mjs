@@ -270,16 +270,17 @@ export class Reader {
     this.showPlace();
     this.prefetcher.want(pagesToFetch(this.list, this.at).map((page) => this.urlOf(page)), { first: spread.length });
     const ready = spread.map((page) => this.prefetcher.ready(this.urlOf(page)));
-    if (ready.every(Boolean)) return this.render(spread, ready);
+    if (ready.every(Boolean)) return this.render(spread, ready, false);
     this.waitEl.hidden = false;
     const pages = await Promise.all(spread.map((page) => this.prefetcher.get(this.urlOf(page)).catch((error) => error)));
     if (token !== this.token) return;
     // A wide page that came meanwhile may have grouped the pages anew.
     if (this.spread.join() !== spread.join()) return;
-    this.render(spread, pages);
+    this.render(spread, pages, true);
   }
 
-  render(spread, pages) {
+  // `waited` says whether a page on show was not ready when asked for.
+  render(spread, pages, waited) {
     this.waitEl.hidden = true;
     this.shown = spread.map((page, i) => ({ page, picture: pages[i] instanceof Error ? null : pages[i], error: pages[i] instanceof Error ? pages[i] : null }));
     const order = onScreen(this.shown, this.choice.rtl);
@@ -289,7 +290,7 @@ export class Reader {
     this.place();
     this.stage.scrollTo(this.choice.rtl ? this.stage.scrollWidth : 0, 0);
     this.root.dataset.pages = spread.map((page) => page + 1).join(',');
-    document.dispatchEvent(new CustomEvent('vorsel:page-shown', { detail: { pages: spread.slice() } }));
+    document.dispatchEvent(new CustomEvent('vorsel:page-shown', { detail: { pages: spread.slice(), waited } }));
   }
 
   // Sizes the pictures on show for the fit, the zoom and the stage's size.
