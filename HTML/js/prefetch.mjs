@@ -8,7 +8,7 @@
 
 export class Prefetcher {
   // load(url, signal) -> a promise of the page; onLoad(url, page) hears of each.
-  constructor({ load, onLoad = () => {}, parallel = 2, keep = 6 }) {
+  constructor({ load, onLoad = () => {}, parallel = 2, keep = 3 }) {
     this.load = load;
     this.onLoad = onLoad;
     this.parallel = parallel;  // loads at once, beside the one of the page on show
