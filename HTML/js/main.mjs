@@ -19,6 +19,8 @@ import { InnerArchives, mayBeArchive } from './inner.mjs';
 import { endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
+import { comicFolder } from './pages.mjs';
+import { Reader } from './reader.mjs';
 import { SearchIndex } from './search.mjs';
 import { Thumbnails } from './thumbs.mjs';
 
@@ -102,7 +104,8 @@ const contents = new Contents($('list'), {
   onUp: goUp,
 });
 
-const grid = new Grid($('grid'), { describe, thumbnails: new Thumbnails(store), onOpen: openEntry, onUp: goUp });
+const thumbnails = new Thumbnails(store);
+const grid = new Grid($('grid'), { describe, thumbnails, onOpen: openEntry, onUp: goUp });
 
 let view = contents;    // the view on show: the contents list or the grid
 
@@ -125,6 +128,35 @@ const preview = new Preview({
   onOpenArchive: openAsArchive,
   onFollow: ({ folder, file }) => navigate(folder, file, { preview: file != null }),
 });
+
+/* ---------- The reader ---------- */
+
+// A folder's pictures in reading order: by name, as people count.
+const picturesOf = (folder) => folder.list('name').filter((e) => !e.folder && kindFromName(e.name)?.kind === 'image');
+
+// The reader keeps the page read last per archive (its name and size) and folder.
+const reader = new Reader({
+  store,
+  thumbnails,
+  placeKey: (folder) => 'reader.at:' + JSON.stringify([app.listing.archive?.name ?? '', app.listing.archive?.size ?? null, ...folder.path()]),
+  onClose: closeReader,
+});
+
+// The reader is on show when the address names a folder and the history entry
+// says so: opened from the page ('pushed', which closing goes back from) or at
+// once for a comic ('opened', which closing turns into the folder's entry).
+function openReader() {
+  if (!app.folder || app.query) return;
+  history.pushState({ reader: 'pushed' }, '', placeHash({ folder: app.folder, file: null }));
+  route();
+}
+
+function closeReader() {
+  if (!reader.isOpen) return;
+  if (history.state?.reader === 'pushed') history.back();
+  else { history.replaceState(null, '', location.hash); route(); }
+}
+$('readButton').addEventListener('click', openReader);
 
 /* ---------- Showing a folder ---------- */
 
@@ -159,6 +191,7 @@ function useView(next) {
 function showToggle(offered) {
   $('gridToggle').hidden = !offered;
   $('gridToggle').setAttribute('aria-pressed', view === grid ? 'true' : 'false');
+  $('readButton').hidden = !offered;
 }
 
 function toggleGrid() {
@@ -408,6 +441,12 @@ function route({ focusName = null } = {}) {
     view.select((e) => e === shown);
     view.element.focus();
   }
+  const pictures = place.file == null && history.state?.reader ? picturesOf(place.folder) : [];
+  if (pictures.length) reader.open(place.folder, pictures);
+  else if (reader.isOpen) {
+    reader.hide();
+    view.element.focus();
+  }
   document.title = titleFor(place);
 }
 window.addEventListener('popstate', () => route());
@@ -439,8 +478,12 @@ async function openInnerArchive(folder, name, hash) {
   }
   if (location.hash !== hash) return;   // the reader went elsewhere meanwhile
   if (!failure) {
+    // A comic inside opens in the reader at once when the address leads to its root.
+    const root = folder.innerArchive(name);
+    const comic = hash === placeHash({ folder: root, file: null }) ? comicFolder(root, name) : null;
+    if (comic) history.replaceState({ reader: 'opened' }, '', placeHash({ folder: comic, file: null }));
     route();
-    view.element.focus();
+    if (!reader.isOpen) view.element.focus();
     return;
   }
   const back = el('button', { class: 'btn primary', type: 'button', onclick: () => navigate(folder, null, { focusName: name }) },
@@ -455,7 +498,7 @@ window.addEventListener('hashchange', () => route());
 /* ---------- Page-wide keys and panes ---------- */
 
 document.addEventListener('keydown', (event) => {
-  if (event.defaultPrevented || preview.isOpen || !app.listing) return;
+  if (event.defaultPrevented || preview.isOpen || reader.isOpen || !app.listing) return;
   const typing = event.target.closest && event.target.closest('input, textarea, select, [contenteditable]');
   if (event.key === '/' && !typing && !event.ctrlKey && !event.metaKey && !event.altKey) {
     event.preventDefault();
@@ -532,8 +575,11 @@ async function load() {
   filterEl.disabled = false;
   box.hidden = true;
   box.setAttribute('aria-busy', 'false');
+  // A comic opens in the reader at once, unless the address leads elsewhere.
+  const comic = !partsOf(location.hash).length && !history.state && comicFolder(listing.root, listing.archive?.name);
+  if (comic) history.replaceState({ reader: 'opened' }, '', placeHash({ folder: comic, file: null }));
   route();
-  if (!preview.isOpen) view.element.focus();
+  if (!preview.isOpen && !reader.isOpen) view.element.focus();
   requestAnimationFrame(() => requestAnimationFrame(() => performance.mark('vorsel:first-folder')));
   sortIndexWhileIdle(app.index);
 }

@@ -89,6 +89,15 @@ export class Thumbnails {
     }
   }
 
+  // Makes an item's thumbnail from its picture decoded elsewhere (the reader's
+  // pages), without fetching it again: `source` is an image or bitmap.
+  async makeFrom(url, source, width, height) {
+    if (this.made.has(url) || !width || !height) return;
+    try {
+      this.keep(url, await shrink({ source, width, height }));
+    } catch { /* the grid makes it from the item when it needs it */ }
+  }
+
   keep(url, blob) {
     this.made.set(url, { src: URL.createObjectURL(blob), bytes: blob.size });
     this.bytes += blob.size;

@@ -24,6 +24,11 @@ detect one from): "bad" + 0xFF + ".txt" and "bad" + 0xFE + ".txt", which show
 alike, and "dir" + 0xFF + "/inner.txt", beside "ok.txt"; OUTDIR/japanese.zip
 names made on Japanese Windows (code page 932, no UTF-8 flag), two of them with
 a second byte 0x5C.
+OUTDIR/comic.cbz holds the 12 pages of a comic, page-1.png to page-12.png
+(numbered without zeros, so that only a natural order reads them right), each
+300 x 450 pixels in a colour of its own (COMIC_COLOURS) with as many dark bars
+across its top as its number, page 7 a wide spread of 600 x 450, and
+ComicInfo.xml beside them; OUTDIR/shelf.zip holds comic.cbz and a text.
 """
 import io
 import json
@@ -366,6 +371,32 @@ def make_names(out):
             z.writestr(info, data)
 
 
+COMIC_PAGES = 12
+COMIC_WIDE = 7
+COMIC_COLOURS = [((n * 67) % 200 + 40, (n * 131) % 200 + 40, (n * 29) % 200 + 40) for n in range(1, COMIC_PAGES + 1)]
+
+
+def comic_page(number):
+    width, height = (600 if number == COMIC_WIDE else 300), 450
+    colour = bytes(COMIC_COLOURS[number - 1])
+    bar = bytes((20, 20, 20)) * 20 + colour * 10
+    marks = ((bar * number) + colour * width)[:width * 3]
+    rows = [marks if 10 <= y < 30 else colour * width for y in range(height)]
+    return png_of_rows(width, height, rows)
+
+
+def make_comic(out):
+    with zipfile.ZipFile(os.path.join(out, 'comic.cbz'), 'w') as z:
+        z.writestr(entry('ComicInfo.xml', 0), b'<?xml version="1.0"?>\n<ComicInfo><Title>Test comic</Title></ComicInfo>\n')
+        for number in range(1, COMIC_PAGES + 1):
+            z.writestr(entry(f'page-{number}.png', number), comic_page(number))
+    with open(os.path.join(out, 'comic.cbz'), 'rb') as f:
+        comic = f.read()
+    with zipfile.ZipFile(os.path.join(out, 'shelf.zip'), 'w') as z:
+        z.writestr(entry('comic.cbz', 0), comic)
+        z.writestr(entry('list.txt', 1), b'One comic.\n')
+
+
 if __name__ == '__main__':
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -376,3 +407,4 @@ if __name__ == '__main__':
     make_big(out)
     make_gallery(out)
     make_names(out)
+    make_comic(out)

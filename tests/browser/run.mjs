@@ -98,9 +98,9 @@ const context = await chromium.launchPersistentContext(profile, {
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 
-const [sample, damaged, big, gallery, solidGallery, encrypted, nested, names, japanese] =
+const [sample, damaged, big, gallery, solidGallery, encrypted, nested, names, japanese, comic, shelf] =
   await Promise.all(['sample.zip', 'damaged.7z', 'big.zip', 'gallery.zip', 'gallery.7z', 'encrypted.7z', 'nested.7z',
-    'names.tar', 'japanese.zip'].map(startServer));
+    'names.tar', 'japanese.zip', 'comic.cbz', 'shelf.zip'].map(startServer));
 sample.details = sampleDetails;
 const pageUrl = (server, hash = '') => `${server.base}//index.html${hash}`;
 const hashOf = (...names) => '#/' + names.map(encodeURIComponent).join('/');
@@ -1192,6 +1192,207 @@ test('names from Japanese Windows show in Japanese, a second byte 0x5C inside it
     await page.waitForSelector('#list .row');
     await page.screenshot({ path: path.join(shotsDir, 'undecodable-names.png') });
   }
+  await page.close();
+});
+
+// The colours of the comic's pages, as make_archives.py makes them.
+const COMIC_COLOURS = Array.from({ length: 12 }, (_, i) => [((i + 1) * 67) % 200 + 40, ((i + 1) * 131) % 200 + 40, ((i + 1) * 29) % 200 + 40]);
+
+// The reader's pictures from left to right on the screen: the page each one
+// is (by the colour at its centre), its size on the screen and its own size.
+const readerView = (page) => page.evaluate(() => {
+  const stage = document.querySelector('#reader .rd-stage');
+  return {
+    pages: document.getElementById('reader').dataset.pages,
+    position: document.querySelector('#reader .rd-pos').textContent,
+    name: document.querySelector('#reader .rd-name').textContent,
+    stage: { width: stage.clientWidth, height: stage.clientHeight },
+    pictures: [...document.querySelectorAll('#reader .rd-spread img')].map((img) => {
+      const canvas = document.createElement('canvas');
+      [canvas.width, canvas.height] = [img.naturalWidth, img.naturalHeight];
+      const context = canvas.getContext('2d');
+      context.drawImage(img, 0, 0);
+      const box = img.getBoundingClientRect();
+      return {
+        colour: [...context.getImageData(img.naturalWidth >> 1, img.naturalHeight >> 1, 1, 1).data.subarray(0, 3)],
+        left: Math.round(box.left), width: Math.round(box.width), height: Math.round(box.height), natural: [img.naturalWidth, img.naturalHeight],
+      };
+    }),
+  };
+});
+
+// Presses a key and waits until the reader shows the spread `pages` (page numbers from 1, as "2,3").
+async function readerKey(page, key, pages) {
+  await page.keyboard.press(key);
+  try {
+    await page.waitForFunction((pages) => document.getElementById('reader')?.dataset.pages === pages && document.querySelector('#reader .rd-wait').hidden,
+      pages, { timeout: 10000 });
+  } catch {
+    throw new Error(`${key}: pages ${await page.evaluate(() => document.getElementById('reader')?.dataset.pages)} on show, not ${pages}`);
+  }
+}
+
+// The comic's pages that the page has fetched whole, with when each fetch
+// ended, and the times of the keys pressed, all in the page's own clock.
+const fetchedPages = (page) => page.evaluate(() => ({
+  fetched: performance.getEntriesByType('resource').filter((e) => /\/ArchiveContent\/page-\d+\.png$/.test(e.name))
+    .map((e) => ({ page: Number(/page-(\d+)/.exec(e.name)[1]), end: e.responseEnd })),
+  keys: window.keyTimes,
+}));
+
+test('a comic opens in the reader: keys turn its pages, fit and two-up modes, right to left, the page again after a reload, pages fetched before they show', async () => {
+  const page = await openPage(comic, '', {
+    ...serversDetails,
+    noWait: true,
+    before: (p) => p.addInitScript(() => {
+      window.keyTimes = [];
+      document.addEventListener('keydown', (event) => window.keyTimes.push({ key: event.key, at: performance.now() }), true);
+    }),
+  });
+  const shot = async (name) => {
+    if (!shotsDir) return;
+    fs.mkdirSync(shotsDir, { recursive: true });
+    await page.mouse.move(680, 400);
+    await page.mouse.move(690, 410);
+    await page.waitForSelector('#reader.controls .rd-strip img');
+    await page.screenshot({ path: path.join(shotsDir, name + '.png') });
+  };
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+  let view = await readerView(page);
+  assert.equal(await page.evaluate(() => location.hash), '#/');
+  assert.equal(view.position, 'Page 1 of 12');
+  assert.equal(view.name, 'page-1.png');
+  assert.ok(sameColour(view.pictures[0].colour, COMIC_COLOURS[0]), JSON.stringify(view));
+  // Fit both: the tall page is as high as the stage.
+  assert.equal(view.pictures[0].height, view.stage.height);
+  // The next three pages come before they are asked for; a turn only draws one.
+  await page.waitForFunction(() => [2, 3, 4].every((n) => performance.getEntriesByType('resource').some((e) => e.name.endsWith(`/page-${n}.png`))));
+  await readerKey(page, 'ArrowRight', '2');
+  await page.waitForFunction(() => performance.getEntriesByType('resource').some((e) => e.name.endsWith('/page-5.png')));
+  let { fetched, keys } = await fetchedPages(page);
+  assert.ok(fetched.find((f) => f.page === 2).end < keys.at(-1).at, JSON.stringify({ fetched, keys }));
+  assert.deepEqual(fetched.map((f) => f.page).sort((a, b) => a - b), [1, 2, 3, 4, 5]);
+  view = await readerView(page);
+  assert.equal(view.position, 'Page 2 of 12');
+  assert.ok(sameColour(view.pictures[0].colour, COMIC_COLOURS[1]));
+  await shot('reader-single');
+  for (const [key, pages] of [['PageDown', '3'], [' ', '4'], ['Shift+Space', '3'], ['ArrowLeft', '2'], ['ArrowLeft', '1'], ['ArrowRight', '2']]) {
+    await readerKey(page, key, pages);
+  }
+  // The pages turned to were fetched once each, before the keys that showed them.
+  ({ fetched, keys } = await fetchedPages(page));
+  for (const n of [1, 2, 3, 4]) assert.equal(fetched.filter((f) => f.page === n).length, 1, `page ${n} fetched again`);
+  const pressed = (key) => keys.findLast((k) => k.key === key).at;
+  assert.ok(fetched.find((f) => f.page === 3).end < pressed('PageDown') && fetched.find((f) => f.page === 4).end < pressed(' '), JSON.stringify({ fetched, keys }));
+  for (const [key, pages] of [['End', '12'], ['Home', '1'], ['PageDown', '2']]) await readerKey(page, key, pages);
+  // Fit width, height, original size, both, and zoom.
+  const sizeAfter = async (key) => {
+    await page.keyboard.press(key);
+    await page.waitForTimeout(50);
+    return (await readerView(page)).pictures[0];
+  };
+  assert.equal((await sizeAfter('w')).width, view.stage.width);
+  assert.equal((await sizeAfter('h')).height, view.stage.height);
+  assert.deepEqual([(await sizeAfter('o')).width, (await sizeAfter('o')).height], [300, 450]);
+  assert.equal((await sizeAfter('+')).height, Math.round(450 * 1.25));
+  assert.equal((await sizeAfter('-')).height, 450);
+  assert.equal((await sizeAfter('b')).height, view.stage.height);
+  // Two up: the cover alone, then pairs; the page before the wide page 7 alone, and page 7 too.
+  await readerKey(page, 'd', '2,3');
+  view = await readerView(page);
+  assert.equal(view.position, 'Pages 2–3 of 12');
+  assert.ok(sameColour(view.pictures[0].colour, COMIC_COLOURS[1]) && sameColour(view.pictures[1].colour, COMIC_COLOURS[2]));
+  assert.equal(view.pictures[0].left + view.pictures[0].width, view.pictures[1].left);
+  await shot('reader-spread');
+  for (const [key, pages] of [['ArrowRight', '4,5'], ['ArrowRight', '6'], ['ArrowRight', '7'], ['ArrowRight', '8,9'],
+    ['Home', '1'], ['c', '1,2'], ['ArrowRight', '3,4'], ['c', '2,3'], ['End', '12'], ['ArrowLeft', '10,11'], ['ArrowLeft', '8,9']]) {
+    await readerKey(page, key, pages);
+  }
+  view = await readerView(page);
+  assert.deepEqual(view.pictures.map((p) => p.natural), [[300, 450], [300, 450]]);
+  // Right to left: page 8 on the right, page 9 on the left; the left arrow goes on.
+  await readerKey(page, 'r', '8,9');
+  view = await readerView(page);
+  assert.ok(sameColour(view.pictures[0].colour, COMIC_COLOURS[8]) && sameColour(view.pictures[1].colour, COMIC_COLOURS[7]), JSON.stringify(view));
+  await shot('reader-rtl');
+  await readerKey(page, 'ArrowLeft', '10,11');
+  await readerKey(page, 'ArrowRight', '8,9');
+  // A click on the left third goes on too, right to left.
+  await page.mouse.click(100, 400);
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '10,11');
+  await readerKey(page, 'ArrowRight', '8,9');
+  // A thumbnail of the strip goes to its page; the keys work on after it.
+  await page.mouse.move(600, 300);
+  await page.mouse.move(610, 310);
+  await page.click('#reader .rd-thumb[data-page="11"]');
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '12');
+  await readerKey(page, 'ArrowRight', '10,11');
+  await readerKey(page, 'ArrowRight', '8,9');
+  // After a reload: the same page, two up, right to left.
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '8,9');
+  assert.deepEqual(await page.evaluate(() => ({ ...document.getElementById('reader').dataset })),
+    { fit: 'both', double: 'true', cover: 'true', rtl: 'true', pages: '8,9' });
+  // Escape goes back to the folder; the button there opens the reader again at the same page.
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  assert.deepEqual((await rowNames(page)).slice(0, 4), ['ComicInfo.xml', 'page-1.png', 'page-2.png', 'page-3.png']);
+  await page.click('#readButton');
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '8,9' && !document.getElementById('reader').hidden);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  // Back to where the reader began.
+  await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('the reader button reads a folder’s pictures: an SVG drawn, a broken picture said, other files left out', async () => {
+  // The folder shows as a list or a grid, as an earlier test left the choice.
+  const page = await openPage(gallery, hashOf('pictures'), { noWait: true });
+  await page.click('#readButton');
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+  // badge.svg, broken.png and the 40 pictures, in natural order; notes.txt and the folder are not pages.
+  let view = await readerView(page);
+  assert.equal(view.position, 'Page 1 of 42');
+  assert.equal(view.name, 'badge.svg');
+  assert.equal(view.pictures.length, 1);
+  await readerKey(page, 'ArrowRight', '2');
+  assert.equal(await page.textContent('#reader .rd-broken span'), 'The picture cannot be decoded.');
+  await readerKey(page, 'ArrowRight', '3');
+  view = await readerView(page);
+  assert.equal(view.name, 'pic-01.png');
+  assert.ok(sameColour(view.pictures[0].colour, pngFacts('pictures/pic-01.png').colour));
+  // The slider goes straight to a page.
+  await page.evaluate(() => {
+    const slider = document.querySelector('#reader .rd-slider');
+    slider.value = '41';
+    slider.dispatchEvent(new Event('input'));
+  });
+  await page.waitForFunction(() => document.getElementById('reader').dataset.pages === '42');
+  assert.equal((await readerView(page)).name, 'pic-40.png');
+  // Back goes to the folder, as Escape does.
+  await page.goBack();
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  assert.equal(await page.evaluate(() => location.hash), hashOf('pictures'));
+  await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a comic inside the archive opens in the reader when it is opened as a folder', async () => {
+  const page = await openPage(shelf);
+  assert.deepEqual(await rowNames(page), ['comic.cbz', 'list.txt']);
+  await page.evaluate(() => { location.hash = '#/comic.cbz/'; });
+  await page.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+  assert.equal((await readerView(page)).position, 'Page 1 of 12');
+  await readerKey(page, 'ArrowRight', '2');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.getElementById('reader').hidden);
+  assert.deepEqual((await rowNames(page)).slice(0, 3), ['ComicInfo.xml', 'page-1.png', 'page-2.png']);
+  assert.equal(await page.evaluate(() => location.hash), '#/comic.cbz/');
+  await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
+  assert.deepEqual(page.errors, []);
   await page.close();
 });
 
