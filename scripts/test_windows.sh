@@ -19,8 +19,8 @@ bash scripts/fetch_7z_dll.sh "$win64" x64
 # One wineserver for the run; Wine's services are started once with their
 # streams on /dev/null, else they inherit CTest's pipes and it never returns.
 export WINEPREFIX="$win64/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES=winebrowser.exe=d
-wineserver -p
-trap 'wineserver -k || true' EXIT
+wineserver -p </dev/null >/dev/null 2>&1
+trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 echo "== Windows unit tests under Wine"
 (cd "$win64" && ctest --output-on-failure -j2 -L windows)

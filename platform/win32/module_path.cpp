@@ -2,7 +2,7 @@
 // path the platform layer hands out.
 #include "platform/module_path.h"
 
-#include "platform/utf8.h"
+#include "platform/win32/wide_path.h"
 
 #include <windows.h>
 
@@ -21,10 +21,7 @@ std::string module_folder_prefix()
         }
         path.resize(path.size() * 2);  // cut short: try again with more room
     }
-    std::string full = utf8_from_wide(path);
-    for (char& c : full)
-        if (c == '\\')
-            c = '/';
+    const std::string full = utf8_path(path);
     const std::size_t slash = full.rfind('/');
     if (slash == std::string::npos)
         return {};

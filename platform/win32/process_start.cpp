@@ -2,7 +2,7 @@
 // turned into SIGINT, and the arguments from the wide command line.
 #include "platform/process_start.h"
 
-#include "platform/utf8.h"
+#include "platform/win32/wide_path.h"
 
 #include <windows.h>
 
@@ -41,11 +41,7 @@ std::vector<std::string> wide_command_line_arguments()
     if (!wide)
         return arguments;
     for (int i = 1; i < count; ++i) {
-        std::string argument = utf8_from_wide(wide[i]);
-        for (char& c : argument)
-            if (c == '\\')
-                c = '/';
-        arguments.push_back(std::move(argument));
+        arguments.push_back(utf8_path(wide[i]));
     }
     ::LocalFree(wide);
     return arguments;

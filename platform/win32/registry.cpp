@@ -4,7 +4,7 @@
 #include "platform/registry.h"
 
 #include "platform/environment.h"
-#include "platform/utf8.h"
+#include "platform/win32/wide_path.h"
 
 #include <windows.h>
 
@@ -28,10 +28,7 @@ bool read_path_value(HKEY hive, std::string& value)
         text.pop_back();
     if (text.empty())
         return false;
-    value = utf8_from_wide(text);
-    for (char& c : value)
-        if (c == '\\')
-            c = '/';
+    value = utf8_path(text);
     return true;
 }
 

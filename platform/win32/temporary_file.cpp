@@ -4,7 +4,6 @@
 // which works because every handle shares reading, writing and deletion.
 #include "platform/temporary_file.h"
 
-#include "platform/utf8.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/wide_path.h"
 
@@ -40,11 +39,7 @@ HRESULT temporary_file::create()
         return failure;
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
-    std::string path = utf8_from_wide(name);
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    path_ = std::move(path);
+    path_ = utf8_path(name);
     return S_OK;
 }
 

@@ -39,4 +39,13 @@ std::wstring wide_path(std::string_view path)
     return long_path_form(wide_from_utf8(path));
 }
 
+std::string utf8_path(std::wstring_view path)
+{
+    std::string result = utf8_from_wide(path);
+    for (char& c : result)
+        if (c == '\\')
+            c = '/';
+    return result;
+}
+
 }  // namespace platform

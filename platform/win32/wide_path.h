@@ -1,4 +1,5 @@
-// The wide form of a UTF-8 path for the W functions of Windows, long paths included.
+// Paths between the program (UTF-8, '/') and the W functions of Windows (UTF-16,
+// long paths included).
 #pragma once
 
 #include <string>
@@ -13,5 +14,9 @@ std::wstring wide_path(std::string_view path);
 
 // The same for a path that is already wide.
 std::wstring long_path_form(std::wstring path);
+
+// A path from Windows as the rest of the program takes it: UTF-8 with '/'
+// separators, the one separator that it splits paths at.
+std::string utf8_path(std::wstring_view path);
 
 }  // namespace platform

@@ -44,12 +44,14 @@ process_result run_wine(const std::string& program, const std::vector<std::strin
 // program they would hold its pipe open after it ends.
 class wine_session : public ::testing::Environment {
 public:
+    // The server and the services outlive the command that starts them: their
+    // streams go to /dev/null, not to a pipe that would then never end.
     void SetUp() override
     {
-        run_wine("/usr/bin/wineserver", {"-p"});
+        run_wine("/bin/sh", {"-c", "wineserver -p </dev/null >/dev/null 2>&1"});
         run_wine("/bin/sh", {"-c", "wine cmd /c exit </dev/null >/dev/null 2>&1"});
     }
-    void TearDown() override { run_wine("/usr/bin/wineserver", {"-k"}); }
+    void TearDown() override { run_wine("/bin/sh", {"-c", "wineserver -k </dev/null >/dev/null 2>&1"}); }
 };
 
 const auto* const session = ::testing::AddGlobalTestEnvironment(new wine_session);
