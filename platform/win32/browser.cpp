@@ -7,12 +7,16 @@
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace platform {
 
 void launch_browser(const std::string& url)
 {
+    // The shell may hand the address to a COM server; Windows asks for COM to
+    // be set up on the calling thread first.
+    (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const std::wstring address = wide_from_utf8(url);
     const std::optional<std::string> chosen = environment_variable("BROWSER");
     if (chosen && !chosen->empty()) {

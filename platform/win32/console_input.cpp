@@ -39,12 +39,14 @@ std::optional<std::string> read_hidden_line(const std::function<void()>& prompt)
             return std::nullopt;
         return line;
     }
-    // Line input without echo; Ctrl+C still reaches the control handler, which
-    // stops the program the way SIGINT does.
-    (void)::SetConsoleMode(input, (saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~ENABLE_ECHO_INPUT);
+    // Key by key without echo, and without the console's own handling of Ctrl+C,
+    // which arrives as a character instead: the mode is back before the
+    // interrupt ends the program (the console keeps it after the process).
+    (void)::SetConsoleMode(input, saved & ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT));
     prompt();
     std::wstring line;
     bool ended = false;
+    bool interrupted = false;
     for (;;) {
         wchar_t unit = 0;
         DWORD count = 0;
@@ -52,14 +54,29 @@ std::optional<std::string> read_hidden_line(const std::function<void()>& prompt)
             ended = true;
             break;
         }
-        if (unit == L'\n')
+        if (unit == L'\r' || unit == L'\n')
             break;
-        if (unit != L'\r')
-            line += unit;
+        if (unit == 0x03) {
+            interrupted = true;
+            break;
+        }
+        if (unit == L'\b') {
+            // Backspace takes back one character, both halves of a pair.
+            if (!line.empty() && line.back() >= 0xDC00 && line.back() <= 0xDFFF)
+                line.pop_back();
+            if (!line.empty())
+                line.pop_back();
+            continue;
+        }
+        line += unit;
     }
     (void)::SetConsoleMode(input, saved);
     std::fputs("\n", stdout);  // the line end that the console did not echo
     std::fflush(stdout);
+    if (interrupted) {
+        (void)std::raise(SIGINT);
+        return std::nullopt;
+    }
     if (ended && line.empty())
         return std::nullopt;
     return utf8_from_wide(line);
