@@ -19,6 +19,7 @@ bash scripts/fetch_7z_dll.sh "$win64" x64
 # One wineserver for the run; Wine's services are started once with their
 # streams on /dev/null, else they inherit CTest's pipes and it never returns.
 export WINEPREFIX="$win64/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES=winebrowser.exe=d
+mkdir -p "$WINEPREFIX"  # the server starts in it; the first program fills it
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
