@@ -139,7 +139,7 @@ bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const
     CPropVariant value;
     if (!handler_ || handler_->GetProperty(index, item_property::size, &value) != S_OK || value.vt != VT_UI8)
         return false;
-    size = value.uhVal;
+    size = prop_uint64(value);
     return true;
 }
 

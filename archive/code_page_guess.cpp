@@ -1,10 +1,7 @@
-// uchardet's answer, and the code pages of the charsets it names.
+// The code pages of the charsets that the detector names.
 #include "archive/code_page_guess.h"
 
-#include <memory>
 #include <string>
-
-#include <uchardet/uchardet.h>
 
 namespace archive {
 namespace {
@@ -51,17 +48,6 @@ std::optional<std::uint32_t> code_page_of_charset(std::string_view charset)
         if (same_ignoring_case(entry.charset, charset))
             return entry.code_page;
     return std::nullopt;
-}
-
-std::string detected_charset(std::string_view text)
-{
-    const std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(uchardet_new(),
-                                                                                          uchardet_delete);
-    if (!detector || uchardet_handle_data(detector.get(), text.data(), text.size()) != 0)
-        return {};
-    uchardet_data_end(detector.get());
-    const char* charset = uchardet_get_charset(detector.get());
-    return charset ? std::string(charset) : std::string();
 }
 
 }  // namespace archive

@@ -1,5 +1,6 @@
-// Guessing the code page of text from its bytes, with uchardet: for item names
-// that are not UTF-8 and whose archive does not say which code page they are in.
+// Guessing the code page of text from its bytes, with uchardet where the build
+// has it (archive/charset_detection/): for item names that are not UTF-8 and
+// whose archive does not say which code page they are in.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ namespace archive {
 std::optional<std::uint32_t> code_page_of_charset(std::string_view charset);
 
 // The charset that uchardet finds in `text`, as it names it; empty when it
-// finds none.
+// finds none or the build has no detector.
 std::string detected_charset(std::string_view text);
 
 }  // namespace archive

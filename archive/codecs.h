@@ -66,11 +66,11 @@ public:
     // The same from a given base folder (ending in '/').
     HRESULT LoadFromFolder(const AString& baseFolder);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
-    HRESULT GetNumMethods(UInt32* numMethods) override;
-    HRESULT GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) override;
-    HRESULT CreateDecoder(UInt32 index, const GUID* iid, void** coder) override;
-    HRESULT CreateEncoder(UInt32 index, const GUID* iid, void** coder) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE GetNumMethods(UInt32* numMethods) override;
+    HRESULT STDMETHODCALLTYPE GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE CreateDecoder(UInt32 index, const GUID* iid, void** coder) override;
+    HRESULT STDMETHODCALLTYPE CreateEncoder(UInt32 index, const GUID* iid, void** coder) override;
 
     // Destroyed in the order FormatList, MethodList, LibList: the libraries last.
     CObjectVector<CCodecLib> LibList;

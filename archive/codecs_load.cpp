@@ -4,6 +4,7 @@
 
 #include "archive/prop_variant.h"
 #include "platform/directory.h"
+#include "platform/dynamic_library.h"
 #include "platform/module_path.h"
 #include "platform/ole_automation.h"
 #include "platform/registry.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr const char kMainDll[] = "7z.so";
 constexpr char kFolderSeparator = '/';
 
 bool IsDirectory(const AString& path)
@@ -123,7 +123,7 @@ void SetExtensions(CArcInfoEx& format, const UString& exts, const UString& addEx
 
 AString GetBaseFolderPrefix(const AString& modulePrefix)
 {
-    if (IsFile(modulePrefix + kMainDll) || IsDirectory(modulePrefix + "Codecs") ||
+    if (IsFile(modulePrefix + platform::main_plugin_library_name()) || IsDirectory(modulePrefix + "Codecs") ||
         IsDirectory(modulePrefix + "Formats"))
         return modulePrefix;
     std::string value;
@@ -146,7 +146,7 @@ HRESULT CCodecs::LoadFromFolder(const AString& baseFolder)
 {
     FormatList.Clear();
     MethodList.Clear();
-    HRESULT result = LoadDll(baseFolder + kMainDll);
+    HRESULT result = LoadDll(baseFolder + platform::main_plugin_library_name());
     if (result != S_OK)
         return result;
     result = LoadDllsFromFolder(baseFolder + "Codecs/");

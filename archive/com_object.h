@@ -15,9 +15,9 @@
 template <class... Interfaces>
 class CMyUnknownImp : public Interfaces... {
 public:
-    ULONG AddRef() override { return static_cast<ULONG>(++_refCount); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++_refCount); }
 
-    ULONG Release() override
+    ULONG STDMETHODCALLTYPE Release() override
     {
         if (--_refCount != 0)
             return static_cast<ULONG>(_refCount);

@@ -18,24 +18,24 @@ public:
     {
     }
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
-    HRESULT SetTotal(UInt64 total) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE SetTotal(UInt64 total) override;
 
     // E_ABORT once the sink no longer wants the extraction.
-    HRESULT SetCompleted(const UInt64* completeValue) override;
+    HRESULT STDMETHODCALLTYPE SetCompleted(const UInt64* completeValue) override;
 
     // Begins the item with the sink; a null stream lets its bytes go by.
-    HRESULT GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) override;
-    HRESULT PrepareOperation(Int32 askExtractMode) override;
+    HRESULT STDMETHODCALLTYPE GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) override;
+    HRESULT STDMETHODCALLTYPE PrepareOperation(Int32 askExtractMode) override;
 
     // Ends the current item with its result.
-    HRESULT SetOperationResult(Int32 operationResult) override;
+    HRESULT STDMETHODCALLTYPE SetOperationResult(Int32 operationResult) override;
 
     // The extraction's password; the sink learns that one was needed.
-    HRESULT CryptoGetTextPassword(BSTR* password) override;
+    HRESULT STDMETHODCALLTYPE CryptoGetTextPassword(BSTR* password) override;
 
     // Passes the bytes to the current item's sink; E_ABORT when it refuses them.
-    HRESULT Write(const void* data, UInt32 size, UInt32* processedSize) override;
+    HRESULT STDMETHODCALLTYPE Write(const void* data, UInt32 size, UInt32* processedSize) override;
 
     // Ends an item that the library began but never reported (the extraction
     // stopped in it), and tells how the extraction as a whole ended.

@@ -7,5 +7,5 @@
 
 class CInStream : public CMyUnknownImp<IInStream, IStreamGetSize> {
 public:
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) override;
 };

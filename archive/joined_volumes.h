@@ -22,9 +22,9 @@ public:
     // `missing` gets the names of the volumes missing in between.
     bool Open(const std::string& firstPath, std::vector<std::string>& missing);
 
-    HRESULT Read(void* data, UInt32 size, UInt32* processedSize) override;
-    HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) override;
-    HRESULT GetSize(UInt64* size) override;
+    HRESULT STDMETHODCALLTYPE Read(void* data, UInt32 size, UInt32* processedSize) override;
+    HRESULT STDMETHODCALLTYPE Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) override;
+    HRESULT STDMETHODCALLTYPE GetSize(UInt64* size) override;
 
 private:
     struct volume {

@@ -59,7 +59,7 @@ bool ReadNumber(IInArchive* archive, UInt32 index, PROPID property, UInt64& valu
     case VT_UI1: value = prop.bVal; return true;
     case VT_UI2: value = prop.uiVal; return true;
     case VT_UI4: value = prop.ulVal; return true;
-    case VT_UI8: value = prop.uhVal; return true;
+    case VT_UI8: value = prop_uint64(prop); return true;
     case VT_BOOL: value = prop.boolVal != VARIANT_FALSE; return true;
     case VT_FILETIME:
         value = (UInt64{prop.filetime.dwHighDateTime} << 32) | prop.filetime.dwLowDateTime;

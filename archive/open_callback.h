@@ -18,19 +18,19 @@ public:
     // `password`: the answer to a handler that asks for one; none refuses.
     CArchiveOpenCallback(std::string path, std::string name, std::optional<std::string> password);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
-    HRESULT SetTotal(const UInt64* files, const UInt64* bytes) override;
-    HRESULT SetCompleted(const UInt64* files, const UInt64* bytes) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) override;
+    HRESULT STDMETHODCALLTYPE SetTotal(const UInt64* files, const UInt64* bytes) override;
+    HRESULT STDMETHODCALLTYPE SetCompleted(const UInt64* files, const UInt64* bytes) override;
 
     // The name the handler's stream goes by (property 4); nothing else is known.
-    HRESULT GetProperty(PROPID propID, PROPVARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE GetProperty(PROPID propID, PROPVARIANT* value) override;
 
     // Opens the volume `name` from the folder of the archive: S_FALSE when there
     // is none (noted in MissingVolumes), or when the name is not a plain file name.
-    HRESULT GetStream(const wchar_t* name, IInStream** inStream) override;
+    HRESULT STDMETHODCALLTYPE GetStream(const wchar_t* name, IInStream** inStream) override;
 
     // Gives the password, or notes the question and returns E_ABORT when there is none.
-    HRESULT CryptoGetTextPassword(BSTR* password) override;
+    HRESULT STDMETHODCALLTYPE CryptoGetTextPassword(BSTR* password) override;
 
     bool PasswordAsked = false;
     std::vector<std::string> MissingVolumes;  // UTF-8 names the handler asked for in vain

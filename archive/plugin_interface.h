@@ -3,6 +3,8 @@
 // library, their ids, and the property ids the program reads. Interfaces are
 // plain abstract classes whose pure virtual methods stand in the library's slot
 // order; they have no virtual destructor, so the tables match the library's.
+// IUnknown, IID_IUnknown and the calling convention STDMETHODCALLTYPE come from
+// platform/com_types.h.
 #pragma once
 
 #include "platform/com_types.h"
@@ -16,12 +18,11 @@ using UInt64 = std::uint64_t;
 using Int64 = std::int64_t;
 
 // {23170F69-40C1-278A-0000-00gg00ii0000}: the id of the plug-in interfaces.
-constexpr GUID plugin_interface_id(std::uint8_t group, std::uint8_t interface)
+constexpr GUID plugin_interface_id(std::uint8_t group, std::uint8_t interface_index)
 {
-    return GUID{0x23170F69, 0x40C1, 0x278A, {0x00, 0x00, 0x00, group, 0x00, interface, 0x00, 0x00}};
+    return GUID{0x23170F69, 0x40C1, 0x278A, {0x00, 0x00, 0x00, group, 0x00, interface_index, 0x00, 0x00}};
 }
 
-inline constexpr GUID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr GUID IID_ISequentialOutStream = plugin_interface_id(0x03, 0x02);
 inline constexpr GUID IID_IInStream = plugin_interface_id(0x03, 0x03);
 inline constexpr GUID IID_IStreamGetSize = plugin_interface_id(0x03, 0x06);
@@ -30,19 +31,9 @@ inline constexpr GUID IID_ICryptoGetTextPassword = plugin_interface_id(0x05, 0x1
 inline constexpr GUID IID_IInArchive = plugin_interface_id(0x06, 0x60);
 inline constexpr GUID IID_IArchiveOpenVolumeCallback = plugin_interface_id(0x06, 0x30);
 
-class IUnknown {
-public:
-    virtual HRESULT QueryInterface(const GUID& iid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
-
-protected:
-    ~IUnknown() = default;
-};
-
 class ISequentialInStream : public IUnknown {
 public:
-    virtual HRESULT Read(void* data, UInt32 size, UInt32* processedSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Read(void* data, UInt32 size, UInt32* processedSize) = 0;
 
 protected:
     ~ISequentialInStream() = default;
@@ -50,7 +41,7 @@ protected:
 
 class IInStream : public ISequentialInStream {
 public:
-    virtual HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) = 0;
 
 protected:
     ~IInStream() = default;
@@ -58,7 +49,7 @@ protected:
 
 class IStreamGetSize : public IUnknown {
 public:
-    virtual HRESULT GetSize(UInt64* size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSize(UInt64* size) = 0;
 
 protected:
     ~IStreamGetSize() = default;
@@ -66,7 +57,7 @@ protected:
 
 class ISequentialOutStream : public IUnknown {
 public:
-    virtual HRESULT Write(const void* data, UInt32 size, UInt32* processedSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Write(const void* data, UInt32 size, UInt32* processedSize) = 0;
 
 protected:
     ~ISequentialOutStream() = default;
@@ -74,8 +65,8 @@ protected:
 
 class IProgress : public IUnknown {
 public:
-    virtual HRESULT SetTotal(UInt64 total) = 0;
-    virtual HRESULT SetCompleted(const UInt64* completeValue) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTotal(UInt64 total) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCompleted(const UInt64* completeValue) = 0;
 
 protected:
     ~IProgress() = default;
@@ -83,8 +74,8 @@ protected:
 
 class IArchiveOpenCallback : public IUnknown {
 public:
-    virtual HRESULT SetTotal(const UInt64* files, const UInt64* bytes) = 0;
-    virtual HRESULT SetCompleted(const UInt64* files, const UInt64* bytes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTotal(const UInt64* files, const UInt64* bytes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCompleted(const UInt64* files, const UInt64* bytes) = 0;
 
 protected:
     ~IArchiveOpenCallback() = default;
@@ -93,9 +84,9 @@ protected:
 // Asked for by the handlers of formats that span several files (volumes).
 class IArchiveOpenVolumeCallback : public IUnknown {
 public:
-    virtual HRESULT GetProperty(PROPID propID, PROPVARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetProperty(PROPID propID, PROPVARIANT* value) = 0;
     // S_FALSE with no stream when there is no volume of that name.
-    virtual HRESULT GetStream(const wchar_t* name, IInStream** inStream) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStream(const wchar_t* name, IInStream** inStream) = 0;
 
 protected:
     ~IArchiveOpenVolumeCallback() = default;
@@ -103,9 +94,9 @@ protected:
 
 class IArchiveExtractCallback : public IProgress {
 public:
-    virtual HRESULT GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) = 0;
-    virtual HRESULT PrepareOperation(Int32 askExtractMode) = 0;
-    virtual HRESULT SetOperationResult(Int32 operationResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStream(UInt32 index, ISequentialOutStream** outStream, Int32 askExtractMode) = 0;
+    virtual HRESULT STDMETHODCALLTYPE PrepareOperation(Int32 askExtractMode) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOperationResult(Int32 operationResult) = 0;
 
 protected:
     ~IArchiveExtractCallback() = default;
@@ -113,7 +104,7 @@ protected:
 
 class ICryptoGetTextPassword : public IUnknown {
 public:
-    virtual HRESULT CryptoGetTextPassword(BSTR* password) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CryptoGetTextPassword(BSTR* password) = 0;
 
 protected:
     ~ICryptoGetTextPassword() = default;
@@ -121,10 +112,10 @@ protected:
 
 class ICompressCodecsInfo : public IUnknown {
 public:
-    virtual HRESULT GetNumMethods(UInt32* numMethods) = 0;
-    virtual HRESULT GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
-    virtual HRESULT CreateDecoder(UInt32 index, const GUID* iid, void** coder) = 0;
-    virtual HRESULT CreateEncoder(UInt32 index, const GUID* iid, void** coder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumMethods(UInt32* numMethods) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateDecoder(UInt32 index, const GUID* iid, void** coder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateEncoder(UInt32 index, const GUID* iid, void** coder) = 0;
 
 protected:
     ~ICompressCodecsInfo() = default;
@@ -132,7 +123,7 @@ protected:
 
 class ISetCompressCodecsInfo : public IUnknown {
 public:
-    virtual HRESULT SetCompressCodecsInfo(ICompressCodecsInfo* compressCodecsInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCompressCodecsInfo(ICompressCodecsInfo* compressCodecsInfo) = 0;
 
 protected:
     ~ISetCompressCodecsInfo() = default;
@@ -141,11 +132,11 @@ protected:
 // Only the slots up to Extract are declared: the program calls no later one.
 class IInArchive : public IUnknown {
 public:
-    virtual HRESULT Open(IInStream* stream, const UInt64* maxCheckStartPosition, IArchiveOpenCallback* openCallback) = 0;
-    virtual HRESULT Close() = 0;
-    virtual HRESULT GetNumberOfItems(UInt32* numItems) = 0;
-    virtual HRESULT GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
-    virtual HRESULT Extract(const UInt32* indices, UInt32 numItems, Int32 testMode,
+    virtual HRESULT STDMETHODCALLTYPE Open(IInStream* stream, const UInt64* maxCheckStartPosition, IArchiveOpenCallback* openCallback) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNumberOfItems(UInt32* numItems) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Extract(const UInt32* indices, UInt32 numItems, Int32 testMode,
                             IArchiveExtractCallback* extractCallback) = 0;
 
 protected:
@@ -153,15 +144,15 @@ protected:
 };
 
 // Exports of a plug-in library.
-using Func_CreateObject = HRESULT (*)(const GUID* classId, const GUID* iid, void** object);
-using Func_GetNumberOfMethods = HRESULT (*)(UInt32* count);
-using Func_GetMethodProperty = HRESULT (*)(UInt32 index, PROPID propID, PROPVARIANT* value);
-using Func_GetNumberOfFormats = HRESULT (*)(UInt32* count);
-using Func_GetHandlerProperty = HRESULT (*)(PROPID propID, PROPVARIANT* value);
-using Func_GetHandlerProperty2 = HRESULT (*)(UInt32 index, PROPID propID, PROPVARIANT* value);
+using Func_CreateObject = HRESULT(STDMETHODCALLTYPE*)(const GUID* classId, const GUID* iid, void** object);
+using Func_GetNumberOfMethods = HRESULT(STDMETHODCALLTYPE*)(UInt32* count);
+using Func_GetMethodProperty = HRESULT(STDMETHODCALLTYPE*)(UInt32 index, PROPID propID, PROPVARIANT* value);
+using Func_GetNumberOfFormats = HRESULT(STDMETHODCALLTYPE*)(UInt32* count);
+using Func_GetHandlerProperty = HRESULT(STDMETHODCALLTYPE*)(PROPID propID, PROPVARIANT* value);
+using Func_GetHandlerProperty2 = HRESULT(STDMETHODCALLTYPE*)(UInt32 index, PROPID propID, PROPVARIANT* value);
 // A format's own check of an archive's first bytes: one of the is_archive_answer values.
-using Func_IsArc = UInt32 (*)(const unsigned char* data, std::size_t size);
-using Func_GetIsArc = HRESULT (*)(UInt32 formatIndex, Func_IsArc* isArc);
+using Func_IsArc = UInt32(STDMETHODCALLTYPE*)(const unsigned char* data, std::size_t size);
+using Func_GetIsArc = HRESULT(STDMETHODCALLTYPE*)(UInt32 formatIndex, Func_IsArc* isArc);
 namespace is_archive_answer {
 inline constexpr UInt32 no = 0;
 inline constexpr UInt32 yes = 1;

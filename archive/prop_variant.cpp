@@ -108,7 +108,7 @@ UString ConvertPropVariantToString(const PROPVARIANT& value)
         AppendUnsigned(text, value.ulVal);
         break;
     case VT_UI8:
-        AppendUnsigned(text, value.uhVal);
+        AppendUnsigned(text, prop_uint64(value));
         break;
     case VT_I2:
         AppendSigned(text, value.iVal);
@@ -117,7 +117,7 @@ UString ConvertPropVariantToString(const PROPVARIANT& value)
         AppendSigned(text, value.lVal);
         break;
     case VT_I8:
-        AppendSigned(text, value.hVal);
+        AppendSigned(text, prop_int64(value));
         break;
     case VT_BOOL:
         text += value.boolVal != 0 ? L'+' : L'-';

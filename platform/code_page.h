@@ -1,5 +1,5 @@
-// Conversion between narrow text in the OEM code page and wide text. On Linux the
-// code page is UTF-8 and wide text is UTF-32.
+// Conversion between narrow text in the OEM code page and wide text. The code
+// page is UTF-8 on every platform; wide text is UTF-32 on Linux, UTF-16 on Windows.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +7,10 @@
 namespace platform {
 
 // Decodes `length` bytes into `out`, which must have room for `length` units;
-// returns the number of units written. A byte that does not start a valid sequence
+// returns the number of units written (a surrogate pair where a character needs
+// one). A byte that does not start a valid sequence
 // becomes U+DC00 + byte (U+DC80..U+DCFF), so that any byte string comes back
-// unchanged through file_name_from_wide.
+// unchanged to the system's file names.
 std::size_t multi_byte_to_wide(const char* text, std::size_t length, wchar_t* out);
 
 // Room in bytes that wide_to_multi_byte needs for `length` units.

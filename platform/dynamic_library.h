@@ -3,8 +3,13 @@
 
 namespace platform {
 
+// The file name of 7-Zip's main plug-in library on this system: 7z.so on Linux,
+// 7z.dll on Windows.
+const char* main_plugin_library_name();
+
 // Whether `path` can be opened and looks like a loadable library (it starts with
-// the ELF magic bytes). Stands for loading a library as a data file.
+// the ELF magic bytes on Linux, "MZ" on Windows). Stands for loading a library
+// as a data file.
 bool is_library_file(const char* path);
 
 // One loaded library; unloaded when destroyed.

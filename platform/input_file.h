@@ -33,7 +33,8 @@ public:
     HRESULT size(std::uint64_t& size) const;
 
 private:
-    int handle_ = -1;
+    // The descriptor on Linux, the HANDLE on Windows; -1 when closed.
+    std::intptr_t handle_ = -1;
 };
 
 }  // namespace platform

@@ -1,14 +1,15 @@
-// A file without a name in the temporary folder, for bytes that must be read
-// with random access but exist nowhere else (an archive that is an item of
-// another, decoded once). It has no name from its first moment, so the system
-// removes it when its last descriptor closes: at the program's end, whichever
-// way it ends, SIGKILL included. Readers open it again by reopen_path(), each
-// with a position of its own.
+// A file in the temporary folder, for bytes that must be read with random
+// access but exist nowhere else (an archive that is an item of another, decoded
+// once). The system removes it when its last handle closes: at the program's
+// end, whichever way it ends, a kill included. On Linux it has no name from its
+// first moment; on Windows it is made to be deleted on close. Readers open it
+// again by reopen_path(), each with a position of its own.
 #pragma once
 
 #include "platform/com_types.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -21,7 +22,8 @@ public:
     // Closing the last descriptor frees the file's space.
     ~temporary_file() { close(); }
 
-    // Closes any file held, then makes a new empty one in $TMPDIR (else /tmp).
+    // Closes any file held, then makes a new empty one in $TMPDIR (else /tmp),
+    // or the user's temporary folder on Windows.
     // S_OK, or the failure, after which nothing is held.
     HRESULT create();
 
@@ -35,7 +37,9 @@ public:
     void close();
 
 private:
-    int handle_ = -1;
+    // The descriptor on Linux, the HANDLE on Windows; -1 when closed.
+    std::intptr_t handle_ = -1;
+    std::string path_;  // the file's name where it has one (Windows)
 };
 
 }  // namespace platform

@@ -4,9 +4,17 @@
 # package lists only then.
 #   setup.sh          what building and running need
 #   setup.sh --test   also what the tests need
+#   setup.sh --windows   also what building for Windows and testing under Wine need
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev p7zip-full)
+if [[ "${1:-}" == "--windows" ]]; then
+  # mingw-w64's compilers of the posix thread model (std::thread), its zlib, Wine
+  # to run the tests, GoogleTest's sources to build them with, ccache, and npm to
+  # fetch the tests' 7z.dll.
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine64 libgtest-dev ccache)
+  if ! command -v npm >/dev/null; then packages+=(npm); fi
+fi
 if [[ "${1:-}" == "--test" ]]; then
   # vpx-tools: vpxenc encodes the browser tests' sample video. gcab makes
   # cabinet archives for the hostile archive tests and the archive fuzz seeds,

@@ -3,7 +3,8 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and with
 # ThreadSanitizer), fuzzes, and runs every test in the normal build, the unit
 # tests under the first two sanitizers and the tests that run the server's
-# threads under the third.
+# threads under the third; then builds both Windows targets and runs the
+# Windows tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,5 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 echo "== tests that run the server's threads, under ThreadSanitizer"
 (cd build-tsan && ctest --output-on-failure -j2 -L unit -R 'EndToEnd|Streaming|HostileClients|ArchiveItems|Details|InnerArchives|EncryptedAndSplit')
 echo "== all tests"
-(cd build && ctest --output-on-failure -j2)
+(cd build && ctest --output-on-failure -j2 -LE wine)
+bash scripts/test_windows.sh build

@@ -2,7 +2,7 @@
 // by names of its own.
 #include "platform/code_page_decoder.h"
 
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <string>

@@ -8,6 +8,11 @@
 
 namespace platform {
 
+const char* main_plugin_library_name()
+{
+    return "7z.so";
+}
+
 bool is_library_file(const char* path)
 {
     const int handle = ::open(path, O_RDONLY | O_CLOEXEC);

@@ -39,7 +39,7 @@ HRESULT input_file::close()
 {
     if (handle_ == -1)
         return S_OK;
-    const int handle = handle_;
+    const int handle = static_cast<int>(handle_);
     handle_ = -1;
     if (::close(handle) != 0 && errno != EINTR)
         return hresult_from_errno();
@@ -51,7 +51,7 @@ HRESULT input_file::read(void* data, std::uint32_t size, std::uint32_t& processe
     processed = 0;
     ssize_t count;
     do {
-        count = ::read(handle_, data, std::min(size, max_read_size));
+        count = ::read(static_cast<int>(handle_), data, std::min(size, max_read_size));
     } while (count == -1 && errno == EINTR);
     if (count == -1)
         return hresult_from_errno();
@@ -64,7 +64,7 @@ HRESULT input_file::seek(std::int64_t distance, std::uint32_t origin, std::uint6
     static constexpr int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
     if (origin > seek_from_end)
         return STG_E_INVALIDFUNCTION;
-    const off_t position = ::lseek(handle_, static_cast<off_t>(distance), whence[origin]);
+    const off_t position = ::lseek(static_cast<int>(handle_), static_cast<off_t>(distance), whence[origin]);
     if (position == -1)
         return hresult_from_errno();
     new_position = static_cast<std::uint64_t>(position);
@@ -74,7 +74,7 @@ HRESULT input_file::seek(std::int64_t distance, std::uint32_t origin, std::uint6
 HRESULT input_file::size(std::uint64_t& size) const
 {
     struct stat status {};
-    if (::fstat(handle_, &status) != 0)
+    if (::fstat(static_cast<int>(handle_), &status) != 0)
         return hresult_from_errno();
     size = static_cast<std::uint64_t>(status.st_size);
     return S_OK;

@@ -1,6 +1,6 @@
 // System strings as the plug-in library lays them out, made with the same
 // malloc and free that the library uses.
-#include "platform/ole_automation.h"
+#include "platform/posix/ole_automation.h"
 
 #include <cstdlib>
 #include <cstring>

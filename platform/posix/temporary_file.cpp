@@ -58,7 +58,7 @@ HRESULT temporary_file::append(const void* data, std::size_t size)
 {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t written = ::write(handle_, bytes, size);
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes, size);
         if (written == -1) {
             if (errno == EINTR)
                 continue;
@@ -78,7 +78,7 @@ std::string temporary_file::reopen_path() const
 void temporary_file::close()
 {
     if (handle_ != -1)
-        ::close(handle_);
+        ::close(static_cast<int>(handle_));
     handle_ = -1;
 }
 

@@ -38,16 +38,19 @@ TEST(PropVariant, ConvertsEveryListedTypeToText)
     v = make(VT_UI1), v.bVal = 255, table.push_back({v, "255"});
     v = make(VT_UI2), v.uiVal = 65535, table.push_back({v, "65535"});
     v = make(VT_UI4), v.ulVal = 4294967295u, table.push_back({v, "4294967295"});
-    v = make(VT_UI8), v.uhVal = 18446744073709551615u, table.push_back({v, "18446744073709551615"});
-    v = make(VT_UI8), v.uhVal = 0, table.push_back({v, "0"});
+    v = make(VT_UI8), set_prop_uint64(v, 18446744073709551615u), table.push_back({v, "18446744073709551615"});
+    v = make(VT_UI8), set_prop_uint64(v, 0), table.push_back({v, "0"});
     v = make(VT_I2), v.iVal = -32768, table.push_back({v, "-32768"});
     v = make(VT_I4), v.lVal = -7, table.push_back({v, "-7"});
-    v = make(VT_I8), v.hVal = INT64_MIN, table.push_back({v, "-9223372036854775808"});
+    v = make(VT_I8), set_prop_int64(v, INT64_MIN), table.push_back({v, "-9223372036854775808"});
     // 2009-07-05 08:05:09 UTC: (1246781109 s since 1970 + 11644473600) * 10^7
     const std::uint64_t ticks = (1246781109ull + 11644473600ull) * 10000000ull + 1234567;
-    v = make(VT_FILETIME), v.filetime = {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+    v = make(VT_FILETIME);
+    v.filetime.dwLowDateTime = static_cast<std::uint32_t>(ticks);
+    v.filetime.dwHighDateTime = static_cast<std::uint32_t>(ticks >> 32);
     table.push_back({v, "2009-07-05 08:05:09"});
-    v.filetime = {0, 0x80000000u};  // beyond what the system can express
+    v.filetime.dwLowDateTime = 0;
+    v.filetime.dwHighDateTime = 0x80000000u;  // beyond what the system can express
     table.push_back({v, ""});
     for (const row& r : table)
         EXPECT_EQ(text_of(r.value), r.text) << "type " << r.value.vt;

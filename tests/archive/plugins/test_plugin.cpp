@@ -66,7 +66,7 @@ class test_handler final : public IInArchive {
 public:
     explicit test_handler(UInt32 format) : format_(format) {}
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID& iid, void** object) override
     {
         if (iid == IID_IUnknown || iid == IID_IInArchive) {
             *object = this;
@@ -76,8 +76,8 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return ++references_; }
-    ULONG Release() override
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
     {
         if (--references_ != 0)
             return references_;
@@ -85,7 +85,7 @@ public:
         return 0;
     }
 
-    HRESULT Open(IInStream* stream, const UInt64*, IArchiveOpenCallback*) override
+    HRESULT STDMETHODCALLTYPE Open(IInStream* stream, const UInt64*, IArchiveOpenCallback*) override
     {
         char name[32];
         std::snprintf(name, sizeof name, "%ls", formats[format_].name);
@@ -99,14 +99,14 @@ public:
                               std::memcmp(start, "ACCEPT", sizeof start) == 0;
         return accepted ? S_OK : S_FALSE;
     }
-    HRESULT Close() override { return S_OK; }
-    HRESULT GetNumberOfItems(UInt32* count) override
+    HRESULT STDMETHODCALLTYPE Close() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetNumberOfItems(UInt32* count) override
     {
         *count = 0;
         return S_OK;
     }
-    HRESULT GetProperty(UInt32, PROPID, PROPVARIANT*) override { return S_OK; }
-    HRESULT Extract(const UInt32*, UInt32, Int32, IArchiveExtractCallback*) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE GetProperty(UInt32, PROPID, PROPVARIANT*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Extract(const UInt32*, UInt32, Int32, IArchiveExtractCallback*) override { return E_FAIL; }
 
 private:
     UInt32 format_;
@@ -116,13 +116,13 @@ private:
 // The object that stands for every coder this library makes.
 class test_coder final : public IUnknown {
 public:
-    HRESULT QueryInterface(const GUID&, void** object) override
+    HRESULT STDMETHODCALLTYPE QueryInterface(const GUID&, void** object) override
     {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 } coder;
 
 HRESULT format_property(UInt32 index, PROPID id, PROPVARIANT* value)
@@ -163,7 +163,7 @@ HRESULT format_property(UInt32 index, PROPID id, PROPVARIANT* value)
 }  // namespace
 
 #ifndef TEST_PLUGIN_NO_CREATE_OBJECT
-EXPORT HRESULT CreateObject(const GUID* class_id, const GUID* iid, void** object)
+EXPORT HRESULT STDMETHODCALLTYPE CreateObject(const GUID* class_id, const GUID* iid, void** object)
 {
     *object = nullptr;
     for (UInt32 i = 0; i < format_count; ++i) {
@@ -185,18 +185,18 @@ EXPORT HRESULT CreateObject(const GUID* class_id, const GUID* iid, void** object
 #endif
 
 #ifdef TEST_PLUGIN_SINGLE_PROPERTY
-EXPORT HRESULT GetHandlerProperty(PROPID id, PROPVARIANT* value)
+EXPORT HRESULT STDMETHODCALLTYPE GetHandlerProperty(PROPID id, PROPVARIANT* value)
 {
     return format_property(0, id, value);
 }
 #else
-EXPORT HRESULT GetHandlerProperty2(UInt32 index, PROPID id, PROPVARIANT* value)
+EXPORT HRESULT STDMETHODCALLTYPE GetHandlerProperty2(UInt32 index, PROPID id, PROPVARIANT* value)
 {
     return format_property(index, id, value);
 }
 #endif
 
-EXPORT HRESULT GetNumberOfFormats(UInt32* count)
+EXPORT HRESULT STDMETHODCALLTYPE GetNumberOfFormats(UInt32* count)
 {
 #ifdef TEST_PLUGIN_FAILING_COUNT
     *count = 0;
@@ -211,13 +211,13 @@ EXPORT HRESULT GetNumberOfFormats(UInt32* count)
 }
 
 #ifdef TEST_PLUGIN_FORMATS
-EXPORT HRESULT GetNumberOfMethods(UInt32* count)
+EXPORT HRESULT STDMETHODCALLTYPE GetNumberOfMethods(UInt32* count)
 {
     *count = 2;
     return S_OK;
 }
 
-EXPORT HRESULT GetMethodProperty(UInt32 index, PROPID id, PROPVARIANT* value)
+EXPORT HRESULT STDMETHODCALLTYPE GetMethodProperty(UInt32 index, PROPID id, PROPVARIANT* value)
 {
     if (index > 1)
         return E_FAIL;
