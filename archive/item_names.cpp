@@ -14,38 +14,6 @@ bool is_continuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-// The length of the UTF-8 sequence of a scalar value at the start of `text`
-// (shortest form, no surrogate, at most U+10FFFF), or 0; its value in `code`.
-std::size_t utf8_sequence(std::string_view text, char32_t& code)
-{
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t count;
-    char32_t minimum;
-    if (lead < 0x80) {
-        code = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        count = 2, minimum = 0x80, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        count = 3, minimum = 0x800, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        count = 4, minimum = 0x10000, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (count > text.size())
-        return 0;
-    for (std::size_t i = 1; i < count; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!is_continuation(byte))
-            return 0;
-        code = (code << 6) | (byte & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return count;
-}
-
 // The byte of an escape at text[at], when one stands there (EE BE 80..EE BF BF).
 bool escape_at(std::string_view text, std::size_t at, unsigned char& byte)
 {
@@ -128,6 +96,37 @@ void append_byte(std::string& out, unsigned char byte)
 }
 
 }  // namespace
+
+std::size_t utf8_sequence(std::string_view text, char32_t& code)
+{
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t count;
+    char32_t minimum;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        count = 2, minimum = 0x80, code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        count = 3, minimum = 0x800, code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        count = 4, minimum = 0x10000, code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (count > text.size())
+        return 0;
+    for (std::size_t i = 1; i < count; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!is_continuation(byte))
+            return 0;
+        code = (code << 6) | (byte & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return count;
+}
+
 
 bool is_utf8(std::string_view text)
 {

@@ -38,6 +38,11 @@ std::string unescaped_bytes(std::string_view name);
 // decoder `bytes` are taken as UTF-8.
 std::string decoded_name(std::string_view bytes, platform::code_page_decoder* decoder = nullptr);
 
+// The length of the UTF-8 sequence of a scalar value at the start of `text`
+// (shortest form, no surrogate, at most U+10FFFF), or 0; its value in `code`.
+// `text` is not empty.
+std::size_t utf8_sequence(std::string_view text, char32_t& code);
+
 // Whether `text` is UTF-8 throughout (shortest forms, no surrogates).
 bool is_utf8(std::string_view text);
 

@@ -6,7 +6,7 @@
 #   setup.sh --test   also what the tests need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev p7zip-full)
+packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev libre2-dev p7zip-full)
 if [[ "${1:-}" == "--test" ]]; then
   # vpx-tools: vpxenc encodes the browser tests' sample video. gcab makes
   # cabinet archives for the hostile archive tests and the archive fuzz seeds,
