@@ -30,8 +30,9 @@ void append_string(std::string& out, std::string_view text)
 std::optional<std::vector<search_item>> items_to_search(const content_tree& tree, const std::string& folder,
                                                         const std::vector<std::string>& name_globs)
 {
-    std::vector<std::string> components{std::string(tree.root().name())};
+    std::vector<std::string> components;
     split_path(folder, components);
+    components.insert(components.begin(), std::string(tree.root().name()));
     const content_node* start = tree.find_node(components);
     if (!start)
         return std::nullopt;

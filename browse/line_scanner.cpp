@@ -148,8 +148,9 @@ void line_scanner::report(std::string_view line, std::uint64_t number)
     }
     hit.text = std::string(line.substr(first, last - first));
     for (const byte_range& range : found) {
-        const bool empty_at_first = range.first == first && range.second == first;
-        if (range.first >= last || (range.second <= first && !empty_at_first))
+        const bool overlaps = range.first < last && range.second > first;
+        const bool empty_inside = range.first == range.second && range.first >= first && range.first <= last;
+        if (!overlaps && !empty_inside)
             continue;
         hit.ranges.emplace_back(std::max(range.first, first) - first, std::min(range.second, last) - first);
     }
