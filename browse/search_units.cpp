@@ -1,6 +1,8 @@
 // Planning and running the turns of a search.
 #include "browse/search_units.h"
 
+#include <map>
+
 namespace browse {
 namespace {
 
@@ -32,6 +34,7 @@ std::uint64_t served_archive_units::prepare(archive::archive_file* top, std::vec
         return 0;
     const std::uint64_t total = drop_folders(*top, items);
     const std::shared_ptr<const block_layout> layout = items_.layout();
+    std::map<std::uint32_t, std::size_t> unit_of_block;  // so that no block is decoded twice
     for (search_item& item : items) {
         item.encrypted = facts_ && facts_->encrypted(item.index);
         if (item.encrypted && no_password_) {
@@ -41,12 +44,17 @@ std::uint64_t served_archive_units::prepare(archive::archive_file* top, std::vec
         std::uint64_t size = 0;
         top->item_size(item.index, size);
         const std::optional<std::uint32_t> block = layout ? layout->block_of(item.index) : std::nullopt;
-        const bool joins_last =
-            !plan_.empty() && (block ? plan_.back().block == block
-                                     : !layout || (!plan_.back().block && plan_.back().items.size() < run_items &&
-                                                   plan_.back().bytes < run_bytes));
+        if (block) {
+            const auto [place, added] = unit_of_block.emplace(*block, plan_.size());
+            if (added)
+                plan_.push_back({block, {}, 0});
+            plan_[place->second].items.push_back(item.index);
+            continue;
+        }
+        const bool joins_last = !plan_.empty() && !plan_.back().block &&
+                                (!layout || (plan_.back().items.size() < run_items && plan_.back().bytes < run_bytes));
         if (!joins_last)
-            plan_.push_back({block, {}, 0});
+            plan_.push_back({std::nullopt, {}, 0});
         plan_.back().items.push_back(item.index);
         plan_.back().bytes += size;
     }
