@@ -41,6 +41,8 @@ PATTERNS = [
 def ensure_inputs(folder):
     os.makedirs(folder, exist_ok=True)
     archives = []
+    if not shutil.which("ugrep"):
+        subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends", "ugrep"], check=False)
     if not os.path.exists(JDK_ZIP):
         subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends", "openjdk-17-source"], check=False)
     if os.path.exists(JDK_ZIP):
