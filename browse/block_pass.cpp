@@ -148,6 +148,13 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
         receiver->finish(status == archive::item_status::ok ? archive::item_status::failed : status);
 }
 
+void block_pass::password_asked()
+{
+    password_asked_ = true;
+    if (tap_)
+        tap_->password_asked();
+}
+
 bool block_pass::wanted()
 {
     // The library may ask from another thread than the one that writes.

@@ -55,7 +55,7 @@ public:
     archive::item_sink* begin_item(std::uint32_t index) override;
     void end_item(std::uint32_t index, archive::item_status status) override;
     bool wanted() override;
-    void password_asked() override { password_asked_ = true; }
+    void password_asked() override;
 
 private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes

@@ -141,7 +141,7 @@ archive::item_sink* content_search::begin_item(std::uint32_t index)
     current_ = found->second;
     scanner_.emplace(*pattern_, terms_.binary);
     scanner_->set_hit_limit(static_cast<std::size_t>(terms_.max_lines - matches_ + 1));
-    hold_hits_ = items_[*current_].encrypted;
+    hold_hits_ = items_[*current_].encrypted || password_asked_;
     return this;
 }
 

@@ -7,8 +7,9 @@
 //   {"done":{"items":I,"matches":M,"skipped":S,"bytes":B,"ms":T,"truncated":BOOL}}  last
 // Items that look binary, and those that cannot be decoded (encrypted without
 // the right password, damaged), are skipped. The lines of an item are held
-// until it is known not to be binary, and those of an encrypted item until it
-// has decoded whole (a wrong key decodes to noise).
+// until it is known not to be binary, and those of an encrypted item (or of
+// any item once the library has asked for a password) until it has decoded
+// whole: a wrong key decodes to noise.
 //
 // The search runs in turns on the extraction pool's workers (search_workers
 // gives them out); its units (search_units.h) say what one turn decodes. The
@@ -93,6 +94,8 @@ public:
     archive::item_sink* begin_item(std::uint32_t index) override;
     void end_item(std::uint32_t index, archive::item_status status) override;
     bool wanted() override { return !stopped(); }
+    // What decodes from now on depends on a password, which may be wrong.
+    void password_asked() override { password_asked_ = true; }
 
 private:
     bool write(const char* data, std::size_t size) override;
@@ -119,6 +122,7 @@ private:
     std::optional<std::size_t> current_;
     std::optional<line_scanner> scanner_;
     bool hold_hits_ = false;          // until the item has decoded whole
+    std::atomic<bool> password_asked_{false};  // by the library, on any thread
 
     std::uint64_t searched_ = 0, skipped_ = 0, finished_items_ = 0, bytes_ = 0, matches_ = 0;
     bool truncated_ = false;
