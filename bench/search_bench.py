@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Benchmark of contents search, side by side with ugrep -z and 7z t.
 
-    python3 bench/search_bench.py [FOLDER] [--project DIR] [--build NAME]
+    python3 bench/search_bench.py [FOLDER] [--project DIR] [--build NAME] [--no-tarball]
 
 Inputs (made once in FOLDER): the JDK's src.zip from Debian's
 openjdk-17-source (installed with apt when missing), the same tree as .tar.gz,
@@ -39,7 +39,7 @@ PATTERNS = [
 ]
 
 
-def ensure_inputs(folder):
+def ensure_inputs(folder, tarball=True):
     os.makedirs(folder, exist_ok=True)
     archives = []
     if not shutil.which("ugrep"):
@@ -63,10 +63,11 @@ def ensure_inputs(folder):
         archives += [zip_path, os.path.join(folder, "jdk-src.tar.gz"), os.path.join(folder, "jdk-src.tar.xz"), solid]
     else:
         print("openjdk-17-source did not install: the JDK archives are left out")
-    tarball = os.path.join(folder, "tree.tar.xz")
-    if not os.path.exists(tarball):
-        tarball_bench.make_tarball(tarball)
-    archives.append(tarball)
+    if tarball:
+        path = os.path.join(folder, "tree.tar.xz")
+        if not os.path.exists(path):
+            tarball_bench.make_tarball(path)
+        archives.append(path)
     return archives
 
 
@@ -168,8 +169,9 @@ def main():
     parser.add_argument("folder", nargs="?", default="/tmp/vorsel-search-bench")
     parser.add_argument("--project", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     parser.add_argument("--build", default="build-release")
+    parser.add_argument("--no-tarball", action="store_true", help="leave the 300 MB tarball out")
     options = parser.parse_args()
-    archives = ensure_inputs(options.folder)
+    archives = ensure_inputs(options.folder, not options.no_tarball)
     if options.build != "build-release":
         link = os.path.join(options.project, "build-release")
         if not os.path.exists(link):
