@@ -27,6 +27,8 @@
 #include "browse/item_facts.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
+#include "browse/search_route.h"
+#include "browse/search_workers.h"
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/console_input.h"
@@ -72,6 +74,7 @@ struct program {
         std::make_unique<archive::extraction_pool>(codecs, archive, worker_count());
     browse::archive_items items{*pool, cache};
     browse::inner_archives inner{codecs, *pool};
+    browse::search_workers searches{*pool, worker_count()};
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
@@ -214,6 +217,7 @@ int run_sequence(console& out, const char* archive_path)
     read_details_in_background(p, archive_path);
     p.router.set_collect_budget(config.collect_budget);
     p.router.serve_inner_archives(p.inner);
+    p.router.add_route(std::make_unique<browse::search_route>(p.router.context(), p.items, p.searches));
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     platform::launch_browser(address + "/index.html");

@@ -6,7 +6,26 @@ namespace browse {
 void archive_items::set_layout(block_layout layout)
 {
     std::lock_guard lock(mutex_);
-    layout_ = std::move(layout);
+    layout_ = std::make_shared<const block_layout>(std::move(layout));
+}
+
+std::shared_ptr<const block_layout> archive_items::layout()
+{
+    std::lock_guard lock(mutex_);
+    return layout_;
+}
+
+void archive_items::search_block(std::uint32_t block, archive::archive_file& archive, archive::items_sink& tap,
+                                 const item_password& password)
+{
+    std::shared_ptr<block_pass> pass;
+    {
+        std::lock_guard lock(mutex_);
+        pass = std::make_shared<block_pass>(layout_->items_of(block), password, cache_, pool_, &tap);
+        running_[block] = pass;
+        ++passes_started_;
+    }
+    pass->run(&archive);
 }
 
 void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver,
@@ -19,8 +38,8 @@ void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> re
     std::shared_ptr<block_pass> pass;
     {
         std::lock_guard lock(mutex_);
-        const std::optional<std::uint32_t> block = layout_.block_of(index);
-        std::vector<std::uint32_t> items = block ? layout_.items_of(*block) : std::vector<std::uint32_t>{index};
+        const std::optional<std::uint32_t> block = layout_ ? layout_->block_of(index) : std::nullopt;
+        std::vector<std::uint32_t> items = block ? layout_->items_of(*block) : std::vector<std::uint32_t>{index};
         if (block) {
             if (auto running = running_[*block].lock(); running && running->join(index, receiver, password))
                 return;

@@ -34,6 +34,16 @@ public:
         return cache_.find(index, password);
     }
 
+    // Which items share a block; null until set_layout.
+    std::shared_ptr<const block_layout> layout();
+
+    // On a worker, for a search: decodes the whole of `block` through
+    // `archive` in a pass that `tap` sees every item of; requests for items
+    // the pass has yet to reach join it. What it decodes is kept in the cache
+    // only for the requests that joined.
+    void search_block(std::uint32_t block, archive::archive_file& archive, archive::items_sink& tap,
+                      const item_password& password);
+
     // How many passes have been started: a measure for tests.
     std::uint64_t passes_started();
 
@@ -42,7 +52,7 @@ private:
     item_cache& cache_;
 
     std::mutex mutex_;  // guards the three below
-    block_layout layout_;
+    std::shared_ptr<const block_layout> layout_;
     std::map<std::uint32_t, std::weak_ptr<block_pass>> running_;  // the newest pass of each block
     std::uint64_t passes_started_ = 0;
 };

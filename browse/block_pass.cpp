@@ -8,8 +8,8 @@
 namespace browse {
 
 block_pass::block_pass(std::vector<std::uint32_t> items, item_password password, item_cache& cache,
-                       archive::extraction_pool& pool)
-    : items_(std::move(items)), password_(std::move(password)), cache_(cache), pool_(pool)
+                       archive::extraction_pool& pool, archive::items_sink* tap)
+    : items_(std::move(items)), password_(std::move(password)), cache_(cache), pool_(pool), tap_(tap)
 {
 }
 
@@ -67,8 +67,10 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
     // one large video does not push them all out (nor pin memory while it plays).
     // A kept item's buffer is reserved whole, so the receivers are handed views
     // of it that stay put while it fills.
+    // A search's pass keeps only what a request waits for.
+    tap_item_ = tap_ ? tap_->begin_item(index) : nullptr;
     kept_.reset();
-    if (size && *size <= cache_.budget() / 16) {
+    if (size && *size <= cache_.budget() / 16 && (!tap_ || !current_receivers().empty())) {
         try {
             kept_ = std::make_shared<std::string>();
             kept_->reserve(static_cast<std::size_t>(*size));
@@ -76,7 +78,7 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
             kept_.reset();
         }
     }
-    return current_receivers().empty() && !kept_ ? nullptr : this;
+    return current_receivers().empty() && !kept_ && !tap_item_ ? nullptr : this;
 }
 
 std::vector<std::shared_ptr<item_receiver>> block_pass::current_receivers()
@@ -107,9 +109,12 @@ bool block_pass::write(const char* data, std::size_t size)
         std::lock_guard lock(mutex_);
         std::erase(receivers_, receiver);
     }
+    if (tap_item_ && !tap_item_->write(data, size))
+        tap_item_ = nullptr;
     std::lock_guard lock(mutex_);
     ahead_ += size;
-    return true;
+    // A search that has stopped, with nobody else to decode for, ends the pass.
+    return !(tap_ && !tap_->wanted() && receivers_.empty() && waiting_.empty() && !kept_);
 }
 
 void block_pass::end_item(std::uint32_t index, archive::item_status status)
@@ -123,6 +128,9 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
     }
     for (const auto& receiver : ending)
         receiver->finish(status);
+    tap_item_ = nullptr;
+    if (tap_)
+        tap_->end_item(index, status);
     std::uint64_t size = 0;
     if (kept_ && status == archive::item_status::ok && archive_->item_size(index, size) && kept_->size() == size)
         cache_.insert(index, std::move(kept_), password_asked_ ? password_ : std::nullopt);
@@ -140,18 +148,27 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
         receiver->finish(status == archive::item_status::ok ? archive::item_status::failed : status);
 }
 
+void block_pass::password_asked()
+{
+    password_asked_ = true;
+    if (tap_)
+        tap_->password_asked();
+}
+
 bool block_pass::wanted()
 {
     // The library may ask from another thread than the one that writes.
     const std::vector<std::shared_ptr<item_receiver>> receivers = current_receivers();
     if (std::any_of(receivers.begin(), receivers.end(), [](const auto& receiver) { return receiver->wanted(); }))
         return true;
+    if (tap_ && tap_->wanted())
+        return true;
     std::lock_guard lock(mutex_);
     if (!waiting_.empty())
         return true;
     // Read-ahead: only in a block, while nobody waits for a worker, and within
     // the window.
-    const bool ahead = items_.size() > 1 && cache_.budget() > 0 && ahead_ < cache_.budget() / 2 &&
+    const bool ahead = !tap_ && items_.size() > 1 && cache_.budget() > 0 && ahead_ < cache_.budget() / 2 &&
                        !pool_.has_waiting_jobs();
     if (!ahead)
         ending_ = true;  // from now on requests start passes of their own

@@ -9,6 +9,10 @@
 // same password. Once the library has asked for a password that a request
 // brought, what the pass decodes is cached for that password only.
 //
+// A pass made for a search has a tap: an items sink that sees every item of
+// the block. It decodes the whole block while the tap wants it, reads nothing
+// ahead, and keeps in the cache only the items that requests waited for.
+//
 // Shared by the source that made it and the job that runs it; the requests,
 // the position and the read-ahead count are guarded by the mutex (the library
 // may ask whether to go on from another thread than the one that writes); what
@@ -33,9 +37,9 @@ namespace browse {
 class block_pass : public archive::items_sink, private archive::item_sink {
 public:
     // `items` in the order the block holds them, decoded with `password`. The
-    // pool and the cache outlive the pass.
+    // pool and the cache outlive the pass, and `tap` (a search's, or null) the run.
     block_pass(std::vector<std::uint32_t> items, item_password password, item_cache& cache,
-               archive::extraction_pool& pool);
+               archive::extraction_pool& pool, archive::items_sink* tap = nullptr);
 
     // Adds a request for an item this pass has yet to reach; false when it has
     // passed it, does not hold it, is ending, or decodes with another password.
@@ -51,7 +55,7 @@ public:
     archive::item_sink* begin_item(std::uint32_t index) override;
     void end_item(std::uint32_t index, archive::item_status status) override;
     bool wanted() override;
-    void password_asked() override { password_asked_ = true; }
+    void password_asked() override;
 
 private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes
@@ -61,6 +65,7 @@ private:
     const item_password password_;
     item_cache& cache_;
     archive::extraction_pool& pool_;
+    archive::items_sink* const tap_;
 
     std::mutex mutex_;
     std::map<std::uint32_t, std::vector<std::shared_ptr<item_receiver>>> waiting_;  // items not yet begun
@@ -74,6 +79,7 @@ private:
     // are kept for the cache (shared with the receivers, which send views of it).
     archive::archive_file* archive_ = nullptr;
     std::shared_ptr<std::string> kept_;
+    archive::item_sink* tap_item_ = nullptr;  // where the tap takes the current item's bytes
     std::atomic<bool> password_asked_{false};  // set by whichever thread the library asks on
 };
 

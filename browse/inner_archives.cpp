@@ -135,3 +135,13 @@ void inner_archives::extract(opened_archive& archive, std::uint32_t index, item_
 }
 
 }  // namespace browse
+
+namespace browse {
+
+void inner_archives::use(opened_archive& archive, const std::function<void(archive::archive_file&)>& work)
+{
+    handler_lease lease(codecs_, archive);
+    work(lease.file());
+}
+
+}  // namespace browse

@@ -73,6 +73,10 @@ public:
     // On a worker: extracts item `index` of an opened archive into `receiver`.
     void extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver);
 
+    // On a worker: calls `work` with a handler of the opened archive that no
+    // other job uses meanwhile.
+    void use(opened_archive& archive, const std::function<void(archive::archive_file&)>& work);
+
 private:
     // The archive of `chain`, kept or made (not yet opened); the least recently
     // used beyond `kept` is let go.

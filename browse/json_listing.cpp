@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/item_names.h"
+#include "browse/json_text.h"
 #include "platform/file_time.h"
 
 namespace browse {
@@ -16,40 +17,6 @@ constexpr std::string_view object_start = "{\"name\":\"";
 constexpr std::string_view after_name = "\", \"SubDirectories\":[";
 constexpr std::string_view between_arrays = "], \"files\":[";
 constexpr std::string_view object_end = "]}";
-
-bool needs_escape(char c)
-{
-    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-}
-
-// Names are UTF-8 bytes: only '"', '\' and control bytes need escaping; runs of
-// other bytes are copied whole.
-void append_escaped(std::string& out, std::string_view name)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    std::size_t run_start = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (!needs_escape(c))
-            continue;
-        out.append(name.data() + run_start, i - run_start);
-        run_start = i + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            out += "\\u00";
-            out += hex[static_cast<unsigned char>(c) >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-    out.append(name.data() + run_start, name.size() - run_start);
-}
 
 // The name as the listing shows it (see archive::shown_name) after `"name":"`,
 // and where the tree's name differs, that one after `","address":"`: what an
@@ -63,14 +30,14 @@ void append_name(std::string& out, std::string_view name)
             break;
         }
     if (plain) {
-        append_escaped(out, name);
+        append_json_escaped(out, name);
         return;
     }
     const std::string shown = archive::shown_name(name);
-    append_escaped(out, shown);
+    append_json_escaped(out, shown);
     if (shown != name && archive::is_utf8(name)) {
         out += "\",\"address\":\"";
-        append_escaped(out, name);
+        append_json_escaped(out, name);
     }
 }
 
@@ -151,7 +118,7 @@ void append_file_details(std::string& out, const archive::item_details& item)
         out += item.link == archive::link_kind::symbolic ? ",\"link\":\"symbolic\"" : ",\"link\":\"hard\"";
         if (!item.link_target.empty()) {
             out += ",\"target\":\"";
-            append_escaped(out, item.link_target);
+            append_json_escaped(out, item.link_target);
             out += '"';
         }
     }
@@ -169,7 +136,7 @@ void open_object(std::string& out, const content_node& node, const listing_detai
             append_time(out, item->modified);
         if (!node.parent()) {
             out += ",\"archive\":{\"name\":\"";
-            append_escaped(out, archive::shown_name(details->archive_name));
+            append_json_escaped(out, archive::shown_name(details->archive_name));
             out += "\",\"size\":";
             append_number(out, details->archive_size);
             out += '}';

@@ -12,7 +12,8 @@ linux_build="${1:-build}"
 bash scripts/setup.sh --windows
 export CCACHE_BASEDIR="$PWD" CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 win64="$PWD/build-win64"
-bash scripts/build.sh "$win64" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake" \
+bash scripts/build_re2_windows.sh cmake/x86_64-w64-mingw32.cmake "$win64/re2"
+bash scripts/build.sh "$win64" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake" -DRE2_PREFIX="$win64/re2" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON
 bash scripts/fetch_7z_dll.sh "$win64" x64
 
@@ -37,5 +38,6 @@ cmake --build "$linux_build" --target vorsel_wine_tests
 (cd "$linux_build" && ctest --output-on-failure -L wine)
 
 echo "== 32-bit Windows, compiled"
-bash scripts/build.sh "$PWD/build-win32" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.cmake" \
+bash scripts/build_re2_windows.sh cmake/i686-w64-mingw32.cmake "$PWD/build-win32/re2"
+bash scripts/build.sh "$PWD/build-win32" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.cmake" -DRE2_PREFIX="$PWD/build-win32/re2" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON

@@ -16,7 +16,8 @@ import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
 import { DETAIL_SORTS, SORTS } from './order.mjs';
 import { InnerArchives, mayBeArchive } from './inner.mjs';
-import { endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
+import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './contentsearch.mjs';
+import { LISTING_URL, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
 import { comicFolder } from './pages.mjs';
@@ -239,8 +240,10 @@ function showArchiveOf(folder) {
     app.index = app.indexes.get(root);
     sortIndexWhileIdle(app.index);
     const words = 'Filter every name in ' + (root === app.listing.root ? 'the archive' : root.label);
-    filterEl.placeholder = words;
-    filterEl.setAttribute('aria-label', words);
+    if (found.mode === 'names') {
+      filterEl.placeholder = words;
+      filterEl.setAttribute('aria-label', words);
+    }
   }
   $('listCard').classList.toggle('dated', root.listing.detailed);
   showSortButtons(root.listing.detailed);
@@ -347,8 +350,25 @@ function clearFilter() {
   runFilter();
 }
 
-filterEl.addEventListener('input', runFilter);
+filterEl.addEventListener('input', () => {
+  if (found.mode === 'names') runFilter();
+  else $('clearFilter').hidden = !filterEl.value;
+});
 filterEl.addEventListener('keydown', (event) => {
+  if (found.mode === 'contents') {
+    if (event.key === 'Enter') {
+      event.preventDefault();
+      startContentSearch();
+    } else if (event.key === 'ArrowDown' && found.rows.length) {
+      event.preventDefault();
+      moveResult(found.active < 0 ? 0 : found.active);
+      $('csResults').focus();
+    } else if (event.key === 'Escape') {
+      event.preventDefault();
+      leaveContentSearch();
+    }
+    return;
+  }
   if (event.key === 'Escape') {
     event.preventDefault();
     clearFilter();
@@ -363,7 +383,191 @@ filterEl.addEventListener('keydown', (event) => {
     contents.element.focus();
   }
 });
-$('clearFilter').addEventListener('click', () => { clearFilter(); view.element.focus(); });
+$('clearFilter').addEventListener('click', () => {
+  if (found.mode === 'contents') { filterEl.value = ''; $('clearFilter').hidden = true; filterEl.focus(); return; }
+  clearFilter();
+  view.element.focus();
+});
+
+/* ---------- Contents search ---------- */
+
+// The search of the items' contents: the words of the filter box, sent to the
+// server when Enter is pressed in Contents mode; its results are grouped by
+// item in a panel in place of the list, and the address holds the search.
+const found = {
+  mode: 'names',        // what the box searches: 'names' or 'contents'
+  regex: false,
+  caseSensitive: false,
+  shown: null,          // the terms of the search on show, with the root of the archive it searches
+  groups: null,
+  rows: [],             // the result rows on show, in order: { group, hit, element }
+  active: -1,
+  runner: null,
+};
+
+function setSearchMode(mode) {
+  found.mode = mode;
+  for (const button of $('searchMode').querySelectorAll('button')) button.setAttribute('aria-checked', button.dataset.mode === mode ? 'true' : 'false');
+  $('regexToggle').hidden = $('caseToggle').hidden = mode !== 'contents';
+  const words = mode === 'contents' ? 'Search the contents of every item (Enter)' : 'Filter every name in the archive';
+  filterEl.placeholder = words;
+  filterEl.setAttribute('aria-label', words);
+  if (mode === 'names') {
+    if (found.shown) leaveContentSearch();
+    else if (filterEl.value) runFilter();
+  } else if (app.query) {
+    app.query = '';
+    showFolder(app.folder ?? app.listing.root, { force: true });
+  }
+}
+for (const button of $('searchMode').querySelectorAll('button')) button.addEventListener('click', () => { setSearchMode(button.dataset.mode); filterEl.focus(); });
+for (const [id, key] of [['regexToggle', 'regex'], ['caseToggle', 'caseSensitive']]) {
+  $(id).addEventListener('click', () => {
+    found[key] = !found[key];
+    $(id).setAttribute('aria-pressed', found[key] ? 'true' : 'false');
+    if (found.shown) startContentSearch({ replace: true });
+  });
+}
+
+// The address of the archive on show, for its search: the outer one or one inside.
+function searchBase(root) {
+  return root.isInnerArchive ? LISTING_URL + '/' + root.path().map(encodeURIComponent).join('/') : LISTING_URL;
+}
+
+function startContentSearch({ replace = false } = {}) {
+  const pattern = filterEl.value.trim();
+  if (!pattern) return;
+  const terms = { pattern, regex: found.regex, caseSensitive: found.caseSensitive };
+  const hash = searchHash(terms);
+  if (hash !== location.hash) {
+    if (replace) history.replaceState(null, '', hash);
+    else history.pushState(null, '', hash);
+  }
+  showContentSearch(terms);
+}
+
+// Shows the search in the address: runs it unless it is the one on show.
+function showContentSearch(terms) {
+  const root = app.index?.root ?? app.listing.root;
+  const same = found.shown && found.shown.root === root && JSON.stringify({ ...found.shown, root: null }) === JSON.stringify({ ...terms, root: null });
+  if (preview.isOpen) preview.hide();
+  if (found.mode !== 'contents') setSearchMode('contents');
+  Object.assign(found, { regex: terms.regex, caseSensitive: terms.caseSensitive });
+  $('regexToggle').setAttribute('aria-pressed', terms.regex ? 'true' : 'false');
+  $('caseToggle').setAttribute('aria-pressed', terms.caseSensitive ? 'true' : 'false');
+  filterEl.value = terms.pattern;
+  $('clearFilter').hidden = false;
+  $('slashHint').hidden = true;
+  tree.show(app.folder ?? root);
+  view.element.hidden = true;
+  $('listState').hidden = true;
+  $('contentPanel').hidden = false;
+  $('counts').hidden = true;
+  $('sortSeg').hidden = true;
+  $('gridToggle').hidden = true;
+  setListLabel('Lines that match ' + terms.pattern);
+  $('crumbs').replaceChildren(el('li', null, el('span', { class: 'here', 'aria-current': 'location' }, icon('search'), el('span', { text: 'Contents matching “' + terms.pattern + '”' }))));
+  document.title = ['“' + terms.pattern + '”', app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
+  if (same) return;
+  found.shown = { ...terms, root };
+  found.groups = new ResultGroups();
+  found.rows = [];
+  found.active = -1;
+  $('csResults').replaceChildren();
+  $('csBar').style.width = '0';
+  $('csStatus').textContent = 'Searching…';
+  $('csStop').hidden = false;
+  found.runner?.stop();
+  const groupElements = new Map();
+  found.runner = new ContentSearch({
+    onHit: (hit) => {
+      const group = found.groups.add(hit);
+      let head = groupElements.get(group);
+      if (!head) {
+        head = el('div', { class: 'cs-item' }, el('span', { text: group.item }), el('span', { class: 'cs-count' }));
+        groupElements.set(group, head);
+        $('csResults').append(head);
+      }
+      head.lastChild.textContent = count(group.hits.length, 'line', 'lines');
+      const pieces = matchedPieces(hit.text, hit.ranges);
+      const text = el('span', { class: 'cs-text' }, ...pieces.map((piece, i) => (i % 2 ? el('mark', { text: piece }) : piece)));
+      const row = { group, hit, element: el('div', { class: 'cs-line', role: 'option', 'aria-selected': 'false' }, el('span', { class: 'cs-no', text: String(hit.line) }), text) };
+      const at = found.rows.length;
+      row.element.addEventListener('click', () => { moveResult(at); openResult(at); });
+      found.rows.push(row);
+      // Rows of a group stay together: a group's new row goes after its last.
+      const last = [...found.rows].reverse().find((r) => r.group === group && r !== row);
+      (last ? last.element : head).after(row.element);
+      if (found.active < 0) moveResult(0, { scroll: false });
+    },
+    onProgress: (p) => {
+      $('csBar').style.width = (p.of_bytes ? Math.min(100, (100 * p.bytes) / p.of_bytes) : 0) + '%';
+      $('csStatus').textContent = `${count(p.items, 'item', 'items')} of ${p.of_items} · ${formatSize(p.bytes)} of ${formatSize(p.of_bytes)} · ${count(found.groups.lines, 'line', 'lines')} found`;
+    },
+    onDone: (d) => {
+      $('csBar').style.width = '100%';
+      $('csStop').hidden = true;
+      const more = d.truncated ? ' (the first ' + d.matches + '; there are more)' : '';
+      $('csStatus').textContent = `${count(d.matches, 'line', 'lines')} in ${count(found.groups.items.length, 'item', 'items')}${more} · ${count(d.items, 'item', 'items')} searched` +
+        (d.skipped ? `, ${d.skipped} skipped (binary or encrypted)` : '') + ` · ${(d.ms / 1000).toFixed(1)} s`;
+    },
+    onFail: (error) => {
+      $('csStop').hidden = true;
+      $('csStatus').textContent = error.message;
+    },
+  });
+  // Encrypted items are searched with the password the reader gave last.
+  found.runner.start(searchUrl(searchBase(root), terms), store.passwordHeaders());
+}
+
+$('csStop').addEventListener('click', () => {
+  found.runner?.stop();
+  $('csStop').hidden = true;
+  $('csStatus').textContent += ' · stopped';
+});
+
+function leaveContentSearch({ show = true } = {}) {
+  found.runner?.stop();
+  found.shown = null;
+  $('contentPanel').hidden = true;
+  view.element.hidden = false;
+  if (show) {
+    filterEl.value = '';
+    $('clearFilter').hidden = true;
+    if (readSearchHash(location.hash)) navigate(app.folder ?? app.listing.root, null, { replace: true });
+    else showFolder(app.folder ?? app.listing.root, { force: true });
+  }
+}
+
+function moveResult(at, { scroll = true } = {}) {
+  if (!found.rows.length) return;
+  at = Math.max(0, Math.min(found.rows.length - 1, at));
+  if (found.active >= 0) found.rows[found.active].element.setAttribute('aria-selected', 'false');
+  found.active = at;
+  const row = found.rows[at].element;
+  row.setAttribute('aria-selected', 'true');
+  if (scroll) row.scrollIntoView({ block: 'nearest' });
+}
+
+// Opens the result's item in the preview, at its line.
+function openResult(at) {
+  const { group, hit } = found.rows[at];
+  const place = resolve(found.shown.root, group.address.split('/'));
+  if (place.file == null) return;
+  pendingMark = { line: hit.line, text: hit.text, ranges: hit.ranges };
+  navigate(place.folder, place.file, { preview: true });
+}
+let pendingMark = null;
+
+$('csResults').addEventListener('keydown', (event) => {
+  if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+    event.preventDefault();
+    moveResult(found.active + (event.key === 'ArrowDown' ? 1 : -1));
+  } else if (event.key === 'Enter' && found.active >= 0) {
+    event.preventDefault();
+    openResult(found.active);
+  }
+});
 
 // While the filter is on, Escape or Backspace ends it; otherwise Backspace goes
 // up, from an archive inside to the folder that holds it.
@@ -416,6 +620,11 @@ function closePreview() {
 function route({ focusName = null } = {}) {
   if (!app.listing) return;
   const hash = location.hash;
+  const searched = readSearchHash(hash);
+  if (searched) {
+    showContentSearch(searched);
+    return;
+  }
   const place = resolve(app.listing.root, partsOf(hash), { intoLast: endsInFolder(hash) });
   if (place.unopened != null) {
     openInnerArchive(place.folder, place.unopened, hash);
@@ -426,7 +635,8 @@ function route({ focusName = null } = {}) {
   const canonical = placeHash(place);
   if (canonical !== location.hash) history.replaceState(place.missing ? null : history.state, '', canonical);
   // The filter's hits stay under a preview and after it; a move to another folder ends the filter.
-  const overHits = app.query && (place.file != null || place.folder === app.folder);
+  const overHits = (app.query || found.shown) && (place.file != null || (!found.shown && place.folder === app.folder));
+  if (!overHits && found.shown) leaveContentSearch({ show: false });
   if (!overHits) {
     filterEl.value = '';
     $('clearFilter').hidden = true;
@@ -434,7 +644,8 @@ function route({ focusName = null } = {}) {
     showFolder(place.folder, { focusName: focusName ?? place.file });
   }
   if (place.file != null) {
-    preview.open(place.folder, place.folder.list(sortAt(place.folder)).find((e) => !e.folder && e.name === place.file));
+    preview.open(place.folder, place.folder.list(sortAt(place.folder)).find((e) => !e.folder && e.name === place.file), pendingMark);
+    pendingMark = null;
   } else if (preview.isOpen) {
     const shown = preview.entry;
     preview.hide();
@@ -507,6 +718,10 @@ document.addEventListener('keydown', (event) => {
   } else if (event.key === 'Backspace' && !typing) {
     event.preventDefault();
     goUp();
+  } else if (event.altKey && !event.ctrlKey && !event.metaKey && (event.key.toLowerCase() === 'f' || event.code === 'KeyF')) {
+    event.preventDefault();
+    setSearchMode(found.mode === 'names' ? 'contents' : 'names');
+    filterEl.focus();
   } else if (event.altKey && !event.ctrlKey && !event.metaKey && (event.key.toLowerCase() === 'g' || event.code === 'KeyG')) {
     event.preventDefault();
     toggleGrid();

@@ -84,6 +84,7 @@ export class Preview {
       name: entry.label,
       url,
       entry,
+      mark: this.mark,
       current: () => token === this.token,
       setMeta: (parts) => this.setMeta(parts),
       blobUrl: (bytes, type) => {
@@ -105,8 +106,11 @@ export class Preview {
     return ctx;
   }
 
-  async open(folder, entry) {
-    if (this.isOpen && this.entry === entry) return;
+  // `mark` ({ line, text, ranges }, from a contents search) is the line that a
+  // text preview scrolls to and marks.
+  async open(folder, entry, mark = null) {
+    if (this.isOpen && this.entry === entry && !mark) return;
+    this.mark = mark;
     this.release();
     const token = ++this.token;
     const url = itemUrl(entry);

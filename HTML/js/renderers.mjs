@@ -8,6 +8,7 @@ import { count, formatSize, formatDuration } from './format.mjs';
 import { mayBeArchive } from './inner.mjs';
 import { KINDS } from './kinds.mjs';
 import { decodeText, splitLines, hexDump } from './text.mjs';
+import { matchedPieces } from './contentsearch.mjs';
 import { VirtualList } from './vlist.mjs';
 
 const TEXT_LIMIT = 2 * 1024 * 1024;   // a text preview shows at most this many bytes
@@ -63,6 +64,16 @@ export function showImage(ctx, bytes, kind, label) {
   });
 }
 
+// Marks the line of a contents search's result: the line, and in it the first
+// match of the result's text where the line holds it.
+function markLine(row, line, mark) {
+  row.classList.add('hit');
+  const matched = matchedPieces(mark.text, mark.ranges ?? [])[1];
+  const at = matched ? line.indexOf(matched) : -1;
+  if (at < 0) return;
+  row.lastChild.replaceChildren(line.slice(0, at), el('mark', { text: matched }), line.slice(at + matched.length));
+}
+
 // Text with line numbers; `lead` are tools to show before the text's own.
 export function showText(ctx, bytes, kind, lead = []) {
   const limited = bytes.length > TEXT_LIMIT;
@@ -85,6 +96,11 @@ export function showText(ctx, bytes, kind, lead = []) {
     if (prose) code.classList.add('wrap');
     const fragment = document.createDocumentFragment();
     lines.forEach((line, i) => fragment.append(el('div', { class: 'cl' }, el('span', { class: 'cn', text: String(i + 1) }), el('span', { class: 'ct', text: line }))));
+    const marked = ctx.mark ? fragment.children[ctx.mark.line - 1] : null;
+    if (marked) {
+      markLine(marked, lines[ctx.mark.line - 1], ctx.mark);
+      requestAnimationFrame(() => marked.scrollIntoView({ block: 'center' }));
+    }
     code.append(fragment);
     const wrap = el('button', { type: 'button', 'aria-pressed': prose ? 'true' : 'false' }, 'Wrap lines');
     wrap.addEventListener('click', () => {
@@ -104,10 +120,15 @@ export function showText(ctx, bytes, kind, lead = []) {
       render(row, index) {
         row.firstChild.textContent = String(index + 1);
         row.lastChild.textContent = lines[index];
+        row.classList.remove('hit');
+        if (ctx.mark && index === ctx.mark.line - 1) markLine(row, lines[index], ctx.mark);
       },
     });
     view.inner.style.width = `calc(${gutter} + 80px + ${widest * 1.1}ch)`;
-    requestAnimationFrame(() => view.reset(lines.length));
+    requestAnimationFrame(() => {
+      view.reset(lines.length);
+      if (ctx.mark) view.scrollToIndex(ctx.mark.line - 1);
+    });
   }
   tools.hidden = false;
   ctx.body.append(code);

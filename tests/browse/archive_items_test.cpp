@@ -229,3 +229,86 @@ TEST_F(ArchiveItems, ADamagedBlockNeverPassesWrongBytesAsGood)
     EXPECT_GE(good, 1) << "the items before the damage are still right";
     EXPECT_GE(failed, 1) << "the damaged item fails";
 }
+
+namespace {
+
+// A search's tap: counts each item's bytes; the first item waits until the
+// test lets it go on, so that a request can join the pass meanwhile.
+class counting_tap : public archive::items_sink, private archive::item_sink {
+public:
+    archive::item_sink* begin_item(std::uint32_t) override
+    {
+        std::unique_lock lock(mutex_);
+        started_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return go_; });
+        ++items;
+        return this;
+    }
+    void end_item(std::uint32_t, item_status status) override { ok += status == item_status::ok; }
+    bool wanted() override { return true; }
+
+    void wait_until_started()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return started_; });
+    }
+    void let_go()
+    {
+        std::lock_guard lock(mutex_);
+        go_ = true;
+        changed_.notify_all();
+    }
+
+    int items = 0, ok = 0;
+    std::uint64_t bytes = 0;
+
+private:
+    bool write(const char*, std::size_t size) override
+    {
+        bytes += size;
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool started_ = false, go_ = false;
+};
+
+}  // namespace
+
+TEST_F(ArchiveItems, ASearchDecodesABlockOnceForItselfAndTheRequestsThatJoinAndCachesOnlyTheirs)
+{
+    open_solid(10, 200000, 2);
+    const std::uint32_t first = indices_.at("f00.txt"), wanted = indices_.at("f07.txt");
+    const std::optional<std::uint32_t> block = items_->layout()->block_of(first);
+    ASSERT_TRUE(block);
+    counting_tap tap;
+    std::mutex done_mutex;
+    std::condition_variable done_changed;
+    bool done = false;
+    pool_->submit([&](archive::archive_file* archive) {
+        items_->search_block(*block, *archive, tap, std::nullopt);
+        std::lock_guard lock(done_mutex);
+        done = true;
+        done_changed.notify_all();
+    });
+    tap.wait_until_started();
+    const auto joined = fetch("f07.txt");
+    tap.let_go();
+    const auto got = joined->wait();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->first, item_status::ok);
+    EXPECT_EQ(got->second, contents_.at("f07.txt"));
+    {
+        std::unique_lock lock(done_mutex);
+        ASSERT_TRUE(done_changed.wait_for(lock, std::chrono::seconds(60), [&] { return done; }));
+    }
+    EXPECT_EQ(tap.items, 10);
+    EXPECT_EQ(tap.ok, 10);
+    EXPECT_EQ(tap.bytes, 10u * 200000u);
+    EXPECT_EQ(items_->passes_started(), 1u) << "the request joined the search's pass";
+    EXPECT_EQ(cache_.used(), 200000u) << "only the item that a request waited for is kept";
+    EXPECT_TRUE(cache_.find(wanted));
+    EXPECT_FALSE(cache_.find(first));
+}

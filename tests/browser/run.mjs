@@ -255,6 +255,60 @@ test('keyboard: arrows, Enter, Backspace, slash and Escape', async () => {
   await page.close();
 });
 
+test('contents search: Alt+F, results by item, the jump to the line, the address', async () => {
+  const page = await openPage(sample);
+  await page.focus('#filter');
+  await page.keyboard.press('Alt+F');
+  assert.equal(await page.$eval('#searchMode [aria-checked="true"]', (b) => b.dataset.mode), 'contents');
+  assert.equal(await page.$eval('#regexToggle', (b) => b.hidden), false);
+  await page.fill('#filter', 'open a folder');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => / searched/.test(document.getElementById('csStatus').textContent), null, { timeout: 30000 });
+  assert.match(await page.evaluate(() => location.hash), /^#\?search=open\+a\+folder$/);
+  const heads = await page.$$eval('#csResults .cs-item', (items) => items.map((i) => i.firstChild.textContent));
+  assert.ok(heads.includes('docs/guide.md'), heads.join(', '));
+  const line = page.locator('.cs-line').filter({ hasText: 'Open a folder' }).first();
+  const number = await line.locator('.cs-no').textContent();
+  assert.match(await line.locator('mark').first().textContent(), /^open a folder$/i);
+  // Down and up move through the results; Enter opens the preview at the line.
+  await page.keyboard.press('ArrowDown');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'csResults');
+  await line.click();
+  await page.waitForSelector('#preview[open] .code .cl.hit mark');
+  assert.equal(await page.$eval('#pvBody .cl.hit .cn', (n) => n.textContent), number);
+  assert.match(await page.$eval('#pvBody .cl.hit mark', (m) => m.textContent), /^open a folder$/i);
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  assert.equal(await page.$eval('#contentPanel', (p) => p.hidden), false, 'the results are back under the preview');
+  await page.focus('#csResults');
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#preview[open] .code .cl.hit');
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  // A regular expression, and the address that a reload runs again.
+  await page.click('#regexToggle');
+  await page.fill('#filter', 'Open a fold(er|ers)\\.');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => / searched/.test(document.getElementById('csStatus').textContent));
+  const hash = await page.evaluate(() => location.hash);
+  assert.match(hash, /regex=1/);
+  await page.reload();
+  await page.waitForFunction(() => document.querySelectorAll('#csResults .cs-line').length > 0 && / searched/.test(document.getElementById('csStatus').textContent), null, { timeout: 30000 });
+  assert.equal(await page.$eval('#regexToggle', (b) => b.getAttribute('aria-pressed')), 'true');
+  assert.equal(await page.$eval('#filter', (f) => f.value), 'Open a fold(er|ers)\\.');
+  // A pattern that RE2 refuses says why.
+  await page.fill('#filter', '(unclosed');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => /missing \)/.test(document.getElementById('csStatus').textContent));
+  if (shotsDir) await page.screenshot({ path: path.join(shotsDir, 'contents-search.png') });
+  // Alt+F back to names: the folder is shown again.
+  await page.keyboard.press('Alt+F');
+  await page.waitForSelector('#list .row');
+  assert.equal(await page.$eval('#contentPanel', (p) => p.hidden), true);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
 test('sorts naturally or by type', async () => {
   const page = await openPage(sample, hashOf('images'));
   assert.deepEqual(await rowNames(page), ['badge.svg', 'dot.gif', 'file2.png', 'file10.png', 'forest.png',

@@ -1,0 +1,139 @@
+// One search of the contents of an archive's items: it takes the items' bytes
+// as they are decoded, in archive order, finds their matching lines and writes
+// them to its client as NDJSON, one object a line, as soon as they are found:
+//   {"item":PATH,"line":N,"text":TEXT,"ranges":[[START,END],...]}  a matching line
+//     ("address" beside "item" when the path shown differs from the item's address)
+//   {"progress":{"items":I,"bytes":B,"of_items":TI,"of_bytes":TB}}  at most four a second
+//   {"done":{"items":I,"matches":M,"skipped":S,"bytes":B,"ms":T,"truncated":BOOL}}  last
+// Items that look binary, and those that cannot be decoded (encrypted without
+// the right password, damaged), are skipped. The lines of an item are held
+// until it is known not to be binary, and those of an encrypted item (or of
+// any item once the library has asked for a password) until it has decoded
+// whole: a wrong key decodes to noise.
+//
+// The search runs in turns on the extraction pool's workers (search_workers
+// gives them out); its units (search_units.h) say what one turn decodes. The
+// items sink is called on the worker of the turn; wanted() may be asked from
+// any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "archive/archive_file.h"
+#include "archive/item_sink.h"
+#include "browse/content_tree.h"
+#include "browse/item_source.h"
+#include "browse/line_scanner.h"
+#include "browse/search_terms.h"
+#include "browse/text_pattern.h"
+#include "http/live_stream.h"
+
+namespace browse {
+
+// An item to search: its index and its path from the archive's root.
+struct search_item {
+    std::uint32_t index = 0;
+    std::string path;
+    bool encrypted = false;  // its lines wait until it has decoded whole
+};
+
+class content_search;
+
+// What the turns of one search decode, and how: on the archive served or on an
+// archive inside it.
+class search_units {
+public:
+    virtual ~search_units() = default;
+
+    // On a worker, before the first turn: drops the items that are folders and
+    // gives the sum of the recorded sizes of the others.
+    virtual std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) = 0;
+
+    // On a worker: decodes the next unit of the items into `search`; false
+    // when none was left.
+    virtual bool run_next(archive::archive_file* top, content_search& search) = 0;
+};
+
+class content_search : public archive::items_sink, private archive::item_sink {
+public:
+    // Results go to `out`; `items` are searched in index order, decoded with
+    // `password`.
+    content_search(search_terms terms, std::shared_ptr<const text_pattern> pattern, std::vector<search_item> items,
+                   std::unique_ptr<search_units> units,
+                   std::shared_ptr<http::live_stream> out, item_password password);
+
+    // The items, in index order (fixed once the first turn has prepared them).
+    const std::vector<search_item>& items() const { return items_; }
+    const item_password& password() const { return password_; }
+
+    // Counts an item as skipped without decoding it (encrypted, and no password to try).
+    void skip(std::uint32_t index);
+
+    // One turn on a worker; false when the search has nothing left to do.
+    bool run_turn(archive::archive_file* top);
+
+    // Decodes the items (indices in archive order) with `password` in passes
+    // of `archive`, going on past an item that stopped a pass.
+    void decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
+                const item_password& password);
+
+    // Whether the search is over: its client has gone, or it has found enough lines.
+    bool stopped() const { return stopped_ || out_->cancelled(); }
+
+    // Writes the last line and ends the reply. Once, after the last turn.
+    void finish();
+
+    // The items sink, for the archive and for passes over blocks.
+    archive::item_sink* begin_item(std::uint32_t index) override;
+    void end_item(std::uint32_t index, archive::item_status status) override;
+    bool wanted() override { return !stopped(); }
+    // What decodes from now on depends on a password, which may be wrong.
+    void password_asked() override { password_asked_ = true; }
+
+private:
+    bool write(const char* data, std::size_t size) override;
+    void send_hits();
+    void send_progress(bool now);
+    void send(const std::string& line);
+    void count_done(std::uint32_t index, bool searched);
+
+    const search_terms terms_;
+    const std::shared_ptr<const text_pattern> pattern_;
+    std::vector<search_item> items_;
+    std::unordered_map<std::uint32_t, std::size_t> position_;  // of each item index in items_
+    std::unique_ptr<search_units> units_;
+    const std::shared_ptr<http::live_stream> out_;
+    const item_password password_;
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+
+    std::atomic<bool> stopped_{false};
+    bool prepared_ = false;
+    std::uint64_t total_bytes_ = 0;
+    std::vector<bool> done_;          // by position: ended or skipped
+
+    // The item being decoded, on the worker's thread.
+    std::optional<std::size_t> current_;
+    std::optional<line_scanner> scanner_;
+    bool hold_hits_ = false;          // until the item has decoded whole
+    std::atomic<bool> password_asked_{false};  // by the library, on any thread
+
+    std::uint64_t searched_ = 0, skipped_ = 0, finished_items_ = 0, bytes_ = 0, matches_ = 0;
+    bool truncated_ = false;
+    std::chrono::steady_clock::time_point last_progress_ = started_;
+    std::string line_;                // scratch for one output line
+};
+
+// The items of the tree under `folder` (a path from the root; empty: all)
+// whose names match the globs, with their paths, in index order; nothing when
+// the folder is not there.
+std::optional<std::vector<search_item>> items_to_search(const content_tree& tree, const std::string& folder,
+                                                        const std::vector<std::string>& name_globs);
+
+}  // namespace browse

@@ -1,0 +1,36 @@
+// The one small interface behind which each route of the router lives: a route
+// claims the requests it serves and fills their replies. The router decodes
+// and checks the path once, then asks its routes in order.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/reply.h"
+#include "http/request.h"
+
+namespace browse {
+
+// A GET or HEAD whose path has been decoded, found acceptable and split.
+struct route_request {
+    const http::request& http;
+    std::string path;                     // decoded, without the query; "/" for the start page
+    std::vector<std::string> components;  // the path split (see split_path)
+    std::string_view query;               // what follows '?', as sent
+    bool head_only = false;
+};
+
+class route {
+public:
+    virtual ~route() = default;
+
+    // Whether this route serves the request.
+    virtual bool claims(const route_request& request) const = 0;
+
+    // Fills `rep` completely (a stream for a reply that comes later). Runs on
+    // the event loop.
+    virtual void serve(const route_request& request, http::reply& rep) = 0;
+};
+
+}  // namespace browse

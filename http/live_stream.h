@@ -1,0 +1,54 @@
+// A reply whose head is known at once and whose body is made as it goes, by a
+// producer on another thread (a search that writes its results as it finds
+// them). The body has no length: it ends when the connection closes. What the
+// producer writes waits in a buffer of at most `room` bytes; a producer that
+// gets ahead of a slow client waits for it. Everything written by the time the
+// connection asks leaves in one piece.
+//
+// Shared by the producer and the connection; guarded by its mutex.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "http/reply_stream.h"
+
+namespace http {
+
+class live_stream : public reply_stream {
+public:
+    live_stream(reply head, std::size_t room);
+
+    // The producer's side, from any thread. Appends to the body, waiting while
+    // the buffer is full; false once the client has gone (nothing is taken).
+    bool write(std::string_view bytes);
+    // The body is complete.
+    void end();
+    // Whether the client has gone: the producer may stop.
+    bool cancelled() const { return cancelled_; }
+
+    // The connection's side.
+    void next(std::function<void(stream_event)> deliver) override;
+    void cancel() override;
+
+private:
+    void hand_over();
+
+    const std::size_t room_;
+    std::mutex mutex_;
+    std::condition_variable space_;  // the producer waits here while the buffer is full
+    reply head_;
+    bool head_sent_ = false;
+    std::string buffer_;
+    bool ended_ = false;
+    std::atomic<bool> cancelled_{false};
+    std::function<void(stream_event)> waiting_;
+};
+
+}  // namespace http
