@@ -44,7 +44,9 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             " levels are opened at most\n");
             break;
         }
-        out.print_bytes("decoding the inner archive " + name + " into a temporary file\n");
+        out.print_bytes(archive::inner_archive::reads_compressed_file(*level)
+                            ? "reading the inner archive " + name + " through seek points, without a copy\n"
+                            : "decoding the inner archive " + name + " into a temporary file\n");
         auto next = std::make_unique<archive::inner_archive>();
         const archive::inner_status status =
             next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password));
@@ -55,7 +57,10 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
             break;
         }
         out.print_bytes("opened the inner archive " + name + "\n");
-        // The level before is decoded whole into `next`: its temporary file goes.
+        // The level before is decoded whole into `next`: its temporary file
+        // goes, unless `next` reads it.
+        if (next->reads_outer_file())
+            next->keep(std::move(reached));
         reached = std::move(next);
         level = &reached->archive();
         level_name = name;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/seekable_decoded_stream.h"
 #include "archive/string_convert.h"
 
 namespace archive {
@@ -80,9 +81,69 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                                programs_count);
 }
 
+bool inner_archive::reads_compressed_file(const archive_file& outer)
+{
+    return outer.is_open() && !outer.path().empty() && CompareNoCase(outer.format_name().c_str(), L"gzip") == 0 &&
+           outer.item_count() == 1 && starts_like_gzip(outer.path());
+}
+
+namespace {
+
+// Deflate decodes at most 1032 bytes from one.
+constexpr std::uint64_t deflate_ratio_bound = 1032;
+
+// The index of the tar format when the decoded bytes start with a tar header:
+// its handler is then given the size bound, as it stops at its own end.
+int tar_format_starting(const CCodecs& codecs, const std::string& path)
+{
+    const int tar = FindFormatByName(codecs.FormatList, L"tar");
+    if (tar < 0 || !codecs.FormatList[tar].IsArc)
+        return -1;
+    gzip_reader reader(path, std::make_shared<gzip_seek_points>());
+    unsigned char header[512];
+    std::size_t decoded = 0;
+    if (reader.decode(header, sizeof header, decoded) != decode_status::ok || decoded != sizeof header)
+        return -1;
+    return codecs.FormatList[tar].IsArc(header, sizeof header) == is_archive_answer::yes ? tar : -1;
+}
+
+}  // namespace
+
+inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
+                                                std::optional<std::string> password)
+{
+    points_ = std::make_shared<gzip_seek_points>();
+    reads_ = std::make_shared<recorded_reads>();
+    decoded_stream_options options{reads_, std::nullopt};
+    const int tar = tar_format_starting(codecs, outer.path());
+    platform::input_file compressed;
+    std::uint64_t compressed_size = 0;
+    if (tar >= 0 && compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
+        compressed.size(compressed_size) == S_OK)
+        options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
+    stream_maker make = [path = outer.path(), points = points_, options]() -> CMyComPtr<IInStream> {
+        return new CSeekableDecodedStream(std::make_unique<gzip_reader>(path, points), options);
+    };
+    archive_.set_names_code_page(outer.names_code_page());
+    const bool opened =
+        archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
+    reads_->finish();
+    // The handler may have stopped short of the end: the points are completed
+    // (from the last one) before other threads share them.
+    auto* rest = new CSeekableDecodedStream(std::make_unique<gzip_reader>(outer.path(), points_));
+    CMyComPtr<IInStream> holder(rest);
+    if (!rest->DecodeToEnd()) {
+        archive_.close();
+        return inner_status::damaged;
+    }
+    return opened ? inner_status::opened : inner_status::not_an_archive;
+}
+
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
                                   std::optional<std::string> password)
 {
+    if (reads_compressed_file(outer) && index == 0)
+        return open_through_points(codecs, outer, name, std::move(password));
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);

@@ -2,15 +2,19 @@
 // the formats' own checks of its first bytes; to be opened it is decoded once
 // into a temporary file, which handlers then read with random access (the
 // library's handlers of gz, xz, bz2 and the like read their one item only in
-// sequence).
+// sequence). The one item of a gzip file is read instead from the gzip file
+// itself, through access points recorded on its first reading: no copy.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "archive/archive_file.h"
+#include "archive/gzip_seek_points.h"
+#include "archive/recorded_reads.h"
 #include "platform/temporary_file.h"
 
 namespace archive {
@@ -36,6 +40,10 @@ enum class inner_status {
 // archive. The file lives as long as this object.
 class inner_archive {
 public:
+    // Whether open() reads the one item of `outer` through access points into
+    // its compressed file rather than from a decoded copy: a gzip file.
+    static bool reads_compressed_file(const archive_file& outer);
+
     // Decodes item `index` of `outer` and opens it; items without a path of
     // their own are named after `name`. A handler that asks for a password gets
     // `password`, or is refused without one. `codecs` outlives this object.
@@ -45,9 +53,26 @@ public:
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }
 
+    // Whether the archive reads the file of `outer` (see reads_compressed_file).
+    bool reads_outer_file() const { return points_ != nullptr; }
+
+    // Keeps `level`, whose file this archive reads, for as long as this lives.
+    void keep(std::unique_ptr<inner_archive> level) { outer_level_ = std::move(level); }
+
+    // The access points, when the archive reads a compressed file through them.
+    std::shared_ptr<const gzip_seek_points> seek_points() const { return points_; }
+    // What its handler read while it opened.
+    std::shared_ptr<const recorded_reads> reads_of_open() const { return reads_; }
+
 private:
+    inner_status open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
+                                     std::optional<std::string> password);
+
+    std::unique_ptr<inner_archive> outer_level_;  // the level whose file archive_ reads; closed last
     platform::temporary_file file_;
-    archive_file archive_;  // reads file_; closed before it
+    std::shared_ptr<gzip_seek_points> points_;  // complete once open() succeeded
+    std::shared_ptr<recorded_reads> reads_;     // what the handler read while it opened; finished then
+    archive_file archive_;                      // reads file_ or the outer file; closed before them
 };
 
 }  // namespace archive
