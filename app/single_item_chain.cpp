@@ -31,7 +31,8 @@ bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::str
 }  // namespace
 
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
-                            std::unique_ptr<archive::inner_archive>& innermost)
+                            std::unique_ptr<archive::inner_archive>& innermost,
+                            const archive::lasting_index_place* lasting)
 {
     const std::string password = served.password();
     std::unique_ptr<archive::inner_archive> reached;  // the deepest level opened so far
@@ -49,14 +50,16 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             : "decoding the inner archive " + name + " into a temporary file\n");
         auto next = std::make_unique<archive::inner_archive>();
         const archive::inner_status status =
-            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password));
+            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
+                       depth == 0 ? lasting : nullptr);
         if (status != archive::inner_status::opened) {
             out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
                             (level_name.empty() ? "; serving the archive itself\n"
                                                 : "; serving the inner archive " + level_name + "\n"));
             break;
         }
-        out.print_bytes("opened the inner archive " + name + "\n");
+        out.print_bytes("opened the inner archive " + name +
+                        (next->from_lasting_index() ? " with the seek points of its lasting index\n" : "\n"));
         // The level before is decoded whole into `next`: its temporary file
         // goes, unless `next` reads it.
         if (next->reads_outer_file())

@@ -29,7 +29,9 @@ private:
 
 class field_reader {
 public:
+    // `bytes` outlives the reader.
     explicit field_reader(const std::string& bytes) : bytes_(bytes) {}
+    explicit field_reader(std::string&&) = delete;
 
     // False, with `value` left alone, when fewer than 8 bytes are left.
     bool get(std::uint64_t& value)

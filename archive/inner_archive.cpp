@@ -110,10 +110,15 @@ int tar_format_starting(const CCodecs& codecs, const std::string& path)
 }  // namespace
 
 inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
-                                                std::optional<std::string> password)
+                                                std::optional<std::string> password,
+                                                const lasting_index_place* lasting)
 {
-    points_ = std::make_shared<gzip_seek_points>();
-    reads_ = std::make_shared<recorded_reads>();
+    const std::optional<archive_identity> identity =
+        lasting ? identify_archive(outer.path()) : std::optional<archive_identity>();
+    std::optional<index_contents> loaded = identity ? load_index(*lasting, *identity) : std::nullopt;
+    from_index_ = loaded.has_value();
+    points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
+    reads_ = loaded ? loaded->reads : std::make_shared<recorded_reads>();
     decoded_stream_options options{reads_, std::nullopt};
     const int tar = tar_format_starting(codecs, outer.path());
     platform::input_file compressed;
@@ -132,18 +137,26 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
     // (from the last one) before other threads share them.
     auto* rest = new CSeekableDecodedStream(std::make_unique<gzip_reader>(outer.path(), points_));
     CMyComPtr<IInStream> holder(rest);
-    if (!rest->DecodeToEnd()) {
+    if (!rest->DecodeToEnd() || (from_index_ && !opened)) {
         archive_.close();
+        // An index that does not serve is built again from the file itself.
+        if (from_index_) {
+            const std::string password_given = archive_.password();
+            return open_through_points(codecs, outer, name,
+                                       password_given.empty() ? std::nullopt : std::optional(password_given), nullptr);
+        }
         return inner_status::damaged;
     }
+    if (opened && !from_index_ && identity)
+        (void)save_index(*lasting, *identity, *points_, *reads_);
     return opened ? inner_status::opened : inner_status::not_an_archive;
 }
 
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                                  std::optional<std::string> password)
+                                  std::optional<std::string> password, const lasting_index_place* lasting)
 {
     if (reads_compressed_file(outer) && index == 0)
-        return open_through_points(codecs, outer, name, std::move(password));
+        return open_through_points(codecs, outer, name, std::move(password), lasting);
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);

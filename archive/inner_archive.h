@@ -14,6 +14,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/gzip_seek_points.h"
+#include "archive/lasting_index.h"
 #include "archive/recorded_reads.h"
 #include "platform/temporary_file.h"
 
@@ -47,14 +48,20 @@ public:
     // Decodes item `index` of `outer` and opens it; items without a path of
     // their own are named after `name`. A handler that asks for a password gets
     // `password`, or is refused without one. `codecs` outlives this object.
+    // With `index`, the seek points of a gzip file that `outer` opened from its
+    // own path are taken from the lasting index there, or kept there.
     inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                      std::optional<std::string> password = std::nullopt);
+                      std::optional<std::string> password = std::nullopt,
+                      const lasting_index_place* lasting = nullptr);
 
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }
 
     // Whether the archive reads the file of `outer` (see reads_compressed_file).
     bool reads_outer_file() const { return points_ != nullptr; }
+
+    // Whether the seek points came from the lasting index.
+    bool from_lasting_index() const { return from_index_; }
 
     // Keeps `level`, whose file this archive reads, for as long as this lives.
     void keep(std::unique_ptr<inner_archive> level) { outer_level_ = std::move(level); }
@@ -66,12 +73,13 @@ public:
 
 private:
     inner_status open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
-                                     std::optional<std::string> password);
+                                     std::optional<std::string> password, const lasting_index_place* lasting);
 
     std::unique_ptr<inner_archive> outer_level_;  // the level whose file archive_ reads; closed last
     platform::temporary_file file_;
     std::shared_ptr<gzip_seek_points> points_;  // complete once open() succeeded
     std::shared_ptr<recorded_reads> reads_;     // what the handler read while it opened; finished then
+    bool from_index_ = false;
     archive_file archive_;                      // reads file_ or the outer file; closed before them
 };
 
