@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include "app/progress_line.h"
+#include "platform/console_output.h"
+
 namespace app {
 namespace {
 
@@ -38,6 +41,7 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
     std::unique_ptr<archive::inner_archive> reached;  // the deepest level opened so far
     archive::archive_file* level = &served;
     std::string level_name;  // empty for the served archive itself
+    const std::string served_name = served.path().substr(served.path().find_last_of('/') + 1);
     std::string name;
     for (int depth = 0; single_archive_item(codecs, *level, name); ++depth) {
         if (depth == single_item_levels) {
@@ -49,9 +53,12 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             ? "reading the inner archive " + name + " through seek points, without a copy\n"
                             : "decoding the inner archive " + name + " into a temporary file\n");
         auto next = std::make_unique<archive::inner_archive>();
+        progress_line progress(out, level_name.empty() ? served_name : level_name, platform::output_is_terminal());
         const archive::inner_status status =
             next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
-                       depth == 0 ? lasting : nullptr);
+                       {depth == 0 ? lasting : nullptr,
+                        [&progress](std::uint64_t read, std::uint64_t total) { progress.update(read, total); }});
+        progress.finish();
         if (status != archive::inner_status::opened) {
             out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
                             (level_name.empty() ? "; serving the archive itself\n"

@@ -56,6 +56,13 @@ gzip_reader::gzip_reader(std::string path, std::shared_ptr<gzip_seek_points> poi
 
 gzip_reader::~gzip_reader() = default;
 
+void gzip_reader::report_progress(read_progress report)
+{
+    report_ = std::move(report);
+    if (file_.size(file_size_) != S_OK)
+        file_size_ = 0;
+}
+
 std::uint64_t gzip_reader::point_before(std::uint64_t offset) const
 {
     const auto& points = points_->points;
@@ -132,6 +139,8 @@ bool gzip_reader::fill_input(std::size_t count)
             return false;
         input_end_ += read;
         file_offset_ += read;
+        if (report_)
+            report_(file_offset_, file_size_);
     }
     return true;
 }

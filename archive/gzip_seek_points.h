@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,11 @@ public:
     std::uint64_t position() const override { return output_; }
     std::optional<std::uint64_t> size() const override;
 
+    // After each read of the file, `report` is told how many of its bytes were
+    // read so far, and its size.
+    using read_progress = std::function<void(std::uint64_t read, std::uint64_t total)>;
+    void report_progress(read_progress report);
+
 private:
     // Decoding from the point at `index`, or from the start when it is -1.
     decode_status start_at(std::ptrdiff_t index);
@@ -77,6 +83,8 @@ private:
     std::size_t input_end_ = 0;
     std::uint64_t file_offset_ = 0;  // of input_end_ in the file
     std::uint64_t output_ = 0;
+    read_progress report_;
+    std::uint64_t file_size_ = 0;
     bool raw_ = false;    // the member is read from a point: its trailer is skipped by hand
     bool ended_ = false;  // the last member ended
     bool damaged_ = false;

@@ -110,29 +110,47 @@ int tar_format_starting(const CCodecs& codecs, const std::string& path)
 }  // namespace
 
 inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
-                                                std::optional<std::string> password,
-                                                const lasting_index_place* lasting)
+                                                std::optional<std::string> password, const inner_options& options)
 {
+    const lasting_index_place* lasting = options.lasting;
     const std::optional<archive_identity> identity =
         lasting ? identify_archive(outer.path()) : std::optional<archive_identity>();
     std::optional<index_contents> loaded = identity ? load_index(*lasting, *identity) : std::nullopt;
     from_index_ = loaded.has_value();
     points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
     reads_ = loaded ? loaded->reads : std::make_shared<recorded_reads>();
-    decoded_stream_options options{reads_, std::nullopt};
+    decoded_stream_options stream_options{reads_, std::nullopt};
     const int tar = tar_format_starting(codecs, outer.path());
     platform::input_file compressed;
     std::uint64_t compressed_size = 0;
     if (tar >= 0 && compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
         compressed.size(compressed_size) == S_OK)
-        options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
-    stream_maker make = [path = outer.path(), points = points_, options]() -> CMyComPtr<IInStream> {
-        return new CSeekableDecodedStream(std::make_unique<gzip_reader>(path, points), options);
+        stream_options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
+    // The first open's stream reads the file the first time: it reports progress.
+    // It stops reporting once open, as later reads are served on other threads.
+    auto first = std::make_unique<gzip_reader>(outer.path(), points_);
+    const auto reporting = std::make_shared<bool>(true);
+    if (options.progress && !from_index_)
+        first->report_progress([reporting, report = options.progress](std::uint64_t read, std::uint64_t total) {
+            if (*reporting)
+                report(read, total);
+        });
+    auto first_stream = std::make_shared<CMyComPtr<IInStream>>(new CSeekableDecodedStream(std::move(first), stream_options));
+    stream_maker make = [path = outer.path(), points = points_, stream_options,
+                         first_stream]() -> CMyComPtr<IInStream> {
+        // Only the opening thread makes the first stream; the others come after it.
+        if (*first_stream) {
+            CMyComPtr<IInStream> stream = *first_stream;
+            *first_stream = nullptr;
+            return stream;
+        }
+        return new CSeekableDecodedStream(std::make_unique<gzip_reader>(path, points), stream_options);
     };
     archive_.set_names_code_page(outer.names_code_page());
     const bool opened =
         archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
     reads_->finish();
+    *reporting = false;
     // The handler may have stopped short of the end: the points are completed
     // (from the last one) before other threads share them.
     auto* rest = new CSeekableDecodedStream(std::make_unique<gzip_reader>(outer.path(), points_));
@@ -143,7 +161,8 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         if (from_index_) {
             const std::string password_given = archive_.password();
             return open_through_points(codecs, outer, name,
-                                       password_given.empty() ? std::nullopt : std::optional(password_given), nullptr);
+                                       password_given.empty() ? std::nullopt : std::optional(password_given),
+                                       {nullptr, options.progress});
         }
         return inner_status::damaged;
     }
@@ -153,10 +172,10 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
 }
 
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                                  std::optional<std::string> password, const lasting_index_place* lasting)
+                                  std::optional<std::string> password, const inner_options& options)
 {
     if (reads_compressed_file(outer) && index == 0)
-        return open_through_points(codecs, outer, name, std::move(password), lasting);
+        return open_through_points(codecs, outer, name, std::move(password), options);
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);

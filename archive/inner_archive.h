@@ -37,6 +37,15 @@ enum class inner_status {
     not_an_archive,     // decoded, but no format accepts it
 };
 
+struct inner_options {
+    // Where the seek points of a gzip file that the outer archive opened from
+    // its own path are taken from, or kept; none: nowhere.
+    const lasting_index_place* lasting = nullptr;
+    // Told the bytes of a gzip file read so far and its size, while it is
+    // read the first time (when its seek points are recorded).
+    gzip_reader::read_progress progress;
+};
+
 // One item of an archive, decoded into a temporary file and opened as an
 // archive. The file lives as long as this object.
 class inner_archive {
@@ -48,11 +57,9 @@ public:
     // Decodes item `index` of `outer` and opens it; items without a path of
     // their own are named after `name`. A handler that asks for a password gets
     // `password`, or is refused without one. `codecs` outlives this object.
-    // With `index`, the seek points of a gzip file that `outer` opened from its
-    // own path are taken from the lasting index there, or kept there.
+    // See inner_options for `options`.
     inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                      std::optional<std::string> password = std::nullopt,
-                      const lasting_index_place* lasting = nullptr);
+                      std::optional<std::string> password = std::nullopt, const inner_options& options = {});
 
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }
@@ -73,7 +80,7 @@ public:
 
 private:
     inner_status open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
-                                     std::optional<std::string> password, const lasting_index_place* lasting);
+                                     std::optional<std::string> password, const inner_options& options);
 
     std::unique_ptr<inner_archive> outer_level_;  // the level whose file archive_ reads; closed last
     platform::temporary_file file_;
