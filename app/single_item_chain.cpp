@@ -56,7 +56,7 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
         progress_line progress(out, level_name.empty() ? served_name : level_name, platform::output_is_terminal());
         const archive::inner_status status =
             next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
-                       {depth == 0 ? lasting : nullptr,
+                       {true, depth == 0 ? lasting : nullptr,
                         [&progress](std::uint64_t read, std::uint64_t total) { progress.update(read, total); }});
         progress.finish();
         if (status != archive::inner_status::opened) {

@@ -162,7 +162,7 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
             const std::string password_given = archive_.password();
             return open_through_points(codecs, outer, name,
                                        password_given.empty() ? std::nullopt : std::optional(password_given),
-                                       {nullptr, options.progress});
+                                       {true, nullptr, options.progress});
         }
         return inner_status::damaged;
     }
@@ -174,7 +174,7 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
                                   std::optional<std::string> password, const inner_options& options)
 {
-    if (reads_compressed_file(outer) && index == 0)
+    if (options.seek_points && reads_compressed_file(outer) && index == 0)
         return open_through_points(codecs, outer, name, std::move(password), options);
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;

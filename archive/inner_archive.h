@@ -38,6 +38,10 @@ enum class inner_status {
 };
 
 struct inner_options {
+    // Whether the one item of a gzip file may be read through seek points
+    // (see reads_compressed_file); the caller then keeps the outer archive's
+    // file (see keep()) for as long as this inner archive lives.
+    bool seek_points = false;
     // Where the seek points of a gzip file that the outer archive opened from
     // its own path are taken from, or kept; none: nowhere.
     const lasting_index_place* lasting = nullptr;
@@ -51,7 +55,8 @@ struct inner_options {
 class inner_archive {
 public:
     // Whether open() reads the one item of `outer` through access points into
-    // its compressed file rather than from a decoded copy: a gzip file.
+    // its compressed file rather than from a decoded copy, when the options
+    // allow it: a gzip file.
     static bool reads_compressed_file(const archive_file& outer);
 
     // Decodes item `index` of `outer` and opens it; items without a path of
