@@ -16,6 +16,7 @@ open_outcome archive_file::open(CCodecs& codecs, const std::string& path, std::o
                                 const std::string& name)
 {
     name_ = name.empty() ? path : name;
+    make_stream_ = nullptr;
     return open_stream(codecs, path, -1, std::move(password));
 }
 
