@@ -31,6 +31,7 @@
 #include "browse/search_workers.h"
 #include "http/server.h"
 #include "platform/browser.h"
+#include "platform/cache_folder.h"
 #include "platform/console_input.h"
 #include "platform/environment.h"
 #include "platform/file_identity.h"
@@ -66,6 +67,8 @@ struct program {
     // say), decoded: what `archive` and the workers' archives read, when the
     // archive is one.
     std::unique_ptr<archive::inner_archive> single_inner;
+    // Where the seek points of compressed tarballs last; none when turned off.
+    std::optional<archive::lasting_index_place> lasting;
     archive::archive_file archive;
     browse::content_tree tree;
     console_log log{out};
@@ -155,7 +158,7 @@ void open_and_list(program& p, const char* archive_path)
     case archive::open_status::opened:
         break;
     }
-    open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner);
+    open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr);
     report_names(p.out, browse::list_archive(p.archive, p.tree));
 }
 
@@ -194,6 +197,8 @@ int run_sequence(console& out, const char* archive_path)
                         "detected one\n");
     program p{out, config};
     p.archive.set_names_code_page(config.names_code_page);
+    if (const std::optional<std::string> folder = platform::cache_folder(); folder && config.index_cache_bound)
+        p.lasting = archive::lasting_index_place{*folder, config.index_cache_bound};
     if (p.codecs.Load() != S_OK) {
         p.out.print_message("7z.dll not found!");
         return 1;

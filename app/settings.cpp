@@ -40,6 +40,8 @@ settings read_settings()
     result.cache_budget = std::min<std::uint64_t>(memory ? memory / 8 : std::uint64_t{256} << 20, std::uint64_t{2} << 30);
     if (auto bytes = number_from("VORSEL_CACHE_BYTES"))
         result.cache_budget = *bytes;
+    if (auto bytes = number_from("VORSEL_INDEX_CACHE"))
+        result.index_cache_bound = *bytes;
     if (const std::optional<std::string> text = platform::environment_variable("VORSEL_CODE_PAGE");
         text && !text->empty()) {
         const std::optional<std::uint64_t> code_page = number_from("VORSEL_CODE_PAGE");

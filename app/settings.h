@@ -6,6 +6,8 @@
 //                             collected whole (default a quarter of physical memory)
 //   VORSEL_CACHE_BYTES        bytes of extracted items kept in memory (default an
 //                             eighth of physical memory, at most 2 GiB; 0: none)
+//   VORSEL_INDEX_CACHE        bytes the lasting indexes of compressed tarballs
+//                             may take in the cache folder (default 1 GiB; 0: none kept)
 //   VORSEL_CODE_PAGE          the Windows code page (932, 866, 1251...) of item
 //                             names that are not UTF-8 (default: detected)
 #pragma once
@@ -21,6 +23,7 @@ struct settings {
     http::connection_limits limits;
     std::uint64_t collect_budget = 0;
     std::uint64_t cache_budget = 0;
+    std::uint64_t index_cache_bound = std::uint64_t{1} << 30;  // 0: no lasting indexes
     std::uint32_t names_code_page = 0;   // 0: detect it
     std::string refused_code_page;       // a VORSEL_CODE_PAGE that names no code page this system decodes
 };

@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include "app/progress_line.h"
+#include "platform/console_output.h"
+
 namespace app {
 namespace {
 
@@ -31,12 +34,14 @@ bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::str
 }  // namespace
 
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
-                            std::unique_ptr<archive::inner_archive>& innermost)
+                            std::unique_ptr<archive::inner_archive>& innermost,
+                            const archive::lasting_index_place* lasting)
 {
     const std::string password = served.password();
     std::unique_ptr<archive::inner_archive> reached;  // the deepest level opened so far
     archive::archive_file* level = &served;
     std::string level_name;  // empty for the served archive itself
+    const std::string served_name = served.path().substr(served.path().find_last_of('/') + 1);
     std::string name;
     for (int depth = 0; single_archive_item(codecs, *level, name); ++depth) {
         if (depth == single_item_levels) {
@@ -44,18 +49,28 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             " levels are opened at most\n");
             break;
         }
-        out.print_bytes("decoding the inner archive " + name + " into a temporary file\n");
+        out.print_bytes(archive::inner_archive::reads_compressed_file(*level)
+                            ? "reading the inner archive " + name + " through seek points, without a copy\n"
+                            : "decoding the inner archive " + name + " into a temporary file\n");
         auto next = std::make_unique<archive::inner_archive>();
+        progress_line progress(out, level_name.empty() ? served_name : level_name, platform::output_is_terminal());
         const archive::inner_status status =
-            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password));
+            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
+                       {true, depth == 0 ? lasting : nullptr,
+                        [&progress](std::uint64_t read, std::uint64_t total) { progress.update(read, total); }});
+        progress.finish();
         if (status != archive::inner_status::opened) {
             out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
                             (level_name.empty() ? "; serving the archive itself\n"
                                                 : "; serving the inner archive " + level_name + "\n"));
             break;
         }
-        out.print_bytes("opened the inner archive " + name + "\n");
-        // The level before is decoded whole into `next`: its temporary file goes.
+        out.print_bytes("opened the inner archive " + name +
+                        (next->from_lasting_index() ? " with the seek points of its lasting index\n" : "\n"));
+        // The level before is decoded whole into `next`: its temporary file
+        // goes, unless `next` reads it.
+        if (next->reads_outer_file())
+            next->keep(std::move(reached));
         reached = std::move(next);
         level = &reached->archive();
         level_name = name;

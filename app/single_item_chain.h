@@ -20,8 +20,12 @@ inline constexpr int single_item_levels = 4;
 // be opened ends the chain at the level before. When the chain leads anywhere,
 // `served` is opened again on its innermost archive, which `innermost` then
 // holds (with its temporary file) for as long as `served` reads it; the
-// temporary files of the levels on the way are gone by then.
+// temporary files of the levels on the way are gone by then, but for the one
+// of a gzip file whose item the next level reads through seek points.
+// The seek points of a gzip file served itself are kept in `lasting` when it is
+// given, and taken from there on later starts.
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
-                            std::unique_ptr<archive::inner_archive>& innermost);
+                            std::unique_ptr<archive::inner_archive>& innermost,
+                            const archive::lasting_index_place* lasting = nullptr);
 
 }  // namespace app

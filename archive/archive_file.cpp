@@ -16,14 +16,35 @@ open_outcome archive_file::open(CCodecs& codecs, const std::string& path, std::o
                                 const std::string& name)
 {
     name_ = name.empty() ? path : name;
+    make_stream_ = nullptr;
     return open_stream(codecs, path, -1, std::move(password));
+}
+
+open_outcome archive_file::open_decoded(CCodecs& codecs, stream_maker make, std::optional<std::string> password,
+                                        const std::string& name, int format_index)
+{
+    name_ = name;
+    make_stream_ = std::move(make);
+    return open_stream(codecs, {}, format_index, std::move(password));
 }
 
 open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opened)
 {
     name_ = opened.name_;
     names_code_page_ = opened.names_code_page_;
+    make_stream_ = opened.make_stream_;
     return open_stream(codecs, opened.path_, opened.format_index_, opened.password_);
+}
+
+void archive_file::close()
+{
+    handler_.Release();
+    stream_.Release();
+}
+
+std::wstring archive_file::format_name() const
+{
+    return format_ ? std::wstring(static_cast<const wchar_t*>(format_->Name)) : std::wstring();
 }
 
 open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path, int format_index,
@@ -37,7 +58,10 @@ open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path,
     // Numbered volumes are read as the whole they were cut from, which goes by
     // the name without the number.
     std::string name = path.substr(path.find_last_of('/') + 1);
-    if (IsFirstNumberedVolume(path)) {
+    if (make_stream_) {
+        stream_ = make_stream_();
+        name = name_;
+    } else if (IsFirstNumberedVolume(path)) {
         auto* joined = new CJoinedVolumesStream;
         stream_ = joined;
         if (!joined->Open(path, outcome.missing_volumes))
@@ -50,7 +74,7 @@ open_outcome archive_file::open_stream(CCodecs& codecs, const std::string& path,
             return outcome;
     }
 
-    auto* callbackObject = new CArchiveOpenCallback(path, name, std::move(password));
+    auto* callbackObject = new CArchiveOpenCallback(path.empty() ? name : path, name, std::move(password));
     CMyComPtr<IArchiveOpenCallback> callback(callbackObject);
     const HRESULT result = format_index < 0
                                ? OpenArchive(codecs, stream_, callback, handler_, format_index)

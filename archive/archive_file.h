@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ enum class open_status {
     cannot_open_file,  // the file itself cannot be opened for reading
     not_an_archive,    // no format accepts it (or its handler failed to open it)
 };
+
+// Makes a new stream over the same bytes for each handler that reads them.
+using stream_maker = std::function<CMyComPtr<IInStream>()>;
 
 struct open_outcome {
     open_status status;
@@ -43,6 +47,13 @@ public:
     open_outcome open(CCodecs& codecs, const std::string& path, std::optional<std::string> password = std::nullopt,
                       const std::string& name = {});
 
+    // Opens the bytes of the streams that `make` makes (decoded bytes of a
+    // compressed file, say), as open() opens a file, or with the format of
+    // `format_index` alone when it is not -1. `make` is called once for each
+    // handler, on the thread that opens it.
+    open_outcome open_decoded(CCodecs& codecs, stream_maker make, std::optional<std::string> password,
+                              const std::string& name, int format_index = -1);
+
     // Opens the file that `opened` holds again, with the same format and
     // password: another handler for another thread.
     open_outcome open_again(CCodecs& codecs, const archive_file& opened);
@@ -56,6 +67,15 @@ public:
     const std::string& password() const { return password_; }
 
     bool is_open() const { return handler_; }
+
+    // Closes the archive (and its stream) if one is open.
+    void close();
+
+    // The path of the file that was opened; empty for decoded bytes.
+    const std::string& path() const { return path_; }
+
+    // The name of the format that opened the archive; empty when none did.
+    std::wstring format_name() const;
 
     // Calls `visit` for every item; an item without a path is named after the
     // archive file (NameForPathlessItem). Names that are not UTF-8 are decoded
@@ -92,6 +112,7 @@ private:
                              std::optional<std::string> password);
 
     std::string path_;
+    stream_maker make_stream_;  // instead of path_, for decoded bytes
     std::string name_;  // what an item without a path is named after
     std::string password_;
     std::uint32_t names_code_page_ = 0;

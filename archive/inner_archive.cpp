@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/seekable_decoded_stream.h"
 #include "archive/string_convert.h"
 
 namespace archive {
@@ -80,9 +81,101 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                                programs_count);
 }
 
-inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                                  std::optional<std::string> password)
+bool inner_archive::reads_compressed_file(const archive_file& outer)
 {
+    return outer.is_open() && !outer.path().empty() && CompareNoCase(outer.format_name().c_str(), L"gzip") == 0 &&
+           outer.item_count() == 1 && starts_like_gzip(outer.path());
+}
+
+namespace {
+
+// Deflate decodes at most 1032 bytes from one.
+constexpr std::uint64_t deflate_ratio_bound = 1032;
+
+// The index of the tar format when the decoded bytes start with a tar header:
+// its handler is then given the size bound, as it stops at its own end.
+int tar_format_starting(const CCodecs& codecs, const std::string& path)
+{
+    const int tar = FindFormatByName(codecs.FormatList, L"tar");
+    if (tar < 0 || !codecs.FormatList[tar].IsArc)
+        return -1;
+    gzip_reader reader(path, std::make_shared<gzip_seek_points>());
+    unsigned char header[512];
+    std::size_t decoded = 0;
+    if (reader.decode(header, sizeof header, decoded) != decode_status::ok || decoded != sizeof header)
+        return -1;
+    return codecs.FormatList[tar].IsArc(header, sizeof header) == is_archive_answer::yes ? tar : -1;
+}
+
+}  // namespace
+
+inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
+                                                std::optional<std::string> password, const inner_options& options)
+{
+    const lasting_index_place* lasting = options.lasting;
+    const std::optional<archive_identity> identity =
+        lasting ? identify_archive(outer.path()) : std::optional<archive_identity>();
+    std::optional<index_contents> loaded = identity ? load_index(*lasting, *identity) : std::nullopt;
+    from_index_ = loaded.has_value();
+    points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
+    reads_ = loaded ? loaded->reads : std::make_shared<recorded_reads>();
+    decoded_stream_options stream_options{reads_, std::nullopt};
+    const int tar = tar_format_starting(codecs, outer.path());
+    platform::input_file compressed;
+    std::uint64_t compressed_size = 0;
+    if (tar >= 0 && compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
+        compressed.size(compressed_size) == S_OK)
+        stream_options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
+    // The first open's stream reads the file the first time: it reports progress.
+    // It stops reporting once open, as later reads are served on other threads.
+    auto first = std::make_unique<gzip_reader>(outer.path(), points_);
+    const auto reporting = std::make_shared<bool>(true);
+    if (options.progress && !from_index_)
+        first->report_progress([reporting, report = options.progress](std::uint64_t read, std::uint64_t total) {
+            if (*reporting)
+                report(read, total);
+        });
+    auto first_stream = std::make_shared<CMyComPtr<IInStream>>(new CSeekableDecodedStream(std::move(first), stream_options));
+    stream_maker make = [path = outer.path(), points = points_, stream_options,
+                         first_stream]() -> CMyComPtr<IInStream> {
+        // Only the opening thread makes the first stream; the others come after it.
+        if (*first_stream) {
+            CMyComPtr<IInStream> stream = *first_stream;
+            *first_stream = nullptr;
+            return stream;
+        }
+        return new CSeekableDecodedStream(std::make_unique<gzip_reader>(path, points), stream_options);
+    };
+    archive_.set_names_code_page(outer.names_code_page());
+    const bool opened =
+        archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
+    reads_->finish();
+    *reporting = false;
+    // The handler may have stopped short of the end: the points are completed
+    // (from the last one) before other threads share them.
+    auto* rest = new CSeekableDecodedStream(std::make_unique<gzip_reader>(outer.path(), points_));
+    CMyComPtr<IInStream> holder(rest);
+    if (!rest->DecodeToEnd() || (from_index_ && !opened)) {
+        archive_.close();
+        // An index that does not serve is built again from the file itself.
+        if (from_index_) {
+            const std::string password_given = archive_.password();
+            return open_through_points(codecs, outer, name,
+                                       password_given.empty() ? std::nullopt : std::optional(password_given),
+                                       {true, nullptr, options.progress});
+        }
+        return inner_status::damaged;
+    }
+    if (opened && !from_index_ && identity)
+        (void)save_index(*lasting, *identity, *points_, *reads_);
+    return opened ? inner_status::opened : inner_status::not_an_archive;
+}
+
+inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
+                                  std::optional<std::string> password, const inner_options& options)
+{
+    if (options.seek_points && reads_compressed_file(outer) && index == 0)
+        return open_through_points(codecs, outer, name, std::move(password), options);
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);

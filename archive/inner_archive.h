@@ -2,15 +2,20 @@
 // the formats' own checks of its first bytes; to be opened it is decoded once
 // into a temporary file, which handlers then read with random access (the
 // library's handlers of gz, xz, bz2 and the like read their one item only in
-// sequence).
+// sequence). The one item of a gzip file is read instead from the gzip file
+// itself, through access points recorded on its first reading: no copy.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "archive/archive_file.h"
+#include "archive/gzip_seek_points.h"
+#include "archive/lasting_index.h"
+#include "archive/recorded_reads.h"
 #include "platform/temporary_file.h"
 
 namespace archive {
@@ -32,22 +37,62 @@ enum class inner_status {
     not_an_archive,     // decoded, but no format accepts it
 };
 
+struct inner_options {
+    // Whether the one item of a gzip file may be read through seek points
+    // (see reads_compressed_file); the caller then keeps the outer archive's
+    // file (see keep()) for as long as this inner archive lives.
+    bool seek_points = false;
+    // Where the seek points of a gzip file that the outer archive opened from
+    // its own path are taken from, or kept; none: nowhere.
+    const lasting_index_place* lasting = nullptr;
+    // Told the bytes of a gzip file read so far and its size, while it is
+    // read the first time (when its seek points are recorded).
+    gzip_reader::read_progress progress;
+};
+
 // One item of an archive, decoded into a temporary file and opened as an
 // archive. The file lives as long as this object.
 class inner_archive {
 public:
+    // Whether open() reads the one item of `outer` through access points into
+    // its compressed file rather than from a decoded copy, when the options
+    // allow it: a gzip file.
+    static bool reads_compressed_file(const archive_file& outer);
+
     // Decodes item `index` of `outer` and opens it; items without a path of
     // their own are named after `name`. A handler that asks for a password gets
     // `password`, or is refused without one. `codecs` outlives this object.
+    // See inner_options for `options`.
     inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
-                      std::optional<std::string> password = std::nullopt);
+                      std::optional<std::string> password = std::nullopt, const inner_options& options = {});
 
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }
 
+    // Whether the archive reads the file of `outer` (see reads_compressed_file).
+    bool reads_outer_file() const { return points_ != nullptr; }
+
+    // Whether the seek points came from the lasting index.
+    bool from_lasting_index() const { return from_index_; }
+
+    // Keeps `level`, whose file this archive reads, for as long as this lives.
+    void keep(std::unique_ptr<inner_archive> level) { outer_level_ = std::move(level); }
+
+    // The access points, when the archive reads a compressed file through them.
+    std::shared_ptr<const gzip_seek_points> seek_points() const { return points_; }
+    // What its handler read while it opened.
+    std::shared_ptr<const recorded_reads> reads_of_open() const { return reads_; }
+
 private:
+    inner_status open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
+                                     std::optional<std::string> password, const inner_options& options);
+
+    std::unique_ptr<inner_archive> outer_level_;  // the level whose file archive_ reads; closed last
     platform::temporary_file file_;
-    archive_file archive_;  // reads file_; closed before it
+    std::shared_ptr<gzip_seek_points> points_;  // complete once open() succeeded
+    std::shared_ptr<recorded_reads> reads_;     // what the handler read while it opened; finished then
+    bool from_index_ = false;
+    archive_file archive_;                      // reads file_ or the outer file; closed before them
 };
 
 }  // namespace archive

@@ -147,6 +147,8 @@ std::unique_ptr<running_program> start_server(const std::string& executable, con
 {
     process_options options;
     options.working_directory = working_directory;
+    // No lasting index is written to the user's cache unless a test asks for one.
+    environment.insert(environment.begin(), "VORSEL_INDEX_CACHE=0");
     environment.push_back("BROWSER=/bin/true");
     options.environment = std::move(environment);
     auto program = std::make_unique<running_program>(executable, std::vector<std::string>{archive}, options);

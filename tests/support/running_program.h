@@ -58,8 +58,9 @@ private:
 };
 
 // Starts the server `executable` on `archive` in `working_directory`, with no
-// browser and the given environment additions, and waits for its port (0 when
-// it never said one, which fails the current test).
+// browser, no lasting index (VORSEL_INDEX_CACHE=0, which `environment` may
+// override) and the given environment additions, and waits for its port (0
+// when it never said one, which fails the current test).
 std::unique_ptr<running_program> start_server(const std::string& executable, const std::string& working_directory,
                                               const std::string& archive, unsigned short& port,
                                               std::vector<std::string> environment = {});

@@ -1,0 +1,174 @@
+// Seeking in the decoded bytes of compressed files, checked byte for byte
+// against a plain copy: at random offsets, just before, at and after each
+// access point, and up to the last byte.
+#include "archive/gzip_seek_points.h"
+#include "archive/seekable_decoded_stream.h"
+#include "tests/support/known_bytes.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using test_support::known_bytes;
+using test_support::temp_folder;
+
+namespace {
+
+void run_shell(const std::string& folder, const std::string& command)
+{
+    test_support::process_options options;
+    options.working_directory = folder;
+    const test_support::process_result result = test_support::run_process("/bin/sh", {"-c", command}, options);
+    ASSERT_EQ(result.exit_status, 0) << command << "\n" << result.err;
+}
+
+// Reads `size` bytes at `offset` as a handler does: a seek, then reads until
+// the stream gives no more.
+std::string read_at(IInStream& stream, std::uint64_t offset, std::size_t size)
+{
+    UInt64 position = 0;
+    EXPECT_EQ(stream.Seek(static_cast<Int64>(offset), platform::seek_from_start, &position), S_OK);
+    EXPECT_EQ(position, offset);
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        UInt32 processed = 0;
+        EXPECT_EQ(stream.Read(bytes.data() + got, static_cast<UInt32>(size - got), &processed), S_OK);
+        if (processed == 0)
+            break;
+        got += processed;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+class GzipSeekPoints : public ::testing::Test {
+protected:
+    // 6 MB of text and noise, compressed by `command` (plain.bin -> packed.gz).
+    void make(const std::string& command)
+    {
+        plain_ = known_bytes(6'000'000, 24);
+        folder_.write_file("plain.bin", plain_);
+        run_shell(folder_.path(), command);
+        path_ = folder_.path() + "packed.gz";
+    }
+
+    CMyComPtr<IInStream> stream_over(const std::shared_ptr<archive::gzip_seek_points>& points)
+    {
+        return new CSeekableDecodedStream(std::make_unique<archive::gzip_reader>(path_, points));
+    }
+
+    // Builds the points in one pass of reads in pieces, as a tar handler reads.
+    std::shared_ptr<archive::gzip_seek_points> build_points(std::uint64_t spacing)
+    {
+        auto points = std::make_shared<archive::gzip_seek_points>();
+        points->spacing = spacing;
+        CMyComPtr<IInStream> stream = stream_over(points);
+        std::string whole;
+        for (std::string piece; !(piece = read_at(*stream, whole.size(), 10240)).empty();)
+            whole += piece;
+        EXPECT_TRUE(whole == plain_) << "one pass gives the plain bytes";
+        EXPECT_TRUE(points->complete);
+        EXPECT_EQ(points->decoded_size, plain_.size());
+        return points;
+    }
+
+    // Every kind of offset, each read by a fresh stream and by one that moves
+    // on from the offset before.
+    void check_seeks(const std::shared_ptr<archive::gzip_seek_points>& points)
+    {
+        ASSERT_GT(points->points.size(), 10u);
+        std::vector<std::uint64_t> offsets = {0, 1, plain_.size() - 1, plain_.size() - 5000, plain_.size()};
+        for (const archive::gzip_access_point& point : points->points) {
+            EXPECT_LE(point.window.size(), archive::deflate_window_size);
+            for (const std::uint64_t around : {point.output - 1, point.output, point.output + 1})
+                offsets.push_back(around);
+        }
+        std::mt19937_64 random(7);
+        for (int i = 0; i < 200; ++i)
+            offsets.push_back(random() % plain_.size());
+        std::shuffle(offsets.begin(), offsets.end(), random);
+        CMyComPtr<IInStream> moving = stream_over(points);
+        for (const std::uint64_t offset : offsets) {
+            SCOPED_TRACE(offset);
+            const std::string expected = plain_.substr(offset, 3000);
+            ASSERT_TRUE(read_at(*moving, offset, 3000) == expected);
+            CMyComPtr<IInStream> fresh = stream_over(points);
+            ASSERT_TRUE(read_at(*fresh, offset, 3000) == expected);
+        }
+        UInt64 size = 0;
+        EXPECT_EQ(stream_over(points)->Seek(0, platform::seek_from_end, &size), S_OK);
+        EXPECT_EQ(size, plain_.size());
+        EXPECT_EQ(read_at(*moving, plain_.size() + 10, 100), "") << "nothing past the end";
+    }
+
+    temp_folder folder_;
+    std::string plain_;
+    std::string path_;
+};
+
+TEST_F(GzipSeekPoints, OneMemberSeeksAnywhereAgainstThePlainCopy)
+{
+    make("gzip -6 -c plain.bin > packed.gz");
+    EXPECT_TRUE(archive::starts_like_gzip(path_));
+    const auto points = build_points(64 * 1024);
+    // Points are at least the spacing apart, and the last is within reach of the end.
+    for (std::size_t i = 1; i < points->points.size(); ++i)
+        EXPECT_GE(points->points[i].output - points->points[i - 1].output, 64u * 1024);
+    check_seeks(points);
+}
+
+TEST_F(GzipSeekPoints, SeveralMembersAndTrailingZerosDecodeAsOne)
+{
+    // Members of uneven sizes, as parallel compressors write, then padding.
+    make("head -c 1000000 plain.bin | gzip -1 > packed.gz && tail -c +1000001 plain.bin | head -c 2500000 | "
+         "gzip -9 >> packed.gz && tail -c +3500001 plain.bin | gzip >> packed.gz && head -c 512 /dev/zero >> packed.gz");
+    check_seeks(build_points(64 * 1024));
+}
+
+TEST_F(GzipSeekPoints, ASizeAskedFirstDecodesOnceAndRecordsThePoints)
+{
+    make("gzip -c plain.bin > packed.gz");
+    auto points = std::make_shared<archive::gzip_seek_points>();
+    points->spacing = 100 * 1024;
+    CMyComPtr<IInStream> stream = stream_over(points);
+    UInt64 size = 0;
+    ASSERT_EQ(stream->Seek(0, platform::seek_from_end, &size), S_OK);
+    EXPECT_EQ(size, plain_.size());
+    EXPECT_TRUE(points->complete);
+    check_seeks(points);
+}
+
+TEST_F(GzipSeekPoints, DamagedAndCutStreamsFailInsteadOfGivingWrongBytes)
+{
+    make("gzip -c plain.bin > whole.gz && head -c 1500000 whole.gz > packed.gz");
+    auto points = std::make_shared<archive::gzip_seek_points>();
+    CMyComPtr<IInStream> cut = stream_over(points);
+    std::string bytes(4'000'000, '\0');
+    UInt32 processed = 0;
+    EXPECT_EQ(cut->Read(bytes.data(), static_cast<UInt32>(bytes.size()), &processed), E_FAIL);
+    EXPECT_GT(processed, 0u);
+    EXPECT_TRUE(bytes.compare(0, processed, plain_, 0, processed) == 0) << "what comes before the cut is right";
+    EXPECT_FALSE(points->complete);
+
+    // A flipped byte in the middle: the data or its check fails.
+    run_shell(folder_.path(), "cp whole.gz packed.gz && printf '\\377' | dd of=packed.gz bs=1 seek=800000 "
+                              "conv=notrunc status=none");
+    CMyComPtr<IInStream> flipped = stream_over(std::make_shared<archive::gzip_seek_points>());
+    std::string all;
+    HRESULT result = S_OK;
+    for (;;) {
+        std::string piece(1 << 20, '\0');
+        result = flipped->Read(piece.data(), static_cast<UInt32>(piece.size()), &processed);
+        all.append(piece, 0, processed);
+        if (result != S_OK || processed == 0)
+            break;
+    }
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_FALSE(all == plain_);
+    EXPECT_FALSE(archive::starts_like_gzip(folder_.path() + "plain.bin"));
+}
+
+}  // namespace
