@@ -41,7 +41,7 @@ bool CSeekableDecodedStream::Reach()
     return true;
 }
 
-HRESULT CSeekableDecodedStream::Read(void* data, UInt32 size, UInt32* processedSize)
+HRESULT STDMETHODCALLTYPE CSeekableDecodedStream::Read(void* data, UInt32 size, UInt32* processedSize)
 {
     if (processedSize)
         *processedSize = 0;
@@ -105,7 +105,7 @@ bool CSeekableDecodedStream::DecodeToEnd()
     return true;
 }
 
-HRESULT CSeekableDecodedStream::GetSize(UInt64* size)
+HRESULT STDMETHODCALLTYPE CSeekableDecodedStream::GetSize(UInt64* size)
 {
     if (!Source->size() && Options.size_bound) {
         *size = *Options.size_bound;
@@ -122,7 +122,7 @@ HRESULT CSeekableDecodedStream::GetSize(UInt64* size)
     return S_OK;
 }
 
-HRESULT CSeekableDecodedStream::Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition)
+HRESULT STDMETHODCALLTYPE CSeekableDecodedStream::Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition)
 {
     Int64 base = 0;
     switch (seekOrigin) {

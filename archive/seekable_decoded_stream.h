@@ -35,9 +35,9 @@ public:
     // A read that meets damaged compressed bytes fails (E_FAIL) after the
     // bytes before them; the size of a source that cannot be decoded to its
     // end is where the damage is.
-    HRESULT Read(void* data, UInt32 size, UInt32* processedSize) override;
-    HRESULT Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) override;
-    HRESULT GetSize(UInt64* size) override;
+    HRESULT STDMETHODCALLTYPE Read(void* data, UInt32 size, UInt32* processedSize) override;
+    HRESULT STDMETHODCALLTYPE Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition) override;
+    HRESULT STDMETHODCALLTYPE GetSize(UInt64* size) override;
 
     // Decodes on to the end (from where the source is), which completes the
     // access points of a source that records them. False on damage.
