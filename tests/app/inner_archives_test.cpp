@@ -12,6 +12,7 @@
 
 #include "tests/support/known_bytes.h"
 #include "tests/support/raw_http.h"
+#include "tests/support/archive_tools.h"
 #include "tests/support/run_process.h"
 #include "tests/support/running_program.h"
 #include "tests/support/temp_folder.h"
@@ -20,15 +21,6 @@
 using namespace test_support;
 
 namespace {
-
-// Runs a command in `folder`; fails the test when it fails.
-void run_in(const std::string& folder, const std::string& command)
-{
-    process_options options;
-    options.working_directory = folder;
-    const process_result result = run_process("/bin/sh", {"-c", command}, options);
-    ASSERT_EQ(result.exit_status, 0) << command << "\n" << result.err;
-}
 
 // Names of the entries of a folder ("." and ".." left out).
 std::vector<std::string> entries_of(const std::string& folder)

@@ -34,4 +34,12 @@ with open(sys.argv[1], 'wb') as f, gzip.GzipFile(filename='', mode='wb', fileobj
                {path});
 }
 
+void run_in(const std::string& folder, const std::string& command)
+{
+    process_options options;
+    options.working_directory = folder;
+    const process_result result = run_process("/bin/sh", {"-c", command}, options);
+    ASSERT_EQ(result.exit_status, 0) << command << "\n" << result.err;
+}
+
 }  // namespace test_support

@@ -13,6 +13,9 @@ void run_7z(const std::vector<std::string>& arguments, const std::string& workin
 // Runs `python3 -c SCRIPT ARGUMENTS`; fails the current test when it fails.
 void run_python(const std::string& script, const std::vector<std::string>& arguments);
 
+// Runs `sh -c COMMAND` in `folder`; fails the current test when it fails.
+void run_in(const std::string& folder, const std::string& command);
+
 // Writes a gzip stream of "single stream" with no file name in it to `path`.
 void make_nameless_gzip(const std::string& path);
 
