@@ -2,11 +2,16 @@
 // stands, so a '%' in a message is printed literally, and standard output is
 // flushed at once so that a reader on a pipe sees each message as it comes.
 // A console that went away (a closed pipe, a full disk) never stops the
-// program: after the first failed write, nothing more is written to it. Each
-// piece is one write, so pieces from several threads never mix.
+// program: after the first failed write, nothing more is written to it. Pieces
+// from several threads never mix.
+//
+// A status line (the progress of a long read, on a terminal) stays at the
+// bottom: a line printed meanwhile is written over it, and the status is
+// drawn again below. Guarded by its mutex.
 #pragma once
 
-#include <atomic>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 namespace app {
@@ -22,6 +27,9 @@ public:
     // Writes "\n".
     void print_newline() { print_bytes("\n"); }
 
+    // Shows `line` in place of the status line; an empty one clears it.
+    void show_status(std::string_view line);
+
     // Writes "\n", the text, "\n": how start-up errors stand on the console.
     void print_message(const char* text);
 
@@ -29,7 +37,11 @@ public:
     void print_error(const char* text);
 
 private:
-    std::atomic<bool> gone_{false};
+    void write(std::string_view bytes);  // under the lock
+
+    std::mutex mutex_;
+    bool gone_ = false;
+    std::string status_;  // as drawn, with its leading '\r'
 };
 
 }  // namespace app

@@ -51,25 +51,16 @@ void progress_line::update(std::uint64_t done, std::uint64_t total)
     if (!terminal_ || now - drawn_ < redraw_interval)
         return;
     drawn_ = now;
-    // Built by appending, which GCC's -Wrestrict at -O3 does not misread.
-    std::string line(1, '\r');
-    line += progress_text(name_, done, total, now - started_);
-    const std::size_t width = line.size() - 1;
-    if (width < width_)
-        line.append(width_ - width, ' ');
-    width_ = width;
-    out_.print_bytes(line);
+    out_.show_status(progress_text(name_, done, total, now - started_));
+    shown_ = true;
 }
 
 void progress_line::finish()
 {
-    if (width_ == 0)
+    if (!shown_)
         return;
-    std::string blank(1, '\r');
-    blank.append(width_, ' ');
-    blank += '\r';
-    out_.print_bytes(blank);
-    width_ = 0;
+    out_.show_status({});
+    shown_ = false;
 }
 
 }  // namespace app

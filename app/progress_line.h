@@ -1,7 +1,8 @@
 // The console line that shows how far the first reading of a compressed
-// tarball has come: bytes read of the total, the rate and the time left,
-// redrawn in place on a terminal (a few times a second at most) and not
-// written at all elsewhere, so that logs and pipes get only the lines around it.
+// tarball has come: bytes read of the total, the rate and the time left, the
+// console's status line on a terminal (redrawn a few times a second at most)
+// and not written at all elsewhere, so that logs and pipes get only the lines
+// around it.
 #pragma once
 
 #include <chrono>
@@ -36,7 +37,7 @@ private:
     bool terminal_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point drawn_{};
-    std::size_t width_ = 0;  // of the line last drawn
+    bool shown_ = false;  // the console shows this line
 };
 
 }  // namespace app

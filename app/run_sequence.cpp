@@ -4,6 +4,7 @@
 #include "app/run_sequence.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <exception>
 #include <memory>
@@ -40,22 +41,29 @@
 namespace app {
 namespace {
 
+// How long a first read goes on before the page is served to show its progress.
+constexpr auto early_serving_after = std::chrono::seconds(1);
+
 // As many extracting workers as the machine has cores, at least two.
 std::size_t worker_count()
 {
     return std::max<std::size_t>(2, std::thread::hardware_concurrency());
 }
 
-// The workers start idle and take jobs only once the server runs, after the
-// archive has been listed. The cache outlives the pool, whose jobs fill it.
+// The workers start idle and take jobs only once the archive has been listed
+// and published. The cache outlives the pool, whose jobs fill it.
 struct program {
     program(console& console, const settings& config) : out(console), cache(config.cache_budget) {}
 
-    // Workers may still hand events to connections: the connections are closed
-    // (which cancels their streams) and the workers joined before the server and
-    // its event loop go.
+    // Workers may still hand events to connections: the event loop is ended,
+    // the connections closed (which cancels their streams) and the workers
+    // joined before the server goes.
     ~program()
     {
+        if (serving.joinable()) {
+            server->stop();
+            serving.join();
+        }
         if (server)
             server->close_connections();
         pool.reset();
@@ -81,6 +89,10 @@ struct program {
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
+    // Runs the server's event loop from the start of the listing on; what
+    // made it end, when that was a failure.
+    std::thread serving;
+    std::string run_failure;
 };
 
 int report_server_failure(console& out, const std::exception& failure)
@@ -140,7 +152,7 @@ void report_names(console& out, const archive::names_outcome& names)
 
 // Opens the archive and lists it into the tree, with today's console messages;
 // ends the process when no format accepts the file.
-void open_and_list(program& p, const char* archive_path)
+void open_and_list(program& p, const char* archive_path, const reading_report& report)
 {
     const archive::open_outcome outcome = open_with_password(p, archive_path);
     for (const std::string& volume : outcome.missing_volumes)
@@ -158,7 +170,7 @@ void open_and_list(program& p, const char* archive_path)
     case archive::open_status::opened:
         break;
     }
-    open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr);
+    open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr, report);
     report_names(p.out, browse::list_archive(p.archive, p.tree));
 }
 
@@ -217,20 +229,52 @@ int run_sequence(console& out, const char* archive_path)
     if (p.page.place != page_place::working_directory && p.page.place != page_place::nowhere)
         p.out.print_bytes("serving the viewer's page from " + p.page.folder + "\n");
 
-    open_and_list(p, archive_path);
-    p.router.publish(archive_content_of(p, archive_path));
-    read_details_in_background(p, archive_path);
     p.router.set_collect_budget(config.collect_budget);
     p.router.serve_inner_archives(p.inner);
     p.router.add_route(std::make_unique<browse::search_route>(p.router.context(), p.items, p.searches));
-    p.server->stop_on_signals({SIGINT, SIGTERM});
+    const auto start_serving = [&p] {
+        p.serving = std::thread([&p] {
+            try {
+                p.server->run();
+            } catch (const std::exception& failure) {
+                p.run_failure = failure.what();
+            }
+        });
+    };
+    // A first read that goes on for a while starts the event loop and opens
+    // the browser at once: the page files are served and the page shows how
+    // far the read has come, while its other requests wait for the listing.
+    bool browser_opened = false;
+    const auto reading_started = std::chrono::steady_clock::now();
+    open_and_list(p, archive_path, [&](const std::string& name, std::uint64_t read, std::uint64_t total) {
+        if (!browser_opened && std::chrono::steady_clock::now() - reading_started >= early_serving_after) {
+            browser_opened = true;
+            p.router.hold_until_published();
+            start_serving();
+            platform::launch_browser(address + "/index.html");
+        }
+        p.router.progress().update(name, read, total);
+    });
+    auto serve_listed = [&p, content = archive_content_of(p, archive_path),
+                               path = std::string(archive_path)]() mutable {
+        p.router.publish(std::move(content));
+        read_details_in_background(p, path);
+        p.server->stop_on_signals({SIGINT, SIGTERM});
+    };
+    if (p.serving.joinable())
+        p.server->post(std::move(serve_listed));  // on the event loop, which serves already
+    else
+        serve_listed();
     p.out.print_bytes("Press Ctrl+C to stop.\n");
-    platform::launch_browser(address + "/index.html");
+    if (!browser_opened) {
+        platform::launch_browser(address + "/index.html");
+        start_serving();
+    }
 
-    try {
-        p.server->run();
-    } catch (const std::exception& failure) {
-        return report_server_failure(out, failure);
+    p.serving.join();
+    if (!p.run_failure.empty()) {
+        p.out.print_error(p.run_failure.c_str());
+        return 2;
     }
     return 0;
 }

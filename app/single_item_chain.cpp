@@ -35,7 +35,7 @@ bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::str
 
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
                             std::unique_ptr<archive::inner_archive>& innermost,
-                            const archive::lasting_index_place* lasting)
+                            const archive::lasting_index_place* lasting, const reading_report& report)
 {
     const std::string password = served.password();
     std::unique_ptr<archive::inner_archive> reached;  // the deepest level opened so far
@@ -53,11 +53,16 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             ? "reading the inner archive " + name + " through seek points, without a copy\n"
                             : "decoding the inner archive " + name + " into a temporary file\n");
         auto next = std::make_unique<archive::inner_archive>();
-        progress_line progress(out, level_name.empty() ? served_name : level_name, platform::output_is_terminal());
+        const std::string& reading = level_name.empty() ? served_name : level_name;
+        progress_line progress(out, reading, platform::output_is_terminal());
         const archive::inner_status status =
             next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
                        {true, depth == 0 ? lasting : nullptr,
-                        [&progress](std::uint64_t read, std::uint64_t total) { progress.update(read, total); }});
+                        [&](std::uint64_t read, std::uint64_t total) {
+                            progress.update(read, total);
+                            if (report)
+                                report(reading, read, total);
+                        }});
         progress.finish();
         if (status != archive::inner_status::opened) {
             out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +

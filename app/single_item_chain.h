@@ -4,7 +4,10 @@
 // archive too, a few levels at most. The console names each step.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/console.h"
 #include "archive/archive_file.h"
@@ -23,9 +26,12 @@ inline constexpr int single_item_levels = 4;
 // temporary files of the levels on the way are gone by then, but for the one
 // of a gzip file whose item the next level reads through seek points.
 // The seek points of a gzip file served itself are kept in `lasting` when it is
-// given, and taken from there on later starts.
+// given, and taken from there on later starts. `report`, when given, hears how
+// far the reading of each level has come, as the console line does.
+using reading_report = std::function<void(const std::string& name, std::uint64_t read, std::uint64_t total)>;
+
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,
                             std::unique_ptr<archive::inner_archive>& innermost,
-                            const archive::lasting_index_place* lasting = nullptr);
+                            const archive::lasting_index_place* lasting = nullptr, const reading_report& report = {});
 
 }  // namespace app

@@ -1,6 +1,8 @@
 // Checking a request and handing it to its route.
 #include "browse/router.h"
 
+#include <utility>
+
 #include "http/request_guard.h"
 #include "http/uri_decoding.h"
 
@@ -9,17 +11,43 @@ namespace browse {
 router::router(const content_tree& tree, item_source& items, request_log& log, std::string page_folder)
     : context_(tree, items, log),
       pages_(std::move(page_folder)),
+      progress_route_(progress_),
       listing_(context_),
       inner_(context_),
       items_(context_, inner_),
-      routes_{&pages_, &listing_, &inner_, &items_}
+      routes_{&pages_, &progress_route_, &listing_, &inner_, &items_}
 {
 }
 
 void router::add_route(std::unique_ptr<route> added)
 {
-    routes_.insert(routes_.begin() + 1, added.get());  // after the page files, whose paths no other takes
+    routes_.insert(routes_.begin() + 2, added.get());  // after the page files and the progress, which no other takes
     added_.push_back(std::move(added));
+}
+
+void router::hold_until_published()
+{
+    holding_ = true;
+    progress_.set_reading();
+}
+
+void router::publish(archive_content content)
+{
+    context_.content = std::move(content);
+    holding_ = false;
+    progress_.finish();
+    for (held_request& held : std::exchange(held_, {})) {
+        http::reply rep;
+        route_to({held.http, std::move(held.path), std::move(held.components), held.query, held.head_only}, rep);
+        if (held.head_only) {
+            rep.content.clear();
+            rep.shared_content.reset();
+        }
+        if (rep.stream)
+            held.reply->forward(std::move(rep.stream));
+        else
+            held.reply->complete(std::move(rep));
+    }
 }
 
 void router::publish_details(served_bytes details, std::shared_ptr<const item_facts> facts)
@@ -65,6 +93,18 @@ void router::dispatch(const http::request& req, bool head_only, http::reply& rep
     split_path(request.path, request.components);
     if (request.components.empty())
         request.path.resize(1);  // "/", "//", "/." and the like all mean "/", the start page
+    if (holding_ && !pages_.claims(request) && !progress_route_.claims(request)) {
+        auto waiting = std::make_shared<pending_reply>();
+        held_.push_back({req, std::move(request.path), std::move(request.components), std::string(request.query),
+                         head_only, waiting});
+        rep.stream = std::move(waiting);
+        return;
+    }
+    route_to(request, rep);
+}
+
+void router::route_to(const route_request& request, http::reply& rep)
+{
     for (route* candidate : routes_) {
         if (candidate->claims(request)) {
             candidate->serve(request, rep);

@@ -22,8 +22,10 @@
 #include "browse/item_facts.h"
 #include "browse/item_route.h"
 #include "browse/item_source.h"
+#include "browse/listing_progress.h"
 #include "browse/listing_route.h"
 #include "browse/page_route.h"
+#include "browse/pending_reply.h"
 #include "browse/request_log.h"
 #include "browse/route.h"
 #include "browse/route_context.h"
@@ -41,10 +43,19 @@ public:
     router(const router&) = delete;
     router& operator=(const router&) = delete;
 
+    // Serves the page files while the archive is still being listed by another
+    // thread: every other request waits until publish (but the figures of
+    // "/ArchiveContent?progress"). Called before the server runs.
+    void hold_until_published();
+
     // What to serve once the archive is listed; until then the names of the
     // tree as it is at the first request, under an empty tag. Called before the
-    // server runs.
-    void publish(archive_content content) { context_.content = std::move(content); }
+    // server runs, or on its event loop after hold_until_published: the
+    // requests that waited are served now.
+    void publish(archive_content content);
+
+    // The figures of a long first reading, for the page (from any thread).
+    listing_progress& progress() { return progress_; }
 
     // The details listing and the facts of items that it was made from, once
     // they are read (from any thread): requests for the listing that came
@@ -68,11 +79,27 @@ public:
     void handle_request(const http::request& req, http::reply& rep) override;
 
 private:
-    // Maps a GET or HEAD to its route; each route fills `rep` completely.
+    // A request that came while the archive was being listed.
+    struct held_request {
+        http::request http;
+        std::string path;
+        std::vector<std::string> components;
+        std::string query;
+        bool head_only;
+        std::shared_ptr<pending_reply> reply;
+    };
+
+    // Checks a GET or HEAD and hands it on to its route, or holds it.
     void dispatch(const http::request& req, bool head_only, http::reply& rep);
+    // Gives the request to the first route that claims it; it fills `rep` completely.
+    void route_to(const route_request& request, http::reply& rep);
 
     route_context context_;
+    listing_progress progress_;
+    bool holding_ = false;
+    std::vector<held_request> held_;  // the event loop's
     page_route pages_;
+    progress_route progress_route_;
     listing_route listing_;
     inner_route inner_;
     item_route items_;

@@ -18,6 +18,16 @@ bool live_stream::write(std::string_view bytes)
     return true;
 }
 
+bool live_stream::offer(std::string_view bytes)
+{
+    std::lock_guard lock(mutex_);
+    if (cancelled_ || ended_ || buffer_.size() + bytes.size() > room_)
+        return false;
+    buffer_.append(bytes);
+    hand_over();
+    return true;
+}
+
 void live_stream::end()
 {
     std::lock_guard lock(mutex_);

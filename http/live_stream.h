@@ -28,6 +28,10 @@ public:
     // The producer's side, from any thread. Appends to the body, waiting while
     // the buffer is full; false once the client has gone (nothing is taken).
     bool write(std::string_view bytes);
+    // Appends only when the bytes fit in the buffer now, never waiting: for a
+    // producer that must not be held up by a client (the newest figures of a
+    // progress report). False when they did not fit or the client has gone.
+    bool offer(std::string_view bytes);
     // The body is complete.
     void end();
     // Whether the client has gone: the producer may stop.

@@ -51,6 +51,11 @@ void server::stop()
     });
 }
 
+void server::post(std::function<void()> work)
+{
+    boost::asio::post(io_, std::move(work));
+}
+
 void server::close_all()
 {
     boost::system::error_code ignored;

@@ -4,6 +4,7 @@
 // live connections; the handler belongs to the caller and outlives the server.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 
 #include <boost/asio/io_context.hpp>
@@ -42,6 +43,10 @@ public:
     // Stops accepting and closes every connection at once, cancelling streamed
     // replies; only while the event loop is not running.
     void close_connections() { close_all(); }
+
+    // Runs `work` on the event loop, soon; safe to call from any thread. Work
+    // posted once the loop has ended is dropped.
+    void post(std::function<void()> work);
 
     // Calls stop() when the process receives one of these signals.
     void stop_on_signals(std::initializer_list<int> signal_numbers);

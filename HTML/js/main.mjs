@@ -16,6 +16,7 @@ import { closeDrawer, setUpPanes } from './layout.mjs';
 import { loadListing } from './listing.mjs';
 import { DETAIL_SORTS, SORTS } from './order.mjs';
 import { InnerArchives, mayBeArchive } from './inner.mjs';
+import { followReading, readingShare, readingText } from './reading.mjs';
 import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './contentsearch.mjs';
 import { LISTING_URL, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
@@ -761,15 +762,32 @@ function showArchive({ stats, archive, detailed }) {
   $('stats').textContent = parts.join(' · ');
 }
 
+// The bar and the words of a long first read, in the box that waits for the listing.
+function showReading(box, figures) {
+  let bar = box.querySelector('.reading');
+  if (!bar) {
+    bar = el('div', { class: 'reading' }, el('div', { class: 'progress', role: 'progressbar', 'aria-valuemin': '0', 'aria-valuemax': '100' }, el('i')), el('p', { class: 'reading-text' }));
+    box.querySelector('.box').append(bar);
+  }
+  const share = Math.round(readingShare(figures) * 100);
+  bar.firstChild.setAttribute('aria-valuenow', String(share));
+  bar.firstChild.firstChild.style.width = share + '%';
+  bar.lastChild.textContent = readingText(figures);
+}
+
 async function load() {
   const box = $('loadState');
   box.hidden = false;
   box.setAttribute('aria-busy', 'true');
   box.replaceChildren(el('div', { class: 'box' }, el('div', { class: 'spinner', 'aria-hidden': 'true' }), el('p', { text: 'Reading the archive…' })));
+  // A long first read shows its figures while the listing waits for it.
+  const reading = new AbortController();
+  followReading((figures) => showReading(box, figures), { signal: reading.signal });
   let listing;
   try {
     listing = await loadListing();
   } catch (error) {
+    reading.abort();
     box.setAttribute('aria-busy', 'false');
     const retry = el('button', { class: 'btn primary', type: 'button', onclick: load }, icon('retry'), 'Try again');
     box.replaceChildren(el('div', { class: 'box' },
@@ -780,6 +798,7 @@ async function load() {
     retry.focus();
     return;
   }
+  reading.abort();
   Object.assign(app, { listing, index: new SearchIndex(listing.root), indexes: new WeakMap(), folder: null, query: '', opening: null });
   app.indexes.set(listing.root, app.index);
   app.memory.clear();

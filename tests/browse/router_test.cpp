@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "tests/support/gunzip.h"
 #include "tests/support/strict_json.h"
@@ -561,4 +562,109 @@ TEST_F(RequestHandler, PasswordHeaderAndTheRepliesOfEncryptedItems)
         }
         EXPECT_EQ(console_.find("S\xC3\xA9same"), std::string::npos) << console_;
     }
+}
+
+namespace {
+
+// Reads a stream as a connection does, one event at a time, asking for the
+// next once the last has come; take() hands over what has come so far.
+class stream_reader {
+public:
+    explicit stream_reader(std::shared_ptr<reply_stream> stream) : stream_(std::move(stream)) {}
+
+    std::vector<stream_event> take()
+    {
+        while (!asked_ && !ended_) {
+            asked_ = true;
+            stream_->next([this](stream_event event) {
+                asked_ = false;
+                ended_ = event.what == stream_event::kind::end || event.what == stream_event::kind::failed ||
+                         (event.what == stream_event::kind::head && event.complete);
+                arrived_.push_back(std::move(event));
+            });
+        }
+        return std::exchange(arrived_, {});
+    }
+
+    // The body pieces that have come so far, joined.
+    std::string take_body()
+    {
+        std::string body;
+        for (const stream_event& event : take())
+            if (event.what == stream_event::kind::data)
+                body += event.data;
+        return body;
+    }
+
+private:
+    std::shared_ptr<reply_stream> stream_;
+    std::vector<stream_event> arrived_;
+    bool asked_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+// While another thread lists the archive, the page files are served, the
+// figures of the read follow as they come, and every other request waits
+// until the archive is published, then gets what it would have got.
+TEST_F(RequestHandler, WhileTheArchiveIsListedPagesAndProgressAreServedAndTheRestWaits)
+{
+    router_.hold_until_published();
+    EXPECT_EQ(http::wire_body(get("/index.html")), "<p>start</p>");
+
+    reply listing = get("/ArchiveContent");
+    reply item = get("/ArchiveContent/docs/readme.txt");
+    reply item_head = get("/ArchiveContent/docs/readme.txt", {}, "HEAD");
+    reply progress_reply = get("/ArchiveContent?progress");
+    ASSERT_TRUE(listing.stream && item.stream && item_head.stream && progress_reply.stream);
+    stream_reader listing_reader(listing.stream), item_reader(item.stream), head_reader(item_head.stream),
+        progress(progress_reply.stream);
+    EXPECT_TRUE(listing_reader.take().empty()) << "the listing waits";
+    EXPECT_TRUE(item_reader.take().empty()) << "an item waits";
+    EXPECT_TRUE(head_reader.take().empty());
+    EXPECT_TRUE(items_.passwords.empty()) << "nothing is decoded before the archive is published";
+
+    const std::vector<stream_event> head = progress.take();
+    ASSERT_EQ(head.size(), 1u) << "the head, and no figures before the read reports";
+    EXPECT_EQ(head[0].head.status, ok);
+    EXPECT_EQ(header_value(head[0].head, "Content-Type"), "application/x-ndjson");
+
+    router_.progress().update("tree \"1\".tar", 10, 100);
+    router_.progress().update("tree \"1\".tar", 20, 100);  // within a quarter second: not sent
+    router_.progress().update("tree \"1\".tar", 100, 100);  // the last figures always are
+    const std::string lines = progress.take_body();
+    EXPECT_EQ(lines.find("\"bytes\":20"), std::string::npos) << lines;
+    const std::string name = "{\"reading\":{\"name\":\"tree \\\"1\\\".tar\",";
+    EXPECT_EQ(lines.find(name + "\"bytes\":10,\"of_bytes\":100,\"ms\":"), 0u) << lines;
+    EXPECT_NE(lines.find(name + "\"bytes\":100,\"of_bytes\":100,\"ms\":"), std::string::npos) << lines;
+    for (std::size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1)
+        EXPECT_TRUE(test_support::parse_strict_json(lines.substr(at, end - at))) << lines;
+
+    // A client that comes late gets the newest figures at once.
+    stream_reader late(get("/ArchiveContent?progress").stream);
+    EXPECT_NE(late.take_body().find("\"bytes\":100"), std::string::npos);
+
+    items_.items[0] = {item_status::ok, "the readme"};
+    router_.publish({browse::build_names_listing(tree_), "tag"});
+    std::vector<stream_event> served = listing_reader.take();
+    ASSERT_FALSE(served.empty());
+    EXPECT_EQ(served[0].head.status, ok);
+    EXPECT_NE(http::wire_body(served[0].head).find("readme.txt"), std::string::npos);
+    EXPECT_EQ(item_reader.take_body(), "the readme");
+    served = head_reader.take();
+    ASSERT_FALSE(served.empty());
+    EXPECT_EQ(served[0].head.status, ok);
+    EXPECT_EQ(http::wire_body(served[0].head), "") << "a HEAD that waited still has no body";
+    EXPECT_EQ(head_reader.take_body(), "");
+
+    const std::vector<stream_event> last = progress.take();
+    ASSERT_EQ(last.size(), 2u);
+    EXPECT_EQ(last[0].data, "{\"ready\":true}\n");
+    EXPECT_EQ(last[1].what, stream_event::kind::end);
+
+    // Once the archive is served, the figures answer at once that it is.
+    stream_reader after(get("/ArchiveContent?progress").stream);
+    EXPECT_EQ(after.take_body(), "{\"ready\":true}\n");
+    EXPECT_EQ(receive(get("/ArchiveContent/docs/readme.txt")).body, "the readme") << "no longer held";
 }
