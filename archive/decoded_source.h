@@ -6,9 +6,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace archive {
+
+// Told, after each read of a compressed file, how many of its bytes were read
+// so far (or how far into it the reading has come), and its size.
+using read_progress = std::function<void(std::uint64_t read, std::uint64_t total)>;
 
 enum class decode_status {
     ok,       // bytes were decoded, or the end was reached (0 bytes)

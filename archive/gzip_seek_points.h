@@ -61,7 +61,6 @@ public:
 
     // After each read of the file, `report` is told how many of its bytes were
     // read so far, and its size.
-    using read_progress = std::function<void(std::uint64_t read, std::uint64_t total)>;
     void report_progress(read_progress report);
 
 private:

@@ -3,8 +3,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "archive/seekable_decoded_stream.h"
+#if VORSEL_XZ_BLOCKS
+#include "archive/xz_blocks.h"
+#endif
 #include "archive/string_convert.h"
 
 namespace archive {
@@ -81,81 +85,138 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                                programs_count);
 }
 
-bool inner_archive::reads_compressed_file(const archive_file& outer)
-{
-    return outer.is_open() && !outer.path().empty() && CompareNoCase(outer.format_name().c_str(), L"gzip") == 0 &&
-           outer.item_count() == 1 && starts_like_gzip(outer.path());
-}
-
 namespace {
+
+// How the one item of a compressed file can be read from the file itself.
+enum class seekable_kind { none, gzip, xz };
+
+seekable_kind seekable_kind_of(const archive_file& outer)
+{
+    if (!outer.is_open() || outer.path().empty() || outer.item_count() != 1)
+        return seekable_kind::none;
+    if (CompareNoCase(outer.format_name().c_str(), L"gzip") == 0 && starts_like_gzip(outer.path()))
+        return seekable_kind::gzip;
+#if VORSEL_XZ_BLOCKS
+    // One block is no better than a copy: a read anywhere would decode from the start.
+    if (CompareNoCase(outer.format_name().c_str(), L"xz") == 0) {
+        const std::optional<xz_blocks> blocks = read_xz_blocks(outer.path());
+        if (blocks && blocks->blocks.size() > 1)
+            return seekable_kind::xz;
+    }
+#endif
+    return seekable_kind::none;
+}
 
 // Deflate decodes at most 1032 bytes from one.
 constexpr std::uint64_t deflate_ratio_bound = 1032;
 
+// Makes a source of the compressed file's decoded bytes, which reports how
+// far it has read to `report` when that is given.
+using source_maker = std::function<std::unique_ptr<decoded_source>(read_progress report)>;
+
 // The index of the tar format when the decoded bytes start with a tar header:
 // its handler is then given the size bound, as it stops at its own end.
-int tar_format_starting(const CCodecs& codecs, const std::string& path)
+int tar_format_starting(const CCodecs& codecs, const source_maker& make_source)
 {
     const int tar = FindFormatByName(codecs.FormatList, L"tar");
     if (tar < 0 || !codecs.FormatList[tar].IsArc)
         return -1;
-    gzip_reader reader(path, std::make_shared<gzip_seek_points>());
+    const std::unique_ptr<decoded_source> source = make_source(nullptr);
     unsigned char header[512];
     std::size_t decoded = 0;
-    if (reader.decode(header, sizeof header, decoded) != decode_status::ok || decoded != sizeof header)
+    if (source->decode(header, sizeof header, decoded) != decode_status::ok || decoded != sizeof header)
         return -1;
     return codecs.FormatList[tar].IsArc(header, sizeof header) == is_archive_answer::yes ? tar : -1;
 }
 
 }  // namespace
 
+bool inner_archive::reads_compressed_file(const archive_file& outer)
+{
+    return seekable_kind_of(outer) != seekable_kind::none;
+}
+
 inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_file& outer, const std::string& name,
                                                 std::optional<std::string> password, const inner_options& options)
 {
+    const seekable_kind kind = seekable_kind_of(outer);
     const lasting_index_place* lasting = options.lasting;
     const std::optional<archive_identity> identity =
         lasting ? identify_archive(outer.path()) : std::optional<archive_identity>();
     std::optional<index_contents> loaded = identity ? load_index(*lasting, *identity) : std::nullopt;
     from_index_ = loaded.has_value();
-    points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
     reads_ = loaded ? loaded->reads : std::make_shared<recorded_reads>();
+    // Gzip's points are recorded on the first reading (and kept in the index);
+    // an xz file's blocks are in its own index, read anew each time.
+    source_maker make_source;
+#if VORSEL_XZ_BLOCKS
+    if (kind == seekable_kind::xz) {
+        std::optional<xz_blocks> blocks = read_xz_blocks(outer.path());
+        if (!blocks)
+            return inner_status::damaged;
+        points_ = std::make_shared<gzip_seek_points>();
+        points_->complete = true;
+        points_->decoded_size = blocks->decoded_size;
+        auto shared = std::make_shared<const xz_blocks>(std::move(*blocks));
+        make_source = [path = outer.path(), shared](read_progress report) -> std::unique_ptr<decoded_source> {
+            auto reader = std::make_unique<xz_reader>(path, shared);
+            if (report)
+                reader->report_progress(std::move(report));
+            return reader;
+        };
+    } else
+#endif
+    {
+        points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
+        make_source = [path = outer.path(), points = points_](read_progress report) -> std::unique_ptr<decoded_source> {
+            auto reader = std::make_unique<gzip_reader>(path, points);
+            if (report)
+                reader->report_progress(std::move(report));
+            return reader;
+        };
+    }
     decoded_stream_options stream_options{reads_, std::nullopt};
-    const int tar = tar_format_starting(codecs, outer.path());
+    const int tar = tar_format_starting(codecs, make_source);
     platform::input_file compressed;
     std::uint64_t compressed_size = 0;
-    if (tar >= 0 && compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
+    if (kind == seekable_kind::gzip && tar >= 0 &&
+        compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
         compressed.size(compressed_size) == S_OK)
         stream_options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
     // The first open's stream reads the file the first time: it reports progress.
     // It stops reporting once open, as later reads are served on other threads.
-    auto first = std::make_unique<gzip_reader>(outer.path(), points_);
     const auto reporting = std::make_shared<bool>(true);
+    read_progress first_report;
     if (options.progress && !from_index_)
-        first->report_progress([reporting, report = options.progress](std::uint64_t read, std::uint64_t total) {
+        first_report = [reporting, report = options.progress](std::uint64_t read, std::uint64_t total) {
             if (*reporting)
                 report(read, total);
-        });
-    auto first_stream = std::make_shared<CMyComPtr<IInStream>>(new CSeekableDecodedStream(std::move(first), stream_options));
-    stream_maker make = [path = outer.path(), points = points_, stream_options,
-                         first_stream]() -> CMyComPtr<IInStream> {
+        };
+    auto first_stream =
+        std::make_shared<CMyComPtr<IInStream>>(new CSeekableDecodedStream(make_source(first_report), stream_options));
+    stream_maker make = [make_source, stream_options, first_stream]() -> CMyComPtr<IInStream> {
         // Only the opening thread makes the first stream; the others come after it.
         if (*first_stream) {
             CMyComPtr<IInStream> stream = *first_stream;
             *first_stream = nullptr;
             return stream;
         }
-        return new CSeekableDecodedStream(std::make_unique<gzip_reader>(path, points), stream_options);
+        return new CSeekableDecodedStream(make_source(nullptr), stream_options);
     };
     archive_.set_names_code_page(outer.names_code_page());
     const bool opened =
         archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
     reads_->finish();
     *reporting = false;
-    // The handler may have stopped short of the end: the points are completed
-    // (from the last one) before other threads share them.
-    auto* rest = new CSeekableDecodedStream(std::make_unique<gzip_reader>(outer.path(), points_));
-    CMyComPtr<IInStream> holder(rest);
-    if (!rest->DecodeToEnd() || (from_index_ && !opened)) {
+    // The handler may have stopped short of the end: gzip's points are
+    // completed (from the last one) before other threads share them.
+    bool sound = true;
+    if (kind == seekable_kind::gzip) {
+        auto* rest = new CSeekableDecodedStream(make_source(nullptr));
+        CMyComPtr<IInStream> holder(rest);
+        sound = rest->DecodeToEnd();
+    }
+    if (!sound || (from_index_ && !opened)) {
         archive_.close();
         // An index that does not serve is built again from the file itself.
         if (from_index_) {

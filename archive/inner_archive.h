@@ -3,7 +3,8 @@
 // into a temporary file, which handlers then read with random access (the
 // library's handlers of gz, xz, bz2 and the like read their one item only in
 // sequence). The one item of a gzip file is read instead from the gzip file
-// itself, through access points recorded on its first reading: no copy.
+// itself, through access points recorded on its first reading, and that of an
+// xz file of several blocks through its blocks: no copy.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +48,7 @@ struct inner_options {
     const lasting_index_place* lasting = nullptr;
     // Told the bytes of a gzip file read so far and its size, while it is
     // read the first time (when its seek points are recorded).
-    gzip_reader::read_progress progress;
+    read_progress progress;
 };
 
 // One item of an archive, decoded into a temporary file and opened as an
@@ -56,7 +57,7 @@ class inner_archive {
 public:
     // Whether open() reads the one item of `outer` through access points into
     // its compressed file rather than from a decoded copy, when the options
-    // allow it: a gzip file.
+    // allow it: a gzip file, or an xz file of several blocks.
     static bool reads_compressed_file(const archive_file& outer);
 
     // Decodes item `index` of `outer` and opens it; items without a path of

@@ -476,6 +476,7 @@ function showContentSearch(terms) {
   found.active = -1;
   $('csResults').replaceChildren();
   $('csBar').style.width = '0';
+  $('csBar').parentElement.hidden = false;
   $('csStatus').textContent = 'Searching…';
   $('csStop').hidden = false;
   found.runner?.stop();
@@ -513,7 +514,9 @@ function showContentSearch(terms) {
         (d.skipped ? `, ${d.skipped} skipped (binary or encrypted)` : '') + ` · ${(d.ms / 1000).toFixed(1)} s`;
     },
     onFail: (error) => {
+      // No bar beside a refusal: nothing was searched.
       $('csStop').hidden = true;
+      $('csBar').parentElement.hidden = true;
       $('csStatus').textContent = error.message;
     },
   });

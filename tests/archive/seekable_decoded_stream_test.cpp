@@ -3,6 +3,7 @@
 // access point, and up to the last byte.
 #include "archive/gzip_seek_points.h"
 #include "archive/seekable_decoded_stream.h"
+#include "archive/xz_blocks.h"
 #include "tests/support/known_bytes.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_folder.h"
@@ -171,4 +172,69 @@ TEST_F(GzipSeekPoints, DamagedAndCutStreamsFailInsteadOfGivingWrongBytes)
     EXPECT_FALSE(archive::starts_like_gzip(folder_.path() + "plain.bin"));
 }
 
+// An xz file of several blocks (and of several streams, as files joined by
+// cat are) seeks through its blocks: at random offsets and around each block's
+// start, by fresh streams and by one that moves on.
+TEST(XzBlocks, SeveralBlocksAndStreamsSeekAnywhereAgainstThePlainCopy)
+{
+    temp_folder folder;
+    const std::string plain = known_bytes(6'000'000, 31);
+    folder.write_file("plain.bin", plain);
+    run_shell(folder.path(), "head -c 4000000 plain.bin | xz -T2 --block-size=300KiB -3 > packed.xz && "
+                             "tail -c +4000001 plain.bin | xz --block-size=700KiB -1 >> packed.xz && "
+                             "head -c 1000 plain.bin | xz > one-block.xz");
+    const std::string path = folder.path() + "packed.xz";
+    const std::optional<archive::xz_blocks> read = archive::read_xz_blocks(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->decoded_size, plain.size());
+    ASSERT_GT(read->blocks.size(), 15u);
+    EXPECT_EQ(archive::read_xz_blocks(folder.path() + "one-block.xz")->blocks.size(), 1u);
+    EXPECT_FALSE(archive::read_xz_blocks(folder.path() + "plain.bin")) << "not an xz file";
+    const auto blocks = std::make_shared<const archive::xz_blocks>(*read);
+    const auto stream_over = [&] { return CMyComPtr<IInStream>(new CSeekableDecodedStream(std::make_unique<archive::xz_reader>(path, blocks))); };
+
+    CMyComPtr<IInStream> whole = stream_over();
+    std::string all;
+    for (std::string piece; !(piece = read_at(*whole, all.size(), 100000)).empty();)
+        all += piece;
+    ASSERT_TRUE(all == plain) << "one pass gives the plain bytes: " << all.size();
+
+    std::vector<std::uint64_t> offsets = {0, 1, plain.size() - 1, plain.size() - 5000};
+    for (const archive::xz_block& block : blocks->blocks)
+        for (const std::uint64_t around : {block.output - 1, block.output, block.output + 1})
+            if (around < plain.size())
+                offsets.push_back(around);
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 100; ++i)
+        offsets.push_back(random() % plain.size());
+    std::shuffle(offsets.begin(), offsets.end(), random);
+    CMyComPtr<IInStream> moving = stream_over();
+    for (const std::uint64_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        const std::string expected = plain.substr(offset, 3000);
+        ASSERT_TRUE(read_at(*moving, offset, 3000) == expected);
+        ASSERT_TRUE(read_at(*stream_over(), offset, 3000) == expected);
+    }
+    EXPECT_EQ(read_at(*moving, plain.size() + 10, 100), "") << "nothing past the end";
+
+    // A flipped byte inside a block fails the read (at the latest at the
+    // block's check) instead of giving the bytes as whole.
+    run_shell(folder.path(), "printf '\\377' | dd of=packed.xz bs=1 seek=2000000 conv=notrunc status=none");
+    CMyComPtr<IInStream> flipped = stream_over();
+    std::string damaged;
+    HRESULT result = S_OK;
+    for (;;) {
+        std::string piece(1 << 20, '\0');
+        UInt32 processed = 0;
+        result = flipped->Read(piece.data(), static_cast<UInt32>(piece.size()), &processed);
+        damaged.append(piece, 0, processed);
+        if (result != S_OK || processed == 0)
+            break;
+    }
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_LT(damaged.size(), plain.size());
+    EXPECT_TRUE(plain.compare(0, 1'900'000, damaged, 0, 1'900'000) == 0) << "the blocks before the damaged one are right";
+}
+
 }  // namespace
+

@@ -300,6 +300,7 @@ test('contents search: Alt+F, results by item, the jump to the line, the address
   await page.fill('#filter', '(unclosed');
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => /missing \)/.test(document.getElementById('csStatus').textContent));
+  assert.equal(await page.$eval('#csBar', (bar) => bar.parentElement.hidden), true, 'no bar beside a refusal');
   if (shotsDir) await page.screenshot({ path: path.join(shotsDir, 'contents-search.png') });
   // Alt+F back to names: the folder is shown again.
   await page.keyboard.press('Alt+F');
