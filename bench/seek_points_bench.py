@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""Benchmark of seek points in a large gzip tarball, against the tar tool and
-against an earlier build that decodes the tarball into a temporary file.
+"""Benchmark of seek points in a large compressed tarball, against the tar tool
+and against an earlier build that decodes the tarball into a temporary file.
 
-    python3 bench/seek_points_bench.py [FOLDER] [--size BYTES] [--executable PATH]
-                                       [--baseline PATH]
+    python3 bench/seek_points_bench.py [FOLDER] [--size BYTES] [--kinds gzip,xz]
+                                       [--executable PATH] [--baseline PATH]
 
 Makes (once, deterministically) a tar of source-like text and binary files of
-about --size bytes (default 3 GB), compressed with `gzip -6`, then prints side
-by side in one run: seconds from starting vorsel to its whole listing (first
-start, with an empty cache folder) against `tar -tzf`; the second start
+about --size bytes (default 3 GB), compressed with `gzip -6` and with
+`xz -T2 -6` (blocks of 24 MiB), then prints for each side by side in one run:
+seconds from starting vorsel to its whole listing (first start, with an empty
+cache folder) against `tar -tzf` or `tar -tJf`; the second start
 (the lasting index kept); one item from the middle after start; disk used
 beyond the archive (temporary files held, and the index); peak memory above an
 idle program's. With --baseline (a vorsel built before seek points, such as
@@ -142,6 +143,13 @@ def idle_peak(executable, folder):
     return peak
 
 
+# How each kind is made, and the tar tool's option that reads it.
+KINDS = {
+    "gzip": (".gz", ["gzip", "-6", "-c"], "z"),
+    "xz": (".xz", ["xz", "-T2", "-6", "-c"], "J"),
+}
+
+
 def report(name, executable, archive, item, expected, tar_list, tar_size, folder):
     """One line of figures. Wall seconds on a machine that others share mostly
     measure the wait for a processor; the processor seconds beside them do not."""
@@ -152,7 +160,7 @@ def report(name, executable, archive, item, expected, tar_list, tar_size, folder
         index = folder_bytes(cache)
         second, second_cpu, item_second, _, peak2 = one_start(executable, archive, cache, item, expected)
     disk = held + index
-    print(f"{name:>10}  first {first:6.2f} s ({first / tar_wall:4.2f}x tar -tzf; processor {first_cpu:.2f} s, "
+    print(f"{name:>10}  first {first:6.2f} s ({first / tar_wall:4.2f}x tar -t; processor {first_cpu:.2f} s, "
           f"{first_cpu / tar_cpu:4.2f}x)  second {second:5.2f} s (processor {second_cpu:.2f} s)  "
           f"middle item {item_second * 1000:7.1f} ms (after the first start {item_first * 1000:.1f} ms)  "
           f"disk {disk / 1e6:8.1f} MB ({100 * disk / tar_size:5.2f}% of the tar; index {index / 1e6:.1f} MB)  "
@@ -166,28 +174,31 @@ def main():
     project = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     parser.add_argument("--executable", default=os.path.join(project, "build-release", "vorsel"))
     parser.add_argument("--baseline")
+    parser.add_argument("--kinds", default="gzip,xz", help="of " + ", ".join(KINDS))
     options = parser.parse_args()
     os.makedirs(options.folder, exist_ok=True)
     tar_path = os.path.join(options.folder, f"source-{options.size}.tar")
-    archive = tar_path + ".gz"
-    if not os.path.exists(archive):
-        print("making", archive, flush=True)
-        if not os.path.exists(tar_path):
-            make_tar(tar_path, options.size)
-        with open(archive + ".tmp", "wb") as out:
-            subprocess.run(["gzip", "-6", "-c", tar_path], stdout=out, check=True)
-        os.rename(archive + ".tmp", archive)
-    with open(tar_path + ".middle") as f:
-        item = f.read()
-    tar_size = os.path.getsize(tar_path)
-    print(f"{archive}: {os.path.getsize(archive) / 1e6:.1f} MB of {tar_size / 1e6:.1f} MB of tar; "
-          f"middle item {item}", flush=True)
-    expected = subprocess.run(["tar", "-xzOf", archive, item], capture_output=True, check=True).stdout
-    tar_list = timed_cpu(["tar", "-tzf", archive])
-    print(f"  tar -tzf {tar_list[0]:.2f} s (processor {tar_list[1]:.2f} s)", flush=True)
-    report("seek", options.executable, archive, item, expected, tar_list, tar_size, options.folder)
-    if options.baseline:
-        report("baseline", options.baseline, archive, item, expected, tar_list, tar_size, options.folder)
+    for kind in options.kinds.split(","):
+        extension, compress, tar_option = KINDS[kind]
+        archive = tar_path + extension
+        if not os.path.exists(archive):
+            print("making", archive, flush=True)
+            if not os.path.exists(tar_path):
+                make_tar(tar_path, options.size)
+            with open(archive + ".tmp", "wb") as out:
+                subprocess.run(compress + [tar_path], stdout=out, check=True)
+            os.rename(archive + ".tmp", archive)
+        with open(tar_path + ".middle") as f:
+            item = f.read()
+        tar_size = os.path.getsize(tar_path)
+        print(f"{archive}: {os.path.getsize(archive) / 1e6:.1f} MB of {tar_size / 1e6:.1f} MB of tar; "
+              f"middle item {item}", flush=True)
+        expected = subprocess.run(["tar", f"-x{tar_option}Of", archive, item], capture_output=True, check=True).stdout
+        tar_list = timed_cpu(["tar", f"-t{tar_option}f", archive])
+        print(f"  tar -t{tar_option}f {tar_list[0]:.2f} s (processor {tar_list[1]:.2f} s)", flush=True)
+        report("seek", options.executable, archive, item, expected, tar_list, tar_size, options.folder)
+        if options.baseline:
+            report("baseline", options.baseline, archive, item, expected, tar_list, tar_size, options.folder)
 
 
 if __name__ == "__main__":
