@@ -77,14 +77,6 @@ bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::
     return false;
 }
 
-bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count)
-{
-    leading_bytes_sink sink;
-    (void)outer.extract(index, sink);  // whatever came before a failure is judged
-    return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
-                               programs_count);
-}
-
 namespace {
 
 // How the one item of a compressed file can be read from the file itself.
@@ -106,6 +98,31 @@ seekable_kind seekable_kind_of(const archive_file& outer)
 #endif
     return seekable_kind::none;
 }
+
+}  // namespace
+
+bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count)
+{
+#if VORSEL_XZ_BLOCKS
+    // The library decodes xz a few whole blocks at a time: the first bytes of a
+    // file of several blocks are read through its first block alone.
+    if (index == 0 && seekable_kind_of(outer) == seekable_kind::xz) {
+        if (std::optional<xz_blocks> blocks = read_xz_blocks(outer.path())) {
+            xz_reader reader(outer.path(), std::make_shared<const xz_blocks>(std::move(*blocks)));
+            std::vector<unsigned char> leading(leading_size);
+            std::size_t decoded = 0;
+            if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
+                return starts_like_archive(codecs, leading.data(), decoded, programs_count);
+        }
+    }
+#endif
+    leading_bytes_sink sink;
+    (void)outer.extract(index, sink);  // whatever came before a failure is judged
+    return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
+                               programs_count);
+}
+
+namespace {
 
 // Deflate decodes at most 1032 bytes from one.
 constexpr std::uint64_t deflate_ratio_bound = 1032;
