@@ -71,3 +71,36 @@ export function itemUrl(entry) {
 
 // The address of the listing of the archive inside the archive that a file holds.
 export const innerListingUrl = (folder, name) => itemUrl({ name, parent: folder }) + '?list';
+
+// The address of an entry (a file or a folder) from the root, as its item's
+// address gives it: each name encoded, joined by "/", no leading slash.
+export function addressOf(entry) {
+  const parts = entry.folder ? entry.folder.path() : entry.parent.path().concat(entry.name);
+  return parts.map(encodeName).join('/');
+}
+
+// The address of a folder's own item route: the listing's address for the
+// root, else the listing's address followed by the folder's names.
+export function folderUrl(folder) {
+  const parts = folder.path();
+  return parts.length ? LISTING_URL + '/' + parts.map(encodeName).join('/') : LISTING_URL;
+}
+
+// Follows the path of an item as the listing shows it (labels, joined by "/")
+// from the root, name by name and else label by label: the folder, and the
+// file's name in it (null when the path ends in a folder); null when nothing
+// there matches.
+export function resolveShown(root, shown) {
+  let folder = root;
+  const parts = shown.split('/').filter(Boolean);
+  for (let i = 0; i < parts.length; i++) {
+    const part = parts[i];
+    const next = folder.folder(part) ?? folder.folders.find((f) => f.label === part);
+    if (next) { folder = next; continue; }
+    if (i < parts.length - 1) return null;
+    if (folder.hasFile(part)) return { folder, file: part };
+    const at = folder.labels ? folder.labels.indexOf(part) : -1;
+    return at >= 0 ? { folder, file: folder.files[at] } : null;
+  }
+  return { folder, file: null };
+}
