@@ -20,7 +20,7 @@ export async function extractWithProgress(root, entries, base, { store, title })
     // The line is redrawn at most once a frame.
     if (shown) return;
     shown = requestAnimationFrame(() => { shown = 0; });
-    card.say(`${items} of ${of} · ${formatSize(bytes)} written · ${name}`);
+    card.say(`${items} of ${of} · ${formatSize(bytes)} so far · ${name}`);
   };
   card.progress(0);
   card.say(`Writing ${of}…`);
