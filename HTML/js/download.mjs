@@ -10,7 +10,7 @@
 import { el, toast } from './dom.mjs';
 import { count, formatSize } from './format.mjs';
 import { frontCode } from './frontcode.mjs';
-import { LISTING_URL, folderUrl, itemUrl } from './places.mjs';
+import { LISTING_URL, addressOf, folderUrl, itemUrl } from './places.mjs';
 
 const BLOB_LIFE_MS = 60000;   // time for the browser to take the saved bytes before they are let go
 
@@ -48,9 +48,13 @@ export async function download(store, entry) {
 }
 
 // A folder (the root for the whole archive) as one zip, named by the server.
-export function downloadFolderZip(folder, label) {
+// A link cannot send the password: once the reader has given one, the
+// folder's entries go as a selection instead, whose list carries it.
+export function downloadFolderZip(store, folder, label) {
+  if (store.password != null) return downloadSelectionZip(store, folder.list('name').map(addressOf));
   save(folderUrl(folder) + '?zip', '');
   toast(`“${label}” goes to your browser’s downloads as a zip, streamed as Vorsel extracts it.`, { key: 'download', ms: 8000 });
+  return null;
 }
 
 // Sends the selection's addresses to the server and hands its zip to the

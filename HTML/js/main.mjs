@@ -190,10 +190,10 @@ $('selExtract').addEventListener('click', () => {
   extractEntries(entries, commonFolder(entries), count(entries.length, 'picked item', 'picked items'),
     () => downloadSelectionZip(store, selection.addresses()));
 });
-$('folderZip').addEventListener('click', () => { if (app.folder) downloadFolderZip(app.folder, folderLabel(app.folder)); });
+$('folderZip').addEventListener('click', () => { if (app.folder) downloadFolderZip(store, app.folder, folderLabel(app.folder)); });
 $('folderExtract').addEventListener('click', () => {
   const folder = app.folder;
-  if (folder) extractEntries(folder.list('name'), folder, '“' + folderLabel(folder) + '”', () => downloadFolderZip(folder, folderLabel(folder)));
+  if (folder) extractEntries(folder.list('name'), folder, '“' + folderLabel(folder) + '”', () => downloadFolderZip(store, folder, folderLabel(folder)));
 });
 
 // The test of the archive on show; a bad item is revealed in its folder.
