@@ -89,28 +89,10 @@ bool content_search::run_turn(archive::archive_file* top)
     return units_->run_next(top, *this) && !stopped();
 }
 
-void content_search::decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
-                            const item_password& password)
+bool content_search::ended(std::uint32_t index) const
 {
-    std::vector<std::uint32_t> left = indices;
-    while (!left.empty() && !stopped()) {
-        archive.extract_items(left, *this, password);
-        // A pass that the library ended early goes on after the item it ended in.
-        std::vector<std::uint32_t> rest;
-        bool passed_first_left = false;
-        for (const std::uint32_t index : left) {
-            const auto found = position_.find(index);
-            if (found == position_.end() || done_[found->second])
-                continue;
-            if (!passed_first_left) {
-                passed_first_left = true;
-                skip(index);  // where the pass stopped: it cannot be decoded
-                continue;
-            }
-            rest.push_back(index);
-        }
-        left = std::move(rest);
-    }
+    const auto found = position_.find(index);
+    return found == position_.end() || done_[found->second];
 }
 
 void content_search::skip(std::uint32_t index)

@@ -1,6 +1,7 @@
 // Starting a search of the served archive or of one inside it.
 #include "browse/search_route.h"
 
+#include "browse/content_search.h"
 #include "browse/route_support.h"
 #include "browse/inner_route.h"
 #include "browse/search_units.h"
