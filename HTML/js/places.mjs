@@ -73,10 +73,14 @@ export function itemUrl(entry) {
 export const innerListingUrl = (folder, name) => itemUrl({ name, parent: folder }) + '?list';
 
 // The address of an entry (a file or a folder) from the root, as its item's
-// address gives it: each name encoded, joined by "/", no leading slash.
+// address gives it: each name encoded, joined by "/", no leading slash; kept
+// on the entry once made.
 export function addressOf(entry) {
-  const parts = entry.folder ? entry.folder.path() : entry.parent.path().concat(entry.name);
-  return parts.map(encodeName).join('/');
+  if (entry.address == null) {
+    const parts = entry.folder ? entry.folder.path() : entry.parent.path().concat(entry.name);
+    entry.address = parts.map(encodeName).join('/');
+  }
+  return entry.address;
 }
 
 // The address of a folder's own item route: the listing's address for the

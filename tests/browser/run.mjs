@@ -1672,6 +1672,72 @@ test('the properties panel shows what the listing tells of an item, and its SHA-
   await page.close();
 });
 
+test('without a folder picker, "Extract to a folder" offers the zip', async () => {
+  const page = await openPage(sample, hashOf('docs'), { before: (p) => p.addInitScript(() => { delete window.showDirectoryPicker; }) });
+  const saved = await download(page, () => page.click('#folderExtract'));
+  assert.equal(new URL(saved.url).pathname + new URL(saved.url).search, '/ArchiveContent/docs?zip');
+  assert.deepEqual(zipEntries(saved.bytes).map((e) => e.name).sort(), ['changelog.txt', 'guide.md', 'manual.pdf', 'page.html', 'page_files/logo.png', 'page_files/style.css']);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a hundred thousand picks go to the server as one list under 1 MiB; more are refused', async () => {
+  const page = await openPage(big, hashOf('many'));
+  await page.focus('#list');
+  const started = Date.now();
+  await page.keyboard.press('Control+A');
+  await page.waitForFunction(() => document.getElementById('selCount').textContent === '100,000 items selected');
+  figures.push(`picking the 100,000 entries of a folder with Ctrl+A: ${Date.now() - started} ms to the bar's count`);
+  await page.evaluate(() => { location.hash = '#/'; });
+  await firstRowIs(page, 'many');
+  await row(page, 'sets').locator('.chk').click();
+  await page.waitForFunction(() => /at most 100,000/.test(document.getElementById('toasts').textContent));
+  assert.equal(await selCount(page), '100,000 items selected');
+  const [request, reply] = await Promise.all([
+    page.waitForRequest((r) => r.method() === 'POST'),
+    page.waitForResponse((r) => r.request().method() === 'POST'),
+    page.click('#selZip'),
+  ]);
+  const body = request.postDataBuffer();
+  assert.ok(body.length < 1024 * 1024, `${body.length} bytes`);
+  figures.push(`the list of 100,000 picks: ${body.length} bytes`);
+  assert.equal(body.toString().split('\n').length, 100000);
+  assert.equal(reply.status(), 200, await reply.text());
+  assert.equal((await reply.json()).items, 100000);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('with the password given, extracting and the zip of an encrypted archive send it', async () => {
+  const password = 'Öffne dich, Sesam';  // as make_archives.py encrypts with
+  const page = await openPage(encrypted, '', { ...serversDetails, before: pickOpfs });
+  const sent = [];
+  page.on('request', (request) => sent.push({ url: request.url(), method: request.method(), header: request.headers()['x-archive-password'] }));
+  await clearOpfs(page);
+  await openItem(page, 'secret.txt');
+  await page.waitForSelector('#password[open]');
+  await page.fill('#passwordInput', password);
+  await page.press('#passwordInput', 'Enter');
+  await page.waitForSelector('#pvBody .code');
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  await page.click('#folderExtract');
+  await page.waitForFunction(() => / written/.test(document.querySelector('#extractTask .task-status')?.textContent), null, { timeout: 30000 });
+  const written = await opfsFiles(page);
+  assert.deepEqual(Object.keys(written).sort(), ['hidden.txt', 'pictures/', 'pictures/locked-1.png', 'pictures/locked-2.png', 'pictures/locked-3.png', 'pictures/locked-4.png', 'secret.txt']);
+  assert.equal(written['secret.txt'], 'the first secret\n');
+  assert.equal(written['hidden.txt'], 'the second secret\n');
+  await clearOpfs(page);
+  // A link cannot send the password: the folder's zip goes as a selection, whose list carries it.
+  const saved = await download(page, () => page.click('#folderZip'));
+  const posted = sent.filter((r) => r.method === 'POST');
+  assert.deepEqual(posted.map((r) => [new URL(r.url).search, r.header]), [['?select', encodeURIComponent(password)]]);
+  const entries = zipEntries(saved.bytes);
+  assert.equal(Buffer.from(entries.find((e) => e.name === 'secret.txt').data, 'hex').toString(), 'the first secret\n');
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
 test('screenshot of a selection', async () => {
   assert.ok(shotsDir, 'no --screenshots folder given');
   fs.mkdirSync(shotsDir, { recursive: true });
