@@ -76,11 +76,24 @@ export const innerListingUrl = (folder, name) => itemUrl({ name, parent: folder 
 // address gives it: each name encoded, joined by "/", no leading slash; kept
 // on the entry once made.
 export function addressOf(entry) {
-  if (entry.address == null) {
-    const parts = entry.folder ? entry.folder.path() : entry.parent.path().concat(entry.name);
-    entry.address = parts.map(encodeName).join('/');
-  }
+  if (entry.address == null) entry.address = entry.folder ? folderAddress(entry.folder) : joined(folderAddress(entry.parent), encodeName(entry.name));
   return entry.address;
+}
+
+const joined = (head, name) => (head ? head + '/' + name : name);
+const folderAddresses = new WeakMap();   // folder -> its address, made once
+function folderAddress(folder) {
+  // Up to the nearest folder whose address is known, then down, without
+  // recursion: folders may nest deeper than the stack goes.
+  const unknown = [];
+  let f = folder;
+  for (; f.parent && !folderAddresses.has(f); f = f.parent) unknown.push(f);
+  let address = f.parent ? folderAddresses.get(f) : '';
+  for (let i = unknown.length - 1; i >= 0; i--) {
+    address = joined(address, encodeName(unknown[i].name));
+    folderAddresses.set(unknown[i], address);
+  }
+  return address;
 }
 
 // The address of a folder's own item route: the listing's address for the
