@@ -3,7 +3,7 @@
 // at the end; the page shows it in a task card, the bad items listed (a click
 // reveals one in the listing), and Stop drops the reply.
 import { el } from './dom.mjs';
-import { count, formatSize } from './format.mjs';
+import { count, formatNumber, formatSize } from './format.mjs';
 import { NdjsonRun } from './ndjson.mjs';
 import { TaskCard } from './tasks.mjs';
 
@@ -31,7 +31,8 @@ export function testArchive({ url, headers, title, onReveal, fetch }) {
       if (message.progress) {
         const p = message.progress;
         card.progress(p.of_bytes ? p.bytes / p.of_bytes : p.of_items ? p.items / p.of_items : null);
-        card.say(`${count(p.items, 'item', 'items')} of ${p.of_items} · ${formatSize(p.bytes)} of ${formatSize(p.of_bytes)}` + (bad ? ` · ${bad} bad` : ''));
+        card.say(`${count(p.items, 'item', 'items')} of ${formatNumber(p.of_items)}` + (p.of_bytes ? ` · ${formatSize(p.bytes)} of ${formatSize(p.of_bytes)}` : '') +
+          (bad ? ` · ${formatNumber(bad)} bad` : ''));
       } else if (message.done) {
         const d = message.done;
         ended = true;

@@ -1636,8 +1636,18 @@ test('testing the archive lists the bad items, which reveal themselves in the li
   await sound.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
   assert.match(await sound.textContent('#testTask .task-status'), / · no errors$/);
   assert.equal(await sound.$$eval('#testTask .task-bad', (lines) => lines.length), 0);
+  // Stop drops the reply while the test of 200,000 items goes on.
+  const long = await openPage(big);
+  await long.click('#testArchive');
+  await long.waitForFunction(() => /^[1-9][\d,]* items of 200,000/.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  if (shotsDir) await long.screenshot({ path: path.join(shotsDir, 'test-progress.png') });
+  await long.click('#testTask button:has-text("Stop")');
+  assert.match(await long.textContent('#testTask .task-status'), / · stopped$/);
+  assert.equal(await long.isVisible('#testTask button:has-text("Stop")'), false);
   assert.deepEqual(page.errors, []);
   assert.deepEqual(sound.errors, []);
+  assert.deepEqual(long.errors, []);
+  await long.close();
   await sound.close();
   await page.close();
 });
