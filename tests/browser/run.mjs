@@ -1628,7 +1628,10 @@ test('testing the archive lists the bad items, which reveal themselves in the li
   assert.equal(bad.length, 1);
   assert.equal(bad[0][0], 'broken.dat');
   assert.match(bad[0][1], /CRC|data/);
-  if (shotsDir) await page.screenshot({ path: path.join(shotsDir, 'test-archive.png') });
+  if (shotsDir) {
+    await page.waitForTimeout(300);   // the bar's last step is drawn
+    await page.screenshot({ path: path.join(shotsDir, 'test-archive.png') });
+  }
   await page.click('#testTask .task-bad button');
   await page.waitForFunction(() => document.querySelector('#list .row.active .name')?.textContent === 'broken.dat');
   const sound = await openPage(sample);
