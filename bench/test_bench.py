@@ -9,7 +9,8 @@ solid LZMA2 7z (both `-mx=1`). For each archive it prints the best of N rounds
 (default 2) of: seconds from the request to vorsel's "done" and of `7z t`,
 their ratio, the processor seconds of each (on a shared machine wall time is
 partly a wait for a processor), `7z t`'s peak memory and vorsel's peak above
-its idle size while it tests, and the counts of vorsel's done line. Run it by
+its idle size while it tests, and the counts of vorsel's done line; then how
+soon a test stops once its client has left. Run it by
 hand from a Release build; it is not a test.
 """
 import argparse
@@ -21,6 +22,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import search_bench  # noqa: E402
 import serving_bench  # noqa: E402
 import tarball_bench  # noqa: E402
 
@@ -57,9 +59,7 @@ def tool_test(archive):
 
 
 def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    return search_bench.cpu_ticks(pid) / os.sysconf("SC_CLK_TCK")
 
 
 def reset_peak(pid):
@@ -85,6 +85,24 @@ def vorsel_test(port):
     return time.perf_counter() - start, done, progress
 
 
+def stop_latency(port, pid):
+    """Milliseconds from the client leaving a test until the server's processor
+    time stops growing (to within the 10 ms of its clock ticks)."""
+    sock = socket.create_connection(("127.0.0.1", port))
+    sock.sendall(b"GET /ArchiveContent?test HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n")
+    sock.recv(4096)
+    time.sleep(0.5)
+    sock.close()
+    left = time.perf_counter()
+    last_change, ticks = left, search_bench.cpu_ticks(pid)
+    while time.perf_counter() - last_change < 0.5:
+        time.sleep(0.005)
+        now = search_bench.cpu_ticks(pid)
+        if now != ticks:
+            ticks, last_change = now, time.perf_counter()
+    return (last_change - left) * 1000
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("folder", nargs="?", default="/tmp/vorsel-test-bench")
@@ -97,6 +115,7 @@ def main():
         link = os.path.join(options.project, "build-release")
         if not os.path.exists(link):
             os.symlink(options.build, link)
+    stops = []
     print("| archive | MB | vorsel s | 7z t s | vorsel/7z t | vorsel cpu s | 7z t cpu s | vorsel peak above idle MiB "
           "| 7z t peak MiB | items | bad | progress lines |")
     print("|---|---|---|---|---|---|---|---|---|---|---|---|")
@@ -121,6 +140,9 @@ def main():
             print(f"| {name} | {size:.0f} | {took:.2f} | {tool[0]:.2f} | {took / tool[0]:.2f}x | {cpu:.2f} | "
                   f"{tool[1]:.2f} | {above:.1f} | {tool[2] / 1024:.1f} | {done['items'] if done else '?'} | "
                   f"{done['bad'] if done else '?'} | {progress} |", flush=True)
+            stops.append(f"{name}: a test whose client left stopped within {stop_latency(port, process.pid):.0f} ms")
+    for line in stops:
+        print(line)
 
 
 if __name__ == "__main__":

@@ -208,3 +208,37 @@ TEST_F(TestRoute, AMalformedPasswordIsRefusedAndTheHeadAloneStartsNothing)
     EXPECT_EQ(reply_header(head, "Content-Type"), "application/x-ndjson");
     EXPECT_EQ(reply_body(head), "");
 }
+
+TEST_F(TestRoute, AnArchiveInsideIsTestedAtItsOwnAddress)
+{
+    run_7z({"a", "-bso0", "-tzip", work_.path() + "inner/damaged.zip", "."}, work_.path() + "tree");
+    run_python(damage, {work_.path() + "inner/damaged.zip", "zip-item", "text/part1.txt"});
+    const std::map<std::string, std::string> expected = tool_test(work_.path() + "inner/damaged.zip", "");
+    ASSERT_EQ(expected.size(), 1u);
+    // A second item, so that the outer archive is not one opened through to its only item.
+    work_.write_file("inner/readme.txt", "an archive inside\n");
+    run_7z({"a", "-bso0", "-t7z", work_.path() + "outer.7z", "."}, work_.path() + "inner");
+    unsigned short port = 0;
+    auto program = start_server(VORSEL_EXECUTABLE, work_.path(), "outer.7z", port);
+    const timed_reply reply = timed_get(port, "/ArchiveContent/damaged.zip?test", std::chrono::seconds(60));
+    EXPECT_EQ(reply.status_line, "HTTP/1.0 200 OK");
+    std::map<std::string, std::string> bad;
+    std::optional<json_value> done;
+    std::istringstream lines(reply.body);
+    for (std::string line; std::getline(lines, line);) {
+        const std::optional<json_value> value = parse_strict_json(line);
+        ASSERT_TRUE(value) << line;
+        if (value->keys.at(0) == "item")
+            bad[value->at("item").text] = value->at("result").text;
+        else if (value->keys.at(0) == "done")
+            done = value->at("done");
+    }
+    EXPECT_EQ(bad, expected) << reply.body;
+    ASSERT_TRUE(done) << reply.body;
+    EXPECT_EQ(done->at("items").number, 8);
+    EXPECT_EQ(done->at("bad").number, 1);
+    // The outer archive on its own is sound.
+    const test_outcome outer = run_test(port, "");
+    EXPECT_TRUE(outer.bad.empty()) << outer.body;
+    EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent/missing.zip?test")), "HTTP/1.0 404 Not Found");
+}
