@@ -3,6 +3,7 @@
 
 #include "browse/archive_test.h"
 #include "browse/content_search.h"
+#include "browse/inner_route.h"
 #include "browse/route_support.h"
 #include "browse/search_units.h"
 #include "http/live_stream.h"
@@ -27,7 +28,7 @@ http::reply results_head()
 
 bool test_route::claims(const route_request& request) const
 {
-    return request.components.size() == 1 && request.components[0] == root_name && query_asks(request.query, "test");
+    return !request.components.empty() && request.components[0] == root_name && query_asks(request.query, "test");
 }
 
 void test_route::serve(const route_request& request, http::reply& rep)
@@ -41,14 +42,43 @@ void test_route::serve(const route_request& request, http::reply& rep)
         rep = results_head();
         return;
     }
-    std::optional<std::vector<search_item>> items = items_to_search(context_.tree, "", {});
-    auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
-    // Encrypted items are tried even without a password: the library's answer
-    // is the result to report.
-    auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), false);
-    workers_.start(std::make_shared<archive_test>(items ? std::move(*items) : std::vector<search_item>{},
-                                                  std::move(units), out, std::move(password)));
-    rep.stream = std::move(out);
+    if (request.components.size() == 1) {
+        std::optional<std::vector<search_item>> items = items_to_search(context_.tree, "", {});
+        auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+        // Encrypted items are tried even without a password: the library's
+        // answer is the result to report.
+        auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), false);
+        workers_.start(std::make_shared<archive_test>(items ? std::move(*items) : std::vector<search_item>{},
+                                                      std::move(units), out, std::move(password)));
+        rep.stream = std::move(out);
+        return;
+    }
+
+    // An archive that an item holds: it is opened (on a worker) first.
+    const path_end end = follow_path(context_.tree, request.components, 1);
+    if (!context_.inner || !end.node || !end.node->holds_item() || !end.node->children().empty()) {
+        rep = http::canned_reply(http::not_found);
+        return;
+    }
+    auto waiting = std::make_shared<pending_reply>();
+    rep.stream = waiting;
+    std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
+                                    request.components.end());
+    context_.inner->locate(
+        *end.node, std::move(inside), true, [this, waiting, password = std::move(password)](inner_place place) mutable {
+            if (place.failure == inner_failure::none && place.node != &place.archive->tree->root())
+                place.failure = inner_failure::not_found;  // a folder inside: not an archive to test
+            if (place.failure != inner_failure::none) {
+                waiting->complete(inner_failure_reply(place.failure));
+                return;
+            }
+            std::optional<std::vector<search_item>> items = items_to_search(*place.archive->tree, "", {});
+            auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+            waiting->forward(out);
+            auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
+            workers_.start(std::make_shared<archive_test>(items ? std::move(*items) : std::vector<search_item>{},
+                                                          std::move(units), out, std::move(password)));
+        });
 }
 
 }  // namespace browse

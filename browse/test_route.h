@@ -1,5 +1,6 @@
 // Testing the served archive: "/ArchiveContent?test" decodes every item and
-// streams what is not sound as NDJSON (archive_test.h). The request's
+// streams what is not sound as NDJSON (archive_test.h);
+// "/ArchiveContent/<item>?test" tests the archive that the item holds. The request's
 // X-Archive-Password opens encrypted items; without one, the archive's own
 // serves, and items it cannot open are reported as "password".
 #pragma once
