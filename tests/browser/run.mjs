@@ -1639,6 +1639,17 @@ test('testing the archive lists the bad items, which reveal themselves in the li
   await sound.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
   assert.match(await sound.textContent('#testTask .task-status'), / · no errors$/);
   assert.equal(await sound.$$eval('#testTask .task-bad', (lines) => lines.length), 0);
+  // An archive inside the archive is tested at its own address.
+  const inner = await openPage(nested, '#/inner.zip/');
+  const asked = [];
+  inner.on('request', (request) => asked.push(new URL(request.url()).pathname + new URL(request.url()).search));
+  await inner.click('#testArchive');
+  await inner.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  assert.equal(await inner.textContent('#testTask h3'), 'Testing inner.zip');
+  assert.match(await inner.textContent('#testTask .task-status'), /^3 items tested in .* · no errors$/);
+  assert.ok(asked.includes('/ArchiveContent/inner.zip?test'), JSON.stringify(asked));
+  assert.deepEqual(inner.errors, []);
+  await inner.close();
   // Stop drops the reply while the test of 200,000 items goes on.
   const long = await openPage(big);
   await long.click('#testArchive');
