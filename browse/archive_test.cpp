@@ -1,30 +1,9 @@
 // Decoding every item and writing what is not sound as NDJSON.
 #include "browse/archive_test.h"
 
-#include <charconv>
-
-#include "archive/item_names.h"
 #include "browse/json_text.h"
 
 namespace browse {
-namespace {
-
-constexpr auto progress_interval = std::chrono::milliseconds(250);
-
-void append_number(std::string& out, std::uint64_t value)
-{
-    char text[24];
-    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-void append_string(std::string& out, std::string_view text)
-{
-    out += '"';
-    append_json_escaped(out, text);
-    out += '"';
-}
-
-}  // namespace
 
 const char* test_result_kind(archive::item_status status)
 {
@@ -115,14 +94,8 @@ void archive_test::count_done(std::size_t position, const char* kind)
         return;
     }
     ++bad_;
-    const search_item& item = items_[position];
-    const std::string shown = archive::shown_name(item.path);
-    line_ = "{\"item\":";
-    append_string(line_, shown);
-    if (shown != item.path && archive::is_utf8(item.path)) {
-        line_ += ",\"address\":";
-        append_string(line_, item.path);
-    }
+    line_.clear();
+    append_item_key(line_, items_[position].path);
     line_ += ",\"result\":\"";
     line_ += kind;
     line_ += "\"}\n";
@@ -132,19 +105,10 @@ void archive_test::count_done(std::size_t position, const char* kind)
 
 void archive_test::send_progress(bool now)
 {
-    const auto time = std::chrono::steady_clock::now();
-    if (!now && time - last_progress_ < progress_interval)
+    if (!pace_.due(now))
         return;
-    last_progress_ = time;
-    line_ = "{\"progress\":{\"items\":";
-    append_number(line_, finished_);
-    line_ += ",\"bytes\":";
-    append_number(line_, bytes_);
-    line_ += ",\"of_items\":";
-    append_number(line_, items_.size());
-    line_ += ",\"of_bytes\":";
-    append_number(line_, total_bytes_);
-    line_ += "}}\n";
+    line_.clear();
+    append_progress_line(line_, finished_, bytes_, items_.size(), total_bytes_);
     send(line_);
 }
 
@@ -158,15 +122,15 @@ void archive_test::finish()
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     line_ = "{\"done\":{\"items\":";
-    append_number(line_, finished_);
+    append_json_number(line_, finished_);
     line_ += ",\"ok\":";
-    append_number(line_, ok_);
+    append_json_number(line_, ok_);
     line_ += ",\"bad\":";
-    append_number(line_, bad_);
+    append_json_number(line_, bad_);
     line_ += ",\"bytes\":";
-    append_number(line_, bytes_);
+    append_json_number(line_, bytes_);
     line_ += ",\"ms\":";
-    append_number(line_, static_cast<std::uint64_t>(ms.count()));
+    append_json_number(line_, static_cast<std::uint64_t>(ms.count()));
     line_ += "}}\n";
     if (!out_->cancelled() && out_->write(line_))
         out_->end();

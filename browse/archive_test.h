@@ -69,7 +69,7 @@ private:
     std::vector<bool> done_;  // by position: its result is known
 
     std::uint64_t finished_ = 0, ok_ = 0, bad_ = 0, bytes_ = 0;
-    std::chrono::steady_clock::time_point last_progress_ = started_;
+    progress_pace pace_;
     std::string line_;  // scratch for one output line
 };
 

@@ -94,7 +94,7 @@ private:
 
     std::uint64_t searched_ = 0, skipped_ = 0, finished_items_ = 0, bytes_ = 0, matches_ = 0;
     bool truncated_ = false;
-    std::chrono::steady_clock::time_point last_progress_ = started_;
+    progress_pace pace_;
     std::string line_;                // scratch for one output line
 };
 

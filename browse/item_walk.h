@@ -3,6 +3,7 @@
 // turn decodes (search_units.h): on the archive served or on one inside it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +43,25 @@ public:
     void decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
                 const item_password& password);
 };
+
+// The start of a walk's line about an item: `{"item":SHOWN` (the path as the
+// listing shows it), and `,"address":PATH` when the item's address differs.
+// Left open for the line's other keys.
+void append_item_key(std::string& out, const std::string& path);
+
+// When a walk's progress line is due: at most four a second.
+class progress_pace {
+public:
+    // Whether a line is due now (always with `now`); if so, the next is counted from here.
+    bool due(bool now);
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// {"progress":{"items":I,"bytes":B,"of_items":TI,"of_bytes":TB}} and its line end.
+void append_progress_line(std::string& out, std::uint64_t items, std::uint64_t bytes, std::uint64_t of_items,
+                          std::uint64_t of_bytes);
 
 // What the turns of one walk decode, and how.
 class search_units {
