@@ -28,8 +28,10 @@
 #include "browse/item_facts.h"
 #include "browse/content_tree.h"
 #include "browse/router.h"
+#include "browse/checksum_route.h"
 #include "browse/search_route.h"
 #include "browse/search_workers.h"
+#include "browse/test_route.h"
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/cache_folder.h"
@@ -232,6 +234,8 @@ int run_sequence(console& out, const char* archive_path)
     p.router.set_collect_budget(config.collect_budget);
     p.router.serve_inner_archives(p.inner);
     p.router.add_route(std::make_unique<browse::search_route>(p.router.context(), p.items, p.searches));
+    p.router.add_route(std::make_unique<browse::test_route>(p.router.context(), p.items, p.searches));
+    p.router.add_route(std::make_unique<browse::checksum_route>(p.router.context()));
     const auto start_serving = [&p] {
         p.serving = std::thread([&p] {
             try {

@@ -63,6 +63,12 @@ HRESULT CArchiveExtractCallback::SetOperationResult(Int32 operationResult)
     case operation_result::unsupported_method:
         EndCurrent(item_status::unsupported_method);
         break;
+    case operation_result::unavailable:
+        EndCurrent(item_status::unavailable);
+        break;
+    case operation_result::unexpected_end:
+        EndCurrent(item_status::unexpected_end);
+        break;
     case operation_result::data_error:
     case operation_result::crc_error:
     case operation_result::wrong_password:

@@ -1,13 +1,11 @@
 // Reading what the archive records of links.
 #include "archive/item_links.h"
 
-#include <cwchar>
 #include <map>
 #include <string>
 
 #include "archive/archive_file.h"
 #include "archive/prop_variant.h"
-#include "archive/string_convert.h"
 
 namespace {
 
@@ -16,18 +14,6 @@ constexpr UInt32 kUnixTypeMask = 0170000;
 constexpr UInt32 kUnixSymbolicLink = 0120000;
 // Windows attributes with this bit carry the Unix mode in their high 16 bits.
 constexpr UInt32 kUnixExtension = 0x8000;
-
-// The text of a string property (converted as item paths are); empty when the
-// item has none.
-std::string ReadText(IInArchive* archive, UInt32 index, PROPID property)
-{
-    CPropVariant value;
-    if (archive->GetProperty(index, property, &value) != S_OK || value.vt != VT_BSTR || !value.bstrVal)
-        return {};
-    AString bytes;
-    UnicodeToMultiByte(value.bstrVal, static_cast<int>(std::wcslen(value.bstrVal)), bytes);
-    return std::string(bytes, static_cast<std::size_t>(bytes.Length()));
-}
 
 // A four-byte property; false when the item has none.
 bool ReadWord(IInArchive* archive, UInt32 index, PROPID property, UInt32& word)
@@ -58,10 +44,10 @@ void ReadItemLink(IInArchive* archive, UInt32 index, archive::item_details& deta
     using archive::link_kind;
     if (details.is_folder)
         return;
-    if (std::string target = ReadText(archive, index, item_property::hard_link); !target.empty()) {
+    if (std::string target = ReadItemText(archive, index, item_property::hard_link); !target.empty()) {
         details.link = link_kind::hard;
         details.link_target = std::move(target);
-    } else if (std::string target = ReadText(archive, index, item_property::symbolic_link); !target.empty()) {
+    } else if (std::string target = ReadItemText(archive, index, item_property::symbolic_link); !target.empty()) {
         details.link = link_kind::symbolic;
         details.link_target = std::move(target);
     } else if (ModeSaysSymbolicLink(archive, index)) {

@@ -14,6 +14,10 @@ const char* item_status_text(item_status status)
         return "Data Error";
     case item_status::crc_error:
         return "CRC Failed";
+    case item_status::unavailable:
+        return "Unavailable Data";
+    case item_status::unexpected_end:
+        return "Unexpected End";
     case item_status::password_needed:
         return "Password Needed";
     case item_status::wrong_password:

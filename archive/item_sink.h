@@ -13,6 +13,8 @@ enum class item_status {
     unsupported_method,  // the library reported the item's method as unsupported
     data_error,          // damaged data
     crc_error,           // the bytes arrived but their check failed
+    unavailable,         // the item's data is not in the archive (a missing volume, say)
+    unexpected_end,      // the archive ends before the item's data does
     password_needed,     // the item is encrypted and no password was given
     wrong_password,      // the item is encrypted and could not be decoded with the password given
     unknown_error,       // any other result the library reported for the item
@@ -21,8 +23,9 @@ enum class item_status {
 };
 
 // The console text of a status other than ok: "Unsupported Method", "Data
-// Error", "CRC Failed", "Password Needed", "Wrong Password" or "Unknown Error"
-// for the library's item results, empty for the others.
+// Error", "CRC Failed", "Unavailable Data", "Unexpected End", "Password
+// Needed", "Wrong Password" or "Unknown Error" for the library's item results,
+// empty for the others.
 const char* item_status_text(item_status status);
 
 // Receives one item's bytes in order as the library writes them. Called on the

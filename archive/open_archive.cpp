@@ -80,6 +80,16 @@ void ReadDetails(IInArchive* archive, UInt32 index, archive::item_details& detai
         details.packed_size = value;
     if ((details.has_modified = ReadNumber(archive, index, item_property::modified, value) && value != 0))
         details.modified = value;
+    if ((details.has_created = ReadNumber(archive, index, item_property::created, value) && value != 0))
+        details.created = value;
+    if ((details.has_accessed = ReadNumber(archive, index, item_property::accessed, value) && value != 0))
+        details.accessed = value;
+    if ((details.has_attributes = ReadNumber(archive, index, item_property::attributes, value)))
+        details.attributes = static_cast<std::uint32_t>(value);
+    if ((details.has_unix_mode = ReadNumber(archive, index, item_property::posix_attributes, value)))
+        details.unix_mode = static_cast<std::uint32_t>(value);
+    details.method = ReadItemText(archive, index, item_property::method);
+    details.comment = ReadItemText(archive, index, item_property::comment);
     if ((details.has_crc = ReadNumber(archive, index, item_property::crc, value)))
         details.crc = static_cast<std::uint32_t>(value);
     if ((details.has_block = ReadNumber(archive, index, item_property::block, value)))

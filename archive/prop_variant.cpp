@@ -1,6 +1,10 @@
 // Property values.
 #include "archive/prop_variant.h"
 
+#include <cwchar>
+
+#include "archive/string_convert.h"
+
 #include "platform/file_time.h"
 #include "platform/ole_automation.h"
 
@@ -129,4 +133,14 @@ UString ConvertPropVariantToString(const PROPVARIANT& value)
         throw 150245;
     }
     return text;
+}
+
+std::string ReadItemText(IInArchive* archive, UInt32 index, PROPID property)
+{
+    CPropVariant value;
+    if (archive->GetProperty(index, property, &value) != S_OK || value.vt != VT_BSTR || !value.bstrVal)
+        return {};
+    AString bytes;
+    UnicodeToMultiByte(value.bstrVal, static_cast<int>(std::wcslen(value.bstrVal)), bytes);
+    return std::string(bytes, static_cast<std::size_t>(bytes.Length()));
 }

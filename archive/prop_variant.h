@@ -1,6 +1,9 @@
 // Property values: the owning wrapper, setting a boolean, and the text of a value.
 #pragma once
 
+#include <string>
+
+#include "archive/plugin_interface.h"
 #include "archive/support_string.h"
 #include "platform/com_types.h"
 
@@ -23,3 +26,7 @@ void SetBoolValue(PROPVARIANT& value, bool flag);
 // "+" or "-" for VT_BOOL, "YYYY-MM-DD hh:mm:ss" (UTC) for VT_FILETIME. Any other
 // type raises the integer 150245.
 UString ConvertPropVariantToString(const PROPVARIANT& value);
+
+// The text of an item's string property, converted as item paths are; empty
+// when the item has none.
+std::string ReadItemText(IInArchive* archive, UInt32 index, PROPID property);

@@ -2,30 +2,10 @@
 #include "browse/content_search.h"
 
 #include <algorithm>
-#include <charconv>
 
-#include "archive/item_names.h"
 #include "browse/json_text.h"
 
 namespace browse {
-namespace {
-
-constexpr auto progress_interval = std::chrono::milliseconds(250);
-
-void append_number(std::string& out, std::uint64_t value)
-{
-    char text[24];
-    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-void append_string(std::string& out, std::string_view text)
-{
-    out += '"';
-    append_json_escaped(out, text);
-    out += '"';
-}
-
-}  // namespace
 
 std::optional<std::vector<search_item>> items_to_search(const content_tree& tree, const std::string& folder,
                                                         const std::vector<std::string>& name_globs)
@@ -89,28 +69,10 @@ bool content_search::run_turn(archive::archive_file* top)
     return units_->run_next(top, *this) && !stopped();
 }
 
-void content_search::decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
-                            const item_password& password)
+bool content_search::ended(std::uint32_t index) const
 {
-    std::vector<std::uint32_t> left = indices;
-    while (!left.empty() && !stopped()) {
-        archive.extract_items(left, *this, password);
-        // A pass that the library ended early goes on after the item it ended in.
-        std::vector<std::uint32_t> rest;
-        bool passed_first_left = false;
-        for (const std::uint32_t index : left) {
-            const auto found = position_.find(index);
-            if (found == position_.end() || done_[found->second])
-                continue;
-            if (!passed_first_left) {
-                passed_first_left = true;
-                skip(index);  // where the pass stopped: it cannot be decoded
-                continue;
-            }
-            rest.push_back(index);
-        }
-        left = std::move(rest);
-    }
+    const auto found = position_.find(index);
+    return found == position_.end() || done_[found->second];
 }
 
 void content_search::skip(std::uint32_t index)
@@ -186,7 +148,6 @@ void content_search::send_hits()
 {
     std::vector<line_hit> hits = scanner_->take_hits();
     const search_item& item = items_[*current_];
-    const std::string shown = archive::shown_name(item.path);
     std::string out;
     for (line_hit& hit : hits) {
         if (matches_ == terms_.max_lines) {
@@ -196,22 +157,17 @@ void content_search::send_hits()
         }
         ++matches_;
         const std::string text = valid_utf8(hit.text, hit.ranges);
-        out += "{\"item\":";
-        append_string(out, shown);
-        if (shown != item.path && archive::is_utf8(item.path)) {
-            out += ",\"address\":";
-            append_string(out, item.path);
-        }
+        append_item_key(out, item.path);
         out += ",\"line\":";
-        append_number(out, hit.line);
+        append_json_number(out, hit.line);
         out += ",\"text\":";
-        append_string(out, text);
+        append_json_string(out, text);
         out += ",\"ranges\":[";
         for (std::size_t i = 0; i < hit.ranges.size(); ++i) {
             out += i ? ",[" : "[";
-            append_number(out, hit.ranges[i].first);
+            append_json_number(out, hit.ranges[i].first);
             out += ',';
-            append_number(out, hit.ranges[i].second);
+            append_json_number(out, hit.ranges[i].second);
             out += ']';
         }
         out += "]}\n";
@@ -224,19 +180,10 @@ void content_search::send_hits()
 
 void content_search::send_progress(bool now)
 {
-    const auto time = std::chrono::steady_clock::now();
-    if (!now && time - last_progress_ < progress_interval)
+    if (!pace_.due(now))
         return;
-    last_progress_ = time;
-    line_ = "{\"progress\":{\"items\":";
-    append_number(line_, finished_items_);
-    line_ += ",\"bytes\":";
-    append_number(line_, bytes_);
-    line_ += ",\"of_items\":";
-    append_number(line_, items_.size());
-    line_ += ",\"of_bytes\":";
-    append_number(line_, total_bytes_);
-    line_ += "}}\n";
+    line_.clear();
+    append_progress_line(line_, finished_items_, bytes_, items_.size(), total_bytes_);
     send(line_);
 }
 
@@ -250,15 +197,15 @@ void content_search::finish()
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     line_ = "{\"done\":{\"items\":";
-    append_number(line_, searched_);
+    append_json_number(line_, searched_);
     line_ += ",\"matches\":";
-    append_number(line_, matches_);
+    append_json_number(line_, matches_);
     line_ += ",\"skipped\":";
-    append_number(line_, skipped_);
+    append_json_number(line_, skipped_);
     line_ += ",\"bytes\":";
-    append_number(line_, bytes_);
+    append_json_number(line_, bytes_);
     line_ += ",\"ms\":";
-    append_number(line_, static_cast<std::uint64_t>(ms.count()));
+    append_json_number(line_, static_cast<std::uint64_t>(ms.count()));
     line_ += ",\"truncated\":";
     line_ += truncated_ ? "true" : "false";
     line_ += "}}\n";

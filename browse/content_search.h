@@ -12,7 +12,7 @@
 // whole: a wrong key decodes to noise.
 //
 // The search runs in turns on the extraction pool's workers (search_workers
-// gives them out); its units (search_units.h) say what one turn decodes. The
+// gives them out); its units (item_walk.h) say what one turn decodes. The
 // items sink is called on the worker of the turn; wanted() may be asked from
 // any thread.
 #pragma once
@@ -30,38 +30,16 @@
 #include "archive/item_sink.h"
 #include "browse/content_tree.h"
 #include "browse/item_source.h"
+#include "browse/item_walk.h"
 #include "browse/line_scanner.h"
 #include "browse/search_terms.h"
 #include "browse/text_pattern.h"
+#include "browse/worker_job.h"
 #include "http/live_stream.h"
 
 namespace browse {
 
-// An item to search: its index and its path from the archive's root.
-struct search_item {
-    std::uint32_t index = 0;
-    std::string path;
-    bool encrypted = false;  // its lines wait until it has decoded whole
-};
-
-class content_search;
-
-// What the turns of one search decode, and how: on the archive served or on an
-// archive inside it.
-class search_units {
-public:
-    virtual ~search_units() = default;
-
-    // On a worker, before the first turn: drops the items that are folders and
-    // gives the sum of the recorded sizes of the others.
-    virtual std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) = 0;
-
-    // On a worker: decodes the next unit of the items into `search`; false
-    // when none was left.
-    virtual bool run_next(archive::archive_file* top, content_search& search) = 0;
-};
-
-class content_search : public archive::items_sink, private archive::item_sink {
+class content_search : public worker_job, public item_walk, private archive::item_sink {
 public:
     // Results go to `out`; `items` are searched in index order, decoded with
     // `password`.
@@ -69,26 +47,16 @@ public:
                    std::unique_ptr<search_units> units,
                    std::shared_ptr<http::live_stream> out, item_password password);
 
-    // The items, in index order (fixed once the first turn has prepared them).
-    const std::vector<search_item>& items() const { return items_; }
-    const item_password& password() const { return password_; }
-
-    // Counts an item as skipped without decoding it (encrypted, and no password to try).
-    void skip(std::uint32_t index);
-
-    // One turn on a worker; false when the search has nothing left to do.
-    bool run_turn(archive::archive_file* top);
-
-    // Decodes the items (indices in archive order) with `password` in passes
-    // of `archive`, going on past an item that stopped a pass.
-    void decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
-                const item_password& password);
+    const std::vector<search_item>& items() const override { return items_; }
+    const item_password& password() const override { return password_; }
+    void skip(std::uint32_t index) override;
+    bool ended(std::uint32_t index) const override;
 
     // Whether the search is over: its client has gone, or it has found enough lines.
-    bool stopped() const { return stopped_ || out_->cancelled(); }
+    bool stopped() const override { return stopped_ || out_->cancelled(); }
 
-    // Writes the last line and ends the reply. Once, after the last turn.
-    void finish();
+    bool run_turn(archive::archive_file* top) override;
+    void finish() override;
 
     // The items sink, for the archive and for passes over blocks.
     archive::item_sink* begin_item(std::uint32_t index) override;
@@ -126,7 +94,7 @@ private:
 
     std::uint64_t searched_ = 0, skipped_ = 0, finished_items_ = 0, bytes_ = 0, matches_ = 0;
     bool truncated_ = false;
-    std::chrono::steady_clock::time_point last_progress_ = started_;
+    progress_pace pace_;
     std::string line_;                // scratch for one output line
 };
 

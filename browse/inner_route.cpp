@@ -96,4 +96,29 @@ void inner_route::serve_item(const route_request& request, http::reply& rep)
         });
 }
 
+void open_whole_inner_archive(route_context& context, const route_request& request, http::reply& rep,
+                              inner_start start)
+{
+    const path_end end = follow_path(context.tree, request.components, 1);
+    if (!context.inner || !end.node || !end.node->holds_item() || !end.node->children().empty()) {
+        rep = http::canned_reply(http::not_found);
+        return;
+    }
+    auto waiting = std::make_shared<pending_reply>();
+    rep.stream = waiting;
+    std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
+                                    request.components.end());
+    context.inner->locate(*end.node, std::move(inside), true,
+                          [waiting, start = std::move(start)](inner_place place) mutable {
+                              if (place.failure == inner_failure::none &&
+                                  place.node != &place.archive->tree->root())
+                                  place.failure = inner_failure::not_found;  // a folder inside, not an archive
+                              if (place.failure != inner_failure::none) {
+                                  waiting->complete(inner_failure_reply(place.failure));
+                                  return;
+                              }
+                              start(place, waiting);
+                          });
+}
+
 }  // namespace browse

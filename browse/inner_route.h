@@ -4,6 +4,8 @@
 // worker.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "browse/inner_archives.h"
@@ -17,6 +19,15 @@ std::string chain_text(const item_chain& chain);
 
 // The reply for a path that inner archives do not lead to.
 http::reply inner_failure_reply(inner_failure failure);
+
+// For a route that works on the whole of an archive inside the served one
+// ("<item>?search=", "<item>?test"): a path that leads to no item answers 404;
+// else the reply waits while the archive is opened on a worker, and `start`
+// gets it with the waiting reply, which it completes or forwards. A folder
+// inside an archive answers 404, as does a failure to open it.
+using inner_start = std::function<void(inner_place& place, const std::shared_ptr<pending_reply>& waiting)>;
+void open_whole_inner_archive(route_context& context, const route_request& request, http::reply& rep,
+                              inner_start start);
 
 class inner_route : public route {
 public:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/item_names.h"
+#include "browse/item_attributes.h"
 #include "browse/json_text.h"
 #include "platform/file_time.h"
 
@@ -75,17 +76,32 @@ void append_number(std::string& out, std::uint64_t value)
     out.append(text, end);
 }
 
-// ISO 8601 in UTC, or nothing when the time cannot be expressed.
-void append_time(std::string& out, std::uint64_t file_time)
+// `,"KEY":` and the time in ISO 8601 UTC, or nothing when the time cannot be expressed.
+void append_time(std::string& out, std::string_view key, std::uint64_t file_time)
 {
     const FILETIME time{static_cast<std::uint32_t>(file_time), static_cast<std::uint32_t>(file_time >> 32)};
     platform::system_time t{};
     if (!platform::file_time_to_system_time(time, t))
         return;
     char text[40];
-    const int length = std::snprintf(text, sizeof text, ",\"modified\":\"%04d-%02d-%02dT%02d:%02d:%02dZ\"", t.year,
-                                     t.month, t.day, t.hour, t.minute, t.second);
+    const int length = std::snprintf(text, sizeof text, "\"%04d-%02d-%02dT%02d:%02d:%02dZ\"", t.year, t.month, t.day,
+                                     t.hour, t.minute, t.second);
+    out += ",\"";
+    out += key;
+    out += "\":";
     out.append(text, static_cast<std::size_t>(length));
+}
+
+// `,"KEY":"TEXT"`, or nothing for an empty text.
+void append_text(std::string& out, std::string_view key, const std::string& text)
+{
+    if (text.empty())
+        return;
+    out += ",\"";
+    out += key;
+    out += "\":\"";
+    append_json_escaped(out, archive::shown_name(text));
+    out += '"';
 }
 
 const archive::item_details* details_of(const content_node& node, const listing_details* details)
@@ -107,7 +123,14 @@ void append_file_details(std::string& out, const archive::item_details& item)
         append_number(out, item.packed_size);
     }
     if (item.has_modified)
-        append_time(out, item.modified);
+        append_time(out, "modified", item.modified);
+    if (item.has_created)
+        append_time(out, "created", item.created);
+    if (item.has_accessed)
+        append_time(out, "accessed", item.accessed);
+    append_text(out, "attributes", attributes_text(item));
+    append_text(out, "method", item.method);
+    append_text(out, "comment", item.comment);
     if (item.has_crc) {
         char text[24];
         std::snprintf(text, sizeof text, ",\"crc\":\"%08" PRIX32 "\"", item.crc);
@@ -133,7 +156,7 @@ void open_object(std::string& out, const content_node& node, const listing_detai
     if (details) {
         out += '"';
         if (const archive::item_details* item = details_of(node, details); item && item->has_modified)
-            append_time(out, item->modified);
+            append_time(out, "modified", item->modified);
         if (!node.parent()) {
             out += ",\"archive\":{\"name\":\"";
             append_json_escaped(out, archive::shown_name(details->archive_name));

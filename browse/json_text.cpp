@@ -2,6 +2,7 @@
 #include "browse/json_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 
 #include "platform/utf8.h"
@@ -15,6 +16,19 @@ bool needs_escape(char c)
 }
 
 }  // namespace
+
+void append_json_number(std::string& out, std::uint64_t value)
+{
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+void append_json_string(std::string& out, std::string_view text)
+{
+    out += '"';
+    append_json_escaped(out, text);
+    out += '"';
+}
 
 void append_json_escaped(std::string& out, std::string_view text)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,12 @@ using byte_range = std::pair<std::size_t, std::size_t>;
 // Appends `text` (UTF-8) escaped for the inside of a JSON string: '"', '\'
 // and control bytes; runs of other bytes are copied whole.
 void append_json_escaped(std::string& out, std::string_view text);
+
+// Appends the decimal digits of `value`.
+void append_json_number(std::string& out, std::uint64_t value);
+
+// Appends `text` (UTF-8) as a JSON string, in its quotes.
+void append_json_string(std::string& out, std::string_view text);
 
 // `bytes` as UTF-8: each byte that does not belong to a valid sequence becomes
 // U+FFFD. Each range is moved to the same characters in the result (a bound

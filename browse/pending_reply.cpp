@@ -45,6 +45,12 @@ void pending_reply::next(std::function<void(http::stream_event)> deliver)
     stream->next(std::move(deliver));
 }
 
+bool pending_reply::cancelled()
+{
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
 void pending_reply::cancel()
 {
     std::shared_ptr<http::reply_stream> stream;

@@ -23,6 +23,9 @@ public:
     // From now on `stream` makes the reply; from any thread, in place of complete.
     void forward(std::shared_ptr<http::reply_stream> stream);
 
+    // Whether the client has gone: whatever makes the reply may stop.
+    bool cancelled();
+
     void next(std::function<void(http::stream_event)> deliver) override;
     void cancel() override;
 

@@ -1,8 +1,11 @@
 // Guards, tags and headers that the routes share.
 #include "browse/route_support.h"
 
+#include <optional>
+
 #include "http/header_values.h"
 #include "http/mime_types.h"
+#include "http/query_string.h"
 #include "http/uri_decoding.h"
 
 namespace browse {
@@ -92,6 +95,17 @@ http::reply listing_reply(const served_bytes& listing, const std::string& etag, 
     rep.headers.push_back({"ETag", etag});
     rep.headers.push_back({"Cache-Control", "no-cache"});
     return rep;
+}
+
+bool query_asks(std::string_view query, std::string_view name)
+{
+    const std::optional<std::vector<http::query_parameter>> parameters = http::parse_query(query);
+    if (!parameters)
+        return false;
+    for (const http::query_parameter& parameter : *parameters)
+        if (parameter.first == name)
+            return true;
+    return false;
 }
 
 }  // namespace browse

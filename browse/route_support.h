@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "browse/item_source.h"
@@ -39,6 +40,9 @@ bool answer_not_modified(const http::request& req, const std::string& etag, http
 // header of its own, never in the address, so that no log or history keeps it.
 // False when it is malformed or given twice.
 bool password_of(const std::vector<http::header>& headers, item_password& password);
+
+// Whether the query string has a parameter named `name` ("?test", "?sha256").
+bool query_asks(std::string_view query, std::string_view name);
 
 // The reply of a JSON listing, plain or compressed, revalidated by `etag`.
 http::reply listing_reply(const served_bytes& listing, const std::string& etag, bool compressed);

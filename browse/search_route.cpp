@@ -1,6 +1,7 @@
 // Starting a search of the served archive or of one inside it.
 #include "browse/search_route.h"
 
+#include "browse/content_search.h"
 #include "browse/route_support.h"
 #include "browse/inner_route.h"
 #include "browse/search_units.h"
@@ -73,25 +74,10 @@ void search_route::serve(const route_request& request, http::reply& rep)
     }
 
     // Inside an archive that an item holds: it is opened (on a worker) first.
-    const path_end end = follow_path(context_.tree, request.components, 1);
-    if (!context_.inner || !end.node || !end.node->holds_item() || !end.node->children().empty()) {
-        rep = http::canned_reply(http::not_found);
-        return;
-    }
-    auto waiting = std::make_shared<pending_reply>();
-    rep.stream = waiting;
-    std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
-                                    request.components.end());
-    context_.inner->locate(
-        *end.node, std::move(inside), true,
-        [this, waiting, terms = std::move(*terms), pattern = std::move(pattern),
-         password = std::move(password)](inner_place place) mutable {
-            if (place.failure == inner_failure::none && place.node != &place.archive->tree->root())
-                place.failure = inner_failure::not_found;  // a folder inside: not an archive to search
-            if (place.failure != inner_failure::none) {
-                waiting->complete(inner_failure_reply(place.failure));
-                return;
-            }
+    open_whole_inner_archive(
+        context_, request, rep,
+        [this, terms = std::move(*terms), pattern = std::move(pattern), password = std::move(password)](
+            inner_place& place, const std::shared_ptr<pending_reply>& waiting) mutable {
             std::optional<std::vector<search_item>> items =
                 items_to_search(*place.archive->tree, terms.folder, terms.name_globs);
             if (!items) {

@@ -1,4 +1,4 @@
-// What the turns of a search decode. In the served archive, a turn is a solid
+// What the turns of a search or a test decode. In the served archive, a turn is a solid
 // block, decoded once in a block pass that requests for its items may join,
 // or a run of items that stand alone; before the archive's blocks are known,
 // one turn decodes every item in one pass of the library (which decodes each
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "browse/archive_items.h"
-#include "browse/content_search.h"
+#include "browse/item_walk.h"
 #include "browse/inner_archives.h"
 #include "browse/item_facts.h"
 
@@ -23,7 +23,7 @@ public:
     static constexpr std::size_t run_items = 1024;
     static constexpr std::uint64_t run_bytes = std::uint64_t{32} << 20;
 
-    // `items` outlives the search. `facts` (null before they are read) tell
+    // `items` outlives the walk. `facts` (null before they are read) tell
     // which items are encrypted; those are skipped when `no_password` says
     // that neither the request nor the archive has one.
     served_archive_units(archive_items& items, std::shared_ptr<const item_facts> facts, bool no_password)
@@ -32,7 +32,7 @@ public:
     }
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
-    bool run_next(archive::archive_file* top, content_search& search) override;
+    bool run_next(archive::archive_file* top, item_walk& walk) override;
 
 private:
     struct unit {
@@ -58,7 +58,7 @@ public:
     }
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
-    bool run_next(archive::archive_file* top, content_search& search) override;
+    bool run_next(archive::archive_file* top, item_walk& walk) override;
 
 private:
     inner_archives& inner_;

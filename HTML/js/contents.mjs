@@ -1,15 +1,16 @@
 // The contents list: the entries of the folder on show, or the filter's hits,
 // one row each, with the keyboard cursor and type-ahead (see entryview.mjs);
 // what a row says comes from `describe(entry)`, and whether it offers to open
-// the entry as an archive from its `archive` field.
+// the entry as an archive from its `archive` field, and whether it is picked
+// (see selection.mjs) from its `picked` field, which its check box shows.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
 import { EntryView } from './entryview.mjs';
 import { matchPieces } from './search.mjs';
 import { VirtualList } from './vlist.mjs';
 
 export class Contents extends EntryView {
-  constructor(element, { describe, onOpen, onDownload, onOpenArchive, onUp }) {
-    super(element, { onOpen, onDownload, onOpenArchive, onUp, cell: '.row', idPrefix: 'item-' });
+  constructor(element, { describe, onOpen, onDownload, onOpenArchive, onUp, onMark }) {
+    super(element, { onOpen, onDownload, onOpenArchive, onUp, onMark, cell: '.row', idPrefix: 'item-' });
     this.describe = describe;
     this.view = new VirtualList(element, {
       rowHeight: () => cssPixels(this.source.query ? '--hit-row' : '--row'),
@@ -33,6 +34,7 @@ export class Contents extends EntryView {
 
   makeRow() {
     const row = el('div', { class: 'vrow row', role: 'option' });
+    row.check = el('span', { class: 'chk', 'aria-hidden': 'true', title: 'Select (Ctrl+click, Shift+click for a range)' });
     row.icon = icon('doc');
     row.nameEl = el('span', { class: 'name' });
     row.pathEl = el('span', { class: 'path' });
@@ -41,7 +43,7 @@ export class Contents extends EntryView {
     row.dateEl = el('span', { class: 'date' });
     row.download = el('button', { class: 'icon-btn dl', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Download' }, icon('download'));
     row.openArchive = el('button', { class: 'icon-btn oa', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Open as archive' }, icon('archive'));
-    row.append(row.icon, el('div', { class: 'hitname' }, row.nameEl, row.pathEl), row.kindEl, row.sizeEl, row.dateEl,
+    row.append(row.check, row.icon, el('div', { class: 'hitname' }, row.nameEl, row.pathEl), row.kindEl, row.sizeEl, row.dateEl,
       el('span', { class: 'acts' }, row.openArchive, row.download));
     return row;
   }
@@ -53,6 +55,9 @@ export class Contents extends EntryView {
     row.id = this.cellId(index);
     row.classList.toggle('active', active);
     row.setAttribute('aria-selected', active ? 'true' : 'false');
+    row.setAttribute('aria-checked', about.picked ? 'true' : 'false');
+    row.classList.toggle('picked', about.picked === 'picked');
+    row.classList.toggle('within', about.picked === 'within');
     row.setAttribute('aria-posinset', index + 1);
     row.setAttribute('aria-setsize', this.source.length);
     row.title = about.title;

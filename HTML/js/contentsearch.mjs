@@ -2,6 +2,7 @@
 // as NDJSON, read line by line as it comes; the results grouped by item; the
 // matches of a line cut into pieces for highlighting; and the search as the
 // page's address holds it ("#?search=...").
+import { NdjsonRun } from './ndjson.mjs';
 
 // The address of a search of the archive at `base` (the listing's address, or
 // an inner archive's item address).
@@ -77,60 +78,23 @@ export class ResultGroups {
   }
 }
 
-// The objects of an NDJSON body as they arrive; a line cut by the end of the
-// body is dropped.
-export async function* ndjsonLines(body) {
-  const reader = body.getReader();
-  const decoder = new TextDecoder();
-  let pending = '';
-  for (;;) {
-    const { value, done } = await reader.read();
-    if (done) break;
-    pending += decoder.decode(value, { stream: true });
-    let end;
-    while ((end = pending.indexOf('\n')) >= 0) {
-      const line = pending.slice(0, end);
-      pending = pending.slice(end + 1);
-      if (line) yield JSON.parse(line);
-    }
-  }
-}
-
 // One search on its way: results, progress and the end go to the callbacks;
 // stop() ends it (the server stops when the reply is dropped). A refused
 // pattern ends it with the server's reason.
 export class ContentSearch {
   constructor({ onHit, onProgress, onDone, onFail }) {
-    Object.assign(this, { onHit, onProgress, onDone, onFail });
-    this.controller = null;
+    this.run = new NdjsonRun({
+      onMessage(message) {
+        if (message.progress) onProgress(message.progress);
+        else if (message.done) onDone(message.done);
+        else onHit(message);
+      },
+      onFail,
+      failed: (status) => `The search failed (${status}).`,
+    });
   }
 
-  get running() { return this.controller !== null; }
-
-  async start(url, headers = {}) {
-    this.stop();
-    const controller = new AbortController();
-    this.controller = controller;
-    try {
-      const reply = await fetch(url, { signal: controller.signal, headers });
-      if (!reply.ok) throw new Error((await reply.text()).trim() || `The search failed (${reply.status}).`);
-      for await (const message of ndjsonLines(reply.body)) {
-        if (this.controller !== controller) return;
-        if (message.progress) this.onProgress(message.progress);
-        else if (message.done) this.onDone(message.done);
-        else this.onHit(message);
-      }
-    } catch (error) {
-      if (this.controller === controller && error.name !== 'AbortError') this.onFail(error);
-    } finally {
-      if (this.controller === controller) this.controller = null;
-    }
-  }
-
-  stop() {
-    if (!this.controller) return;
-    const controller = this.controller;
-    this.controller = null;
-    controller.abort();
-  }
+  get running() { return this.run.running; }
+  start(url, headers = {}) { return this.run.start(url, headers); }
+  stop() { this.run.stop(); }
 }

@@ -9,13 +9,17 @@
 //   moves()            the keys that move the cursor, and by how much.
 // A click on an element that matches `cell` (and carries the entry's `index`)
 // opens the entry, downloads it from a `.dl` button in it, or opens it as an
-// archive from an `.oa` button.
+// archive from an `.oa` button. A view with `onMark` lets the reader pick
+// entries: a click on a `.chk` box or with Ctrl (or Command), or Space, picks
+// or drops one ('toggle'); Shift with a click picks a range ('extend'); Ctrl+A
+// picks all ('all'); Escape drops the picks ('clear').
 
 const EMPTY = { length: 0, at: () => null, query: null };
 
 export class EntryView {
-  constructor(element, { onOpen, onDownload, onOpenArchive, onUp, cell, idPrefix }) {
+  constructor(element, { onOpen, onDownload, onOpenArchive, onUp, onMark = null, cell, idPrefix }) {
     this.element = element;
+    this.onMark = onMark;
     this.onOpen = onOpen;
     this.onUp = onUp;
     this.idPrefix = idPrefix;
@@ -27,7 +31,9 @@ export class EntryView {
       if (!node) return;
       const entry = this.entry(node.index);
       this.setActive(node.index, { scroll: false });
-      if (event.target.closest('.dl')) onDownload(entry);
+      if (onMark && event.shiftKey) onMark('extend', node.index);
+      else if (onMark && (event.ctrlKey || event.metaKey || event.target.closest('.chk'))) onMark('toggle', node.index);
+      else if (event.target.closest('.dl')) onDownload(entry);
       else if (event.target.closest('.oa')) onOpenArchive(entry);
       else onOpen(entry);
     });
@@ -97,8 +103,19 @@ export class EntryView {
     }
   }
 
+  // The keys that pick entries; true when the key was one of them.
+  markKey(event) {
+    const n = this.source.length;
+    const ctrl = event.ctrlKey || event.metaKey;
+    if (ctrl && !event.altKey && event.key.toLowerCase() === 'a') { if (n) this.onMark('all'); return true; }
+    if (event.key === ' ' && !ctrl && !event.altKey && n) { this.onMark(event.shiftKey ? 'extend' : 'toggle', this.active); return true; }
+    if (event.key === 'Escape' && !ctrl && !event.altKey) return this.onMark('clear') === true;
+    return false;
+  }
+
   key(event) {
     if (event.altKey && event.key === 'ArrowUp') { event.preventDefault(); this.onUp(); return; }
+    if (this.onMark && this.markKey(event)) { event.preventDefault(); return; }
     if (event.ctrlKey || event.metaKey || event.altKey) return;
     const n = this.source.length;
     const moves = this.moves();

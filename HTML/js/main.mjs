@@ -3,9 +3,11 @@
 // archive open as folders when the address leads into them (see places.mjs).
 // The views (contents list or grid, folder tree, preview) hold their own state
 // and report what the reader asks for through the callbacks given here.
+import { testArchive } from './archivetest.mjs';
 import { Contents } from './contents.mjs';
 import { $, el, icon, toast } from './dom.mjs';
-import { download } from './download.mjs';
+import { download, downloadFolderZip, downloadSelectionZip } from './download.mjs';
+import { canPickFolder, commonFolder } from './extract.mjs';
 import { FolderTree } from './foldertree.mjs';
 import { count, formatDate, formatSize } from './format.mjs';
 import { Grid } from './grid.mjs';
@@ -18,12 +20,14 @@ import { DETAIL_SORTS, SORTS } from './order.mjs';
 import { InnerArchives, mayBeArchive } from './inner.mjs';
 import { followReading, readingShare, readingText } from './reading.mjs';
 import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './contentsearch.mjs';
-import { LISTING_URL, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, trail } from './places.mjs';
+import { LISTING_URL, addressOf, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, resolveShown, trail } from './places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
 import { comicFolder } from './pages.mjs';
 import { Reader } from './reader.mjs';
 import { SearchIndex } from './search.mjs';
+import { SELECTION_LIMIT, Selection } from './selection.mjs';
+import { pickAndExtract } from './takeout.mjs';
 import { Thumbnails } from './thumbs.mjs';
 
 const app = {
@@ -83,6 +87,7 @@ function describe(entry) {
     size: sizeOf(entry, url),
     date: entry.modified == null ? null : formatDate(entry.modified),
     path: app.query ? 'in ' + pathLabel(entry.parent) : '',
+    picked: selection.state(entry),
     title,
   };
 }
@@ -104,6 +109,7 @@ const contents = new Contents($('list'), {
   onDownload: (entry) => { if (!entry.folder) download(store, entry); },
   onOpenArchive: openAsArchive,
   onUp: goUp,
+  onMark: mark,
 });
 
 const thumbnails = new Thumbnails(store);
@@ -129,6 +135,82 @@ const preview = new Preview({
   onStep: (folder, name) => navigate(folder, name, { replace: true }),
   onOpenArchive: openAsArchive,
   onFollow: ({ folder, file }) => navigate(folder, file, { preview: file != null }),
+});
+
+/* ---------- Picking entries and taking them out ---------- */
+
+// The picks of the contents list; they stay while the reader moves through
+// the archive's folders, and belong to the archive on show (outer or inside).
+const selection = new Selection({
+  addressOf,
+  scopeOf: (entry) => entry.parent.archiveRoot(),
+  onChange: () => { contents.refresh(); showSelection(); },
+});
+
+// What a click or a key of the contents list asks of the picks; true when
+// 'clear' dropped some.
+function mark(what, index) {
+  const source = { length: contents.length, at: (i) => contents.entry(i) };
+  if (what === 'clear') {
+    if (!selection.size) return false;
+    selection.clear();
+    return true;
+  }
+  if (what === 'toggle' && selection.state(contents.entry(index)) === 'within') toast('It is in a folder that is picked already: the folder stands for all it holds.', { key: 'pick' });
+  else if (what === 'toggle') selection.toggle(source, index);
+  else if (what === 'extend') selection.extend(source, index);
+  else if (what === 'all') selection.all(source);
+  if (selection.full) toast(`A selection holds at most ${count(SELECTION_LIMIT, 'item', 'items')}; pick folders to take more.`, { key: 'pick', ms: 6000 });
+  return false;
+}
+
+function showSelection() {
+  const n = selection.size;
+  $('selBar').hidden = n === 0;
+  $('listCard').classList.toggle('picking', n > 0);
+  $('selCount').textContent = n ? count(n, 'item', 'items') + ' selected' : '';
+}
+
+const archiveLabel = (root) => (root.parent ? root.label : rootLabel());
+
+// Writes entries into a folder that the reader picks, or, where the browser
+// cannot pick one, offers the zip.
+async function extractEntries(entries, base, label, zip) {
+  if (!canPickFolder()) {
+    toast('This browser cannot write into a folder on your disk: the items come as a zip instead.', { key: 'download', ms: 8000 });
+    zip();
+    return;
+  }
+  await pickAndExtract(entries, base, { store, title: 'Extracting ' + label });
+}
+
+$('selClear').addEventListener('click', () => selection.clear());
+$('selZip').addEventListener('click', () => downloadSelectionZip(store, selection.addresses()));
+$('selExtract').addEventListener('click', () => {
+  const entries = selection.entries();
+  extractEntries(entries, commonFolder(entries), count(entries.length, 'picked item', 'picked items'),
+    () => downloadSelectionZip(store, selection.addresses()));
+});
+$('folderZip').addEventListener('click', () => { if (app.folder) downloadFolderZip(store, app.folder, folderLabel(app.folder)); });
+$('folderExtract').addEventListener('click', () => {
+  const folder = app.folder;
+  if (folder) extractEntries(folder.list('name'), folder, '“' + folderLabel(folder) + '”', () => downloadFolderZip(store, folder, folderLabel(folder)));
+});
+
+// The test of the archive on show; a bad item is revealed in its folder.
+$('testArchive').addEventListener('click', () => {
+  const root = (app.folder ?? app.opening?.folder ?? app.listing.root).archiveRoot();
+  testArchive({
+    url: searchBase(root) + '?test',
+    headers: store.passwordHeaders(),
+    title: 'Testing ' + archiveLabel(root),
+    onReveal(path) {
+      const place = resolveShown(root, path);
+      if (!place) { toast('Not in the listing: ' + path); return; }
+      navigate(place.folder, null, { focusName: place.file ?? undefined });
+      view.element.focus();
+    },
+  });
 });
 
 /* ---------- The reader ---------- */
@@ -189,6 +271,14 @@ function useView(next) {
   if (focused) view.element.focus();
 }
 
+// The folder's zip and extraction, offered while a folder's entries are on show.
+function showFolderActions(shown, filled = true) {
+  for (const id of ['folderZip', 'folderExtract']) {
+    $(id).hidden = !shown;
+    $(id).disabled = !filled;
+  }
+}
+
 // The grid's toggle, offered for folders that hold pictures.
 function showToggle(offered) {
   $('gridToggle').hidden = !offered;
@@ -223,6 +313,7 @@ function showFolder(folder, { force = false, focusName = null } = {}) {
     scrollTop: memory?.view === view ? memory.scrollTop : 0,
   });
   showToggle(pictures);
+  showFolderActions(true, folder.entryCount > 0);
   setListLabel('Contents of ' + folderLabel(folder));
   renderCrumbs(folder);
   $('counts').textContent = describeCounts(folder);
@@ -336,6 +427,7 @@ function runFilter() {
   app.query = query.trim();
   useView(contents);
   showToggle(false);
+  showFolderActions(false);
   contents.show({ length: hits.length, at: (i) => app.index.entry(hits[i]), query: app.query });
   setListLabel('Names matching ' + app.query);
   $('crumbs').replaceChildren(el('li', null, el('span', { class: 'here', 'aria-current': 'location' }, icon('search'),
@@ -466,6 +558,7 @@ function showContentSearch(terms) {
   $('counts').hidden = true;
   $('sortSeg').hidden = true;
   $('gridToggle').hidden = true;
+  showFolderActions(false);
   setListLabel('Lines that match ' + terms.pattern);
   $('crumbs').replaceChildren(el('li', null, el('span', { class: 'here', 'aria-current': 'location' }, icon('search'), el('span', { text: 'Contents matching “' + terms.pattern + '”' }))));
   document.title = ['“' + terms.pattern + '”', app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
@@ -682,6 +775,7 @@ async function openInnerArchive(folder, name, hash) {
   renderCrumbs(folder, label);
   $('counts').hidden = true;
   $('gridToggle').hidden = true;
+  showFolderActions(false);
   setListLabel('Opening ' + label);
   document.title = [label, app.listing.archive?.name, 'Vorsel'].filter(Boolean).join(' — ');
   showListState({ busy: true, title: `Opening “${label}”…`, text: 'Vorsel unpacks an archive inside the archive when it is first opened; a large one takes a while.' });
@@ -805,6 +899,7 @@ async function load() {
   Object.assign(app, { listing, index: new SearchIndex(listing.root), indexes: new WeakMap(), folder: null, query: '', opening: null });
   app.indexes.set(listing.root, app.index);
   app.memory.clear();
+  selection.clear();
   showArchive(listing);
   tree.setRoot(listing.root);
   app.look = loadPref('look', 'list');

@@ -71,3 +71,53 @@ export function itemUrl(entry) {
 
 // The address of the listing of the archive inside the archive that a file holds.
 export const innerListingUrl = (folder, name) => itemUrl({ name, parent: folder }) + '?list';
+
+// The address of an entry (a file or a folder) from the root, as its item's
+// address gives it: each name encoded, joined by "/", no leading slash; kept
+// on the entry once made.
+export function addressOf(entry) {
+  if (entry.address == null) entry.address = entry.folder ? folderAddress(entry.folder) : joined(folderAddress(entry.parent), encodeName(entry.name));
+  return entry.address;
+}
+
+const joined = (head, name) => (head ? head + '/' + name : name);
+const folderAddresses = new WeakMap();   // folder -> its address, made once
+function folderAddress(folder) {
+  // Up to the nearest folder whose address is known, then down, without
+  // recursion: folders may nest deeper than the stack goes.
+  const unknown = [];
+  let f = folder;
+  for (; f.parent && !folderAddresses.has(f); f = f.parent) unknown.push(f);
+  let address = f.parent ? folderAddresses.get(f) : '';
+  for (let i = unknown.length - 1; i >= 0; i--) {
+    address = joined(address, encodeName(unknown[i].name));
+    folderAddresses.set(unknown[i], address);
+  }
+  return address;
+}
+
+// The address of a folder's own item route: the listing's address for the
+// root, else the listing's address followed by the folder's names.
+export function folderUrl(folder) {
+  const parts = folder.path();
+  return parts.length ? LISTING_URL + '/' + parts.map(encodeName).join('/') : LISTING_URL;
+}
+
+// Follows the path of an item as the listing shows it (labels, joined by "/")
+// from the root, name by name and else label by label: the folder, and the
+// file's name in it (null when the path ends in a folder); null when nothing
+// there matches.
+export function resolveShown(root, shown) {
+  let folder = root;
+  const parts = shown.split('/').filter(Boolean);
+  for (let i = 0; i < parts.length; i++) {
+    const part = parts[i];
+    const next = folder.folder(part) ?? folder.folders.find((f) => f.label === part);
+    if (next) { folder = next; continue; }
+    if (i < parts.length - 1) return null;
+    if (folder.hasFile(part)) return { folder, file: part };
+    const at = folder.labels ? folder.labels.indexOf(part) : -1;
+    return at >= 0 ? { folder, file: folder.files[at] } : null;
+  }
+  return { folder, file: null };
+}

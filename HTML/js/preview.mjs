@@ -8,6 +8,8 @@ import { mayBeArchive } from './inner.mjs';
 import { kindFromName, lookOf } from './kinds.mjs';
 import { linkPlace } from './links.mjs';
 import { itemUrl } from './places.mjs';
+import { loadPref, savePref } from './prefs.mjs';
+import { showProperties } from './properties.mjs';
 import { showArchive, showEmpty, showFailure, showHtml, showImage, showLink, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';
 
 export class Preview {
@@ -45,6 +47,13 @@ export class Preview {
     $('pvNext').addEventListener('click', () => this.step(1));
     $('pvDownload').addEventListener('click', () => { if (this.entry) download(store, this.entry); });
     $('pvOpenArchive').addEventListener('click', () => { if (this.entry) onOpenArchive(this.entry); });
+    // The properties beside the item, on show or not as the reader left them.
+    this.propsShown = loadPref('props', 'hidden') === 'shown';
+    $('pvInfo').addEventListener('click', () => {
+      this.propsShown = !this.propsShown;
+      savePref('props', this.propsShown ? 'shown' : 'hidden');
+      this.showProps();
+    });
     $('pvLink').addEventListener('click', async () => {
       try { await navigator.clipboard.writeText(location.href); toast('Link copied'); }
       catch { toast('Copy this address to share the item: ' + location.href); }
@@ -52,6 +61,16 @@ export class Preview {
   }
 
   get name() { return this.entry && this.entry.name; }
+
+  // Fills the properties panel for the entry on show, when it is shown.
+  showProps() {
+    const box = $('pvProps');
+    $('pvInfo').setAttribute('aria-pressed', this.propsShown ? 'true' : 'false');
+    box.hidden = !this.propsShown || !this.entry;
+    if (box.hidden) { box.replaceChildren(); return; }
+    const token = this.token, entry = this.entry;
+    showProperties(box, { info: entry.info, url: itemUrl(entry), store: this.store, current: () => token === this.token && entry === this.entry });
+  }
 
   release() {
     if (this.controller) this.controller.abort();
@@ -125,6 +144,7 @@ export class Preview {
     $('pvDownload').disabled = false;
     $('pvOpenArchive').hidden = !mayBeArchive(entry.name, kind);
     this.updateNav(kind && kind.kind === 'image');
+    this.showProps();
     if (!this.dialog.open) this.dialog.showModal();
     $('pvClose').focus();
 

@@ -22,7 +22,7 @@ export class Folder {
     this.folders = [];
     this.files = [];          // names
     this.labels = null;       // per file: its label, when some file's differs from its name
-    this.info = null;         // per file: { size, modified, packedSize, crc, encrypted, link, target }, when the listing tells
+    this.info = null;         // per file: { size, modified, packedSize, crc, encrypted, link, target, and created, accessed, attributes, method, comment where recorded }, when the listing tells
     this.bytes = null;        // total size of the files at any depth below, when the listing tells sizes
     this.key = sortKey(name, label);
     this.slot = -1;           // -(position in the parent's folders) - 1
@@ -154,6 +154,9 @@ function fileInfo(file) {
     crc: typeof file.crc === 'string' && /^[0-9a-f]{8}$/i.test(file.crc) ? file.crc.toUpperCase() : null,
     encrypted: file.encrypted === true,
   };
+  // What only some formats record: present only when the listing tells it.
+  for (const key of ['created', 'accessed']) if (moment(file[key]) != null) info[key] = moment(file[key]);
+  for (const key of ['attributes', 'method', 'comment']) if (typeof file[key] === 'string' && file[key]) info[key] = file[key];
   if (file.link === 'symbolic' || file.link === 'hard')
     Object.assign(info, { link: file.link, target: typeof file.target === 'string' ? file.target : null });
   return info;

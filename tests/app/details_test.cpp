@@ -119,3 +119,62 @@ TEST_F(Details, AHeldTagSavesTheItemUntilTheArchiveChanges)
     EXPECT_EQ(reply_status_line(changed), "HTTP/1.0 200 OK");
     EXPECT_EQ(reply_body(changed), std::string(6000, 'c'));
 }
+
+// Created and accessed times, attributes, method and comment, where the format
+// records them, as `7z l -slt` prints them: a zip with NTFS times and an item
+// comment (and a Unix mode with Windows letters), and a 7z with every time.
+TEST_F(Details, TheListingGivesTimesAttributesMethodAndComment)
+{
+    run_7z({"a", "-bd", "-tzip", "-mtc=on", work_.path() + "a.zip", "."}, work_.path() + "content");
+    run_python(R"(
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1], 'a')
+info = zipfile.ZipInfo('noted.txt', (2021, 3, 4, 5, 6, 8))
+info.comment = b'a word on it'
+info.create_system = 3
+info.external_attr = (0o100750 << 16) | 0x21
+z.writestr(info, b'noted\n')
+z.close()
+)",
+               {work_.path() + "a.zip"});
+    run_7z({"a", "-bd", "-t7z", "-mtc=on", "-mta=on", work_.path() + "a.7z", "."}, work_.path() + "content");
+    std::size_t with_created = 0, with_accessed = 0, with_comment = 0;
+    for (const std::string name : {"a.zip", "a.7z"}) {
+        auto program = start(name);
+        const std::optional<json_value> listing = parse_strict_json(reply_body(http_get(port_, "/ArchiveContent?details")));
+        ASSERT_TRUE(listing) << name;
+        const std::map<std::string, const json_value*> files = listing_files(*listing);
+        const auto recorded = tool_listing(work_.path() + name);
+        ASSERT_EQ(files.size(), recorded.size()) << name;
+        for (const auto& [path, fields] : recorded) {
+            SCOPED_TRACE(name + " " + path);
+            const json_value& file = *files.at(path);
+            const auto text_of = [&file](const std::string& key) {
+                for (std::size_t i = 0; i < file.keys.size(); ++i)
+                    if (file.keys[i] == key)
+                        return file.values[i].text;
+                return std::string();
+            };
+            for (const auto& [key, field] : {std::pair{"created", "Created"}, std::pair{"accessed", "Accessed"}}) {
+                std::string time = text_of(key);
+                if (!time.empty())
+                    time[10] = ' ';
+                EXPECT_EQ(time.substr(0, 19), fields.count(field) ? fields.at(field).substr(0, 19) : "") << key;
+            }
+            // The tool puts a space before the mode whether or not letters come first.
+            std::string attributes = fields.count("Attributes") ? fields.at("Attributes") : "";
+            if (!attributes.empty() && attributes[0] == ' ')
+                attributes.erase(0, 1);
+            EXPECT_EQ(text_of("attributes"), attributes);
+            EXPECT_EQ(text_of("method"), fields.count("Method") ? fields.at("Method") : "");
+            EXPECT_EQ(text_of("comment"), fields.count("Comment") ? fields.at("Comment") : "");
+            with_created += !text_of("created").empty();
+            with_accessed += !text_of("accessed").empty();
+            with_comment += !text_of("comment").empty();
+        }
+    }
+    // The archives hold what the comparison is meant to see.
+    EXPECT_GE(with_created, 6u);
+    EXPECT_GE(with_accessed, 3u);
+    EXPECT_EQ(with_comment, 1u);
+}

@@ -365,7 +365,7 @@ test('the filter finds names in every folder', async () => {
   assert.deepEqual(await rowNames(page), ['guide.md']);
   // A folder among the hits opens as the folder, and the filter ends.
   await page.fill('#filter', 'page_fi');
-  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'page_files');
+  await firstRowIs(page, 'page_files');
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => location.hash === '#/docs/page_files');
   assert.equal(await page.inputValue('#filter'), '');
@@ -689,7 +689,7 @@ test('archives inside the archive open as folders, three levels down, with crumb
   await page.click('#pvBody .pv-msg button.primary');
   await previewClosed(page);
   await page.waitForFunction(() => location.hash === '#/inner.zip/');
-  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'docs');
+  await firstRowIs(page, 'docs');
   assert.deepEqual(await rowNames(page), ['docs', 'tree.tar']);
   assert.deepEqual(await crumbs(page), ['nested.7z', 'inner.zip']);
   assert.ok(asked.includes(nested.base + '/ArchiveContent/inner.zip?list'), asked.join('\n'));
@@ -702,7 +702,7 @@ test('archives inside the archive open as folders, three levels down, with crumb
   // The tar inside the zip, from its row's button, and a folder in it.
   await row(page, 'tree.tar').locator('.oa').click();
   await page.waitForFunction(() => location.hash === '#/inner.zip/tree.tar/');
-  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'dir');
+  await firstRowIs(page, 'dir');
   assert.deepEqual(await rowNames(page), ['dir', 'top.txt']);
   await row(page, 'dir').click();
   await page.waitForFunction(() => location.hash === '#/inner.zip/tree.tar/dir');
@@ -729,7 +729,7 @@ test('archives inside the archive open as folders, three levels down, with crumb
   await shoot('inner-archive');
   // A deep link into it opens the archives on the way after a reload.
   await page.reload();
-  await page.waitForFunction(() => document.querySelector('#list .row .name')?.textContent === 'deep note.txt');
+  await firstRowIs(page, 'deep note.txt');
   assert.deepEqual(await crumbs(page), ['nested.7z', 'inner.zip', 'tree.tar', 'dir']);
   // Backspace goes up, out of each archive to its item.
   for (const [hash, focused] of [['#/inner.zip/tree.tar/', 'dir'], ['#/inner.zip/', 'tree.tar'], ['#/', 'inner.zip']]) {
@@ -1448,6 +1448,329 @@ test('a comic inside the archive opens in the reader when it is opened as a fold
   assert.equal(await page.evaluate(() => location.hash), '#/comic.cbz/');
   await page.evaluate(() => { for (const key of Object.keys(localStorage)) if (key.startsWith('vorsel.reader')) localStorage.removeItem(key); });
   assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+/* ---------- Picking entries and taking them out ---------- */
+
+// The names of the rows on show that are picked, or under a picked folder.
+const pickedRows = (page) => page.$$eval('#list .row[aria-checked="true"]', (rows) =>
+  rows.sort((a, b) => a.index - b.index).map((row) => row.querySelector('.name').textContent + (row.classList.contains('within') ? ' (within)' : '')));
+// Waits until the list shows `name` first.
+const firstRowIs = (page, name) => page.waitForFunction((name) =>
+  [...document.querySelectorAll('#list .row')].sort((a, b) => a.index - b.index)[0]?.querySelector('.name').textContent === name, name);
+const selCount = (page) => page.$eval('#selBar', (bar) => (bar.hidden ? '' : bar.querySelector('#selCount').textContent));
+
+// What Python's zipfile reads from a zip: each entry's name, size, CRC-32 and
+// date, checked against its bytes (testzip), and the bytes themselves.
+function zipEntries(bytes) {
+  const file = path.join(temp, 'download.zip');
+  fs.writeFileSync(file, bytes);
+  const script = 'import json, sys, zipfile\n' +
+    'z = zipfile.ZipFile(sys.argv[1])\n' +
+    'bad = z.testzip()\n' +
+    'print(json.dumps({"bad": bad, "entries": [{"name": i.filename, "size": i.file_size, "crc": i.CRC, "utf8": bool(i.flag_bits & 0x800), "date": list(i.date_time), "data": z.read(i).hex()} for i in z.infolist()]}))';
+  const result = JSON.parse(execFileSync('python3', ['-c', script, file], { encoding: 'utf8', maxBuffer: 256 * 1024 * 1024 }));
+  assert.equal(result.bad, null, 'zipfile found a bad entry: ' + result.bad);
+  return result.entries;
+}
+
+// A folder of the origin-private file system as { path: text } (a folder as path + "/").
+const opfsFiles = (page) => page.evaluate(async () => {
+  const found = {};
+  const walk = async (dir, prefix) => {
+    for await (const [name, handle] of dir.entries()) {
+      if (handle.kind === 'directory') { found[prefix + name + '/'] = null; await walk(handle, prefix + name + '/'); }
+      else found[prefix + name] = await (await handle.getFile()).text();
+    }
+  };
+  await walk(await navigator.storage.getDirectory(), '');
+  return found;
+});
+const clearOpfs = (page) => page.evaluate(async () => {
+  const root = await navigator.storage.getDirectory();
+  for await (const name of root.keys()) await root.removeEntry(name, { recursive: true });
+});
+// The folder picker answers with the origin-private file system's root.
+const pickOpfs = (page) => page.addInitScript(() => { window.showDirectoryPicker = () => navigator.storage.getDirectory(); });
+
+test('picking entries: the check column, Ctrl and Shift clicks, Ctrl+A, Space and Escape', async () => {
+  const page = await openPage(sample, hashOf('docs'));
+  assert.deepEqual(await rowNames(page), ['page_files', 'changelog.txt', 'guide.md', 'manual.pdf', 'page.html']);
+  assert.equal(await selCount(page), '');
+  await row(page, 'changelog.txt').locator('.chk').click();
+  assert.equal(await selCount(page), '1 item selected');
+  await row(page, 'page.html').click({ modifiers: ['Shift'] });
+  assert.deepEqual(await pickedRows(page), ['changelog.txt', 'guide.md', 'manual.pdf', 'page.html']);
+  await row(page, 'guide.md').click({ modifiers: ['Control'] });
+  assert.deepEqual(await pickedRows(page), ['changelog.txt', 'manual.pdf', 'page.html']);
+  await row(page, 'page_files').click({ modifiers: ['Shift'] });
+  assert.deepEqual(await pickedRows(page), ['page_files', 'changelog.txt', 'guide.md', 'manual.pdf', 'page.html'], 'a range from the anchor, guide.md');
+  assert.equal(await page.evaluate(() => document.getElementById('preview').open), false, 'picking opens nothing');
+  assert.equal(await page.evaluate(() => location.hash), '#/docs');
+  // The picks stay while the reader goes elsewhere; Ctrl+A adds the folder on show.
+  await page.evaluate(() => { location.hash = '#/src'; });
+  await firstRowIs(page, 'app.js');
+  assert.deepEqual(await pickedRows(page), []);
+  await page.focus('#list');
+  await page.keyboard.press('Control+A');
+  assert.equal((await pickedRows(page)).length, 5);
+  assert.equal(await selCount(page), '10 items selected');
+  await page.keyboard.press('Space');                  // the cursor's row, app.js, drops out
+  assert.equal(await selCount(page), '9 items selected');
+  // A picked folder stands for what it holds.
+  await page.evaluate(() => { location.hash = '#/'; });
+  await firstRowIs(page, 'bin');
+  await row(page, 'docs').locator('.chk').click();
+  assert.equal(await selCount(page), '5 items selected', 'docs and four files of src');
+  await page.evaluate(() => { location.hash = '#/docs'; });
+  await firstRowIs(page, 'page_files');
+  assert.deepEqual(await pickedRows(page), ['page_files (within)', 'changelog.txt (within)', 'guide.md (within)', 'manual.pdf (within)', 'page.html (within)']);
+  await page.focus('#list');
+  await page.keyboard.press('Escape');
+  assert.equal(await selCount(page), '');
+  assert.deepEqual(await pickedRows(page), []);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a folder and a selection download as one zip', async () => {
+  const page = await openPage(sample, hashOf('docs'));
+  const folder = await download(page, () => page.click('#folderZip'));
+  assert.equal(new URL(folder.url).pathname + new URL(folder.url).search, '/ArchiveContent/docs?zip');
+  assert.equal(folder.name, 'docs.zip');
+  const docs = zipEntries(folder.bytes);
+  assert.deepEqual(docs.map((e) => e.name).sort(), ['changelog.txt', 'guide.md', 'manual.pdf', 'page.html', 'page_files/logo.png', 'page_files/style.css']);
+  for (const entry of docs) assert.equal(entry.data, sampleFile('docs/' + entry.name).toString('hex'), entry.name);
+  const guide = detailsOf('docs').files.find((f) => f.name === 'guide.md');
+  assert.equal(docs.find((e) => e.name === 'guide.md').crc.toString(16).toUpperCase().padStart(8, '0'), guide.crc);
+  // Across folders: names from the deepest folder that holds all of it.
+  await row(page, 'guide.md').click({ modifiers: ['Control'] });
+  await page.evaluate(() => { location.hash = '#/'; });
+  await firstRowIs(page, 'bin');
+  await row(page, 'src').locator('.chk').click();
+  await row(page, 'README.md').click({ modifiers: ['Control'] });
+  const posted = [];
+  page.on('request', (request) => { if (request.method() === 'POST') posted.push({ url: request.url(), body: request.postData(), type: request.headers()['content-type'] }); });
+  const picked = await download(page, () => page.click('#selZip'));
+  assert.deepEqual(posted, [{ url: sample.base + '/ArchiveContent?select', body: '0:README.md\n0:docs/guide.md\n0:src', type: 'text/plain; charset=utf-8' }]);
+  assert.match(new URL(picked.url).search, /^\?zip=.+/);
+  const entries = zipEntries(picked.bytes);
+  assert.deepEqual(entries.map((e) => e.name).sort(), ['README.md', 'docs/guide.md', 'src/app.js', 'src/data.json', 'src/main.c', 'src/style.css', 'src/tool.py']);
+  for (const entry of entries) assert.equal(entry.data, sampleFile(entry.name).toString('hex'), entry.name);
+  await page.waitForFunction(() => /A zip of 7 files/.test(document.getElementById('toasts').textContent));
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('extract to a folder writes a folder and a selection, with safe names, and Cancel leaves no partial item', async () => {
+  const page = await openPage(sample, hashOf('hostile'), { before: pickOpfs });
+  await clearOpfs(page);
+  await page.click('#folderExtract');
+  await page.waitForFunction(() => / written/.test(document.querySelector('#extractTask .task-status')?.textContent));
+  assert.match(await page.textContent('#extractTask .task-status'), /^4 files written · /);
+  const safe = {
+    'say "hi" & <img src=x onerror="window.pwned=1">.txt': 'say _hi_ & _img src=x onerror=_window.pwned=1__.txt',
+    "it's 100% #1 + more?.txt": "it's 100% #1 + more_.txt",
+    'naïve café 日本語 ✓.txt': 'naïve café 日本語 ✓.txt',
+    '  spaced  out  .txt': '  spaced  out  .txt',
+  };
+  assert.deepEqual(await opfsFiles(page), Object.fromEntries(Object.entries(safe).map(([name, written]) => [written, sampleFile('hostile/' + name).toString()])));
+  // A selection across folders, from the deepest folder that holds it.
+  await page.click('#extractTask [aria-label="Close"]');
+  await clearOpfs(page);
+  await page.evaluate(() => { location.hash = '#/'; });
+  await firstRowIs(page, 'bin');
+  await row(page, 'docs').locator('.chk').click();
+  await row(page, 'README.md').click({ modifiers: ['Control'] });
+  await page.click('#selExtract');
+  await page.waitForFunction(() => / written/.test(document.querySelector('#extractTask .task-status')?.textContent));
+  const written = await opfsFiles(page);
+  assert.deepEqual(Object.keys(written).sort(), ['README.md', 'docs/', 'docs/changelog.txt', 'docs/guide.md', 'docs/manual.pdf', 'docs/page.html',
+    'docs/page_files/', 'docs/page_files/logo.png', 'docs/page_files/style.css']);
+  for (const name of ['README.md', 'docs/guide.md', 'docs/page_files/style.css']) assert.equal(written[name], sampleFile(name).toString(), name);
+  const logo = await page.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    const file = await (await (await (await root.getDirectoryHandle('docs')).getDirectoryHandle('page_files')).getFileHandle('logo.png')).getFile();
+    return [...new Uint8Array(await file.arrayBuffer())];
+  });
+  assert.deepEqual(Buffer.from(logo), sampleFile('docs/page_files/logo.png'));
+  // Cancel while an item is on its way: the items before it stay, it does not.
+  await page.click('#extractTask [aria-label="Close"]');
+  await clearOpfs(page);
+  await page.click('#selClear');
+  let held;
+  const holding = new Promise((resolve) => { held = resolve; });
+  await page.route((url) => url.pathname === '/ArchiveContent/logs/huge.log', (route) => held(route));
+  await page.evaluate(() => { location.hash = '#/logs'; });
+  await firstRowIs(page, 'huge.log');
+  await page.click('#folderExtract');
+  const route = await holding;
+  await page.waitForFunction(() => /huge\.log/.test(document.querySelector('#extractTask .task-status')?.textContent));
+  if (shotsDir) {
+    fs.mkdirSync(shotsDir, { recursive: true });
+    await page.screenshot({ path: path.join(shotsDir, 'extract-progress.png') });
+  }
+  await page.click('#extractTask button:has-text("Cancel")');
+  await page.waitForFunction(() => /Cancelled/.test(document.querySelector('#extractTask .task-status')?.textContent));
+  await route.abort().catch(() => {});
+  assert.deepEqual(await opfsFiles(page), {});
+  await clearOpfs(page);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('testing the archive lists the bad items, which reveal themselves in the listing', async () => {
+  const page = await openPage(damaged);
+  await page.click('#testArchive');
+  await page.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  assert.match(await page.textContent('#testTask .task-status'), /^2 items tested in [\d.]+ s · .* · 1 bad item, 1 sound$/);
+  const bad = await page.$$eval('#testTask .task-bad', (lines) => lines.map((line) => [line.querySelector('button').textContent, line.querySelector('.task-why').textContent]));
+  assert.equal(bad.length, 1);
+  assert.equal(bad[0][0], 'broken.dat');
+  assert.match(bad[0][1], /CRC|data/);
+  if (shotsDir) {
+    await page.waitForTimeout(300);   // the bar's last step is drawn
+    await page.screenshot({ path: path.join(shotsDir, 'test-archive.png') });
+  }
+  await page.click('#testTask .task-bad button');
+  await page.waitForFunction(() => document.querySelector('#list .row.active .name')?.textContent === 'broken.dat');
+  const sound = await openPage(sample);
+  await sound.click('#testArchive');
+  await sound.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  assert.match(await sound.textContent('#testTask .task-status'), / · no errors$/);
+  assert.equal(await sound.$$eval('#testTask .task-bad', (lines) => lines.length), 0);
+  // An archive inside the archive is tested at its own address.
+  const inner = await openPage(nested, '#/inner.zip/');
+  const asked = [];
+  inner.on('request', (request) => asked.push(new URL(request.url()).pathname + new URL(request.url()).search));
+  await inner.click('#testArchive');
+  await inner.waitForFunction(() => / tested in /.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  assert.equal(await inner.textContent('#testTask h3'), 'Testing inner.zip');
+  assert.match(await inner.textContent('#testTask .task-status'), /^3 items tested in .* · no errors$/);
+  assert.ok(asked.includes('/ArchiveContent/inner.zip?test'), JSON.stringify(asked));
+  assert.deepEqual(inner.errors, []);
+  await inner.close();
+  // Stop drops the reply while the test of 200,000 items goes on.
+  const long = await openPage(big);
+  await long.click('#testArchive');
+  await long.waitForFunction(() => /^[1-9][\d,]* items of 200,000/.test(document.querySelector('#testTask .task-status')?.textContent), null, { timeout: 30000 });
+  if (shotsDir) await long.screenshot({ path: path.join(shotsDir, 'test-progress.png') });
+  await long.click('#testTask button:has-text("Stop")');
+  assert.match(await long.textContent('#testTask .task-status'), / · stopped$/);
+  assert.equal(await long.isVisible('#testTask button:has-text("Stop")'), false);
+  assert.deepEqual(page.errors, []);
+  assert.deepEqual(sound.errors, []);
+  assert.deepEqual(long.errors, []);
+  await long.close();
+  await sound.close();
+  await page.close();
+});
+
+test('the properties panel shows what the listing tells of an item, and its SHA-256 on request', async () => {
+  // Details as a format that records more would give them.
+  const details = JSON.parse(JSON.stringify(sampleDetails));
+  const guide = details.SubDirectories.find((s) => s.name === 'docs').files.find((f) => f.name === 'guide.md');
+  Object.assign(guide, { created: '2020-01-02T03:04:05Z', attributes: 'A -rw-r--r--', method: 'Deflate', comment: 'the guide' });
+  const page = await openPage(sample, hashOf('docs', 'guide.md'), { details: (route) => route.fulfill({ json: details }) });
+  await page.waitForSelector('#preview[open] .code');
+  assert.equal(await page.isVisible('#pvProps'), false);
+  await page.click('#pvInfo');
+  const rows = Object.fromEntries(await page.$$eval('#pvProps dt', (dts) => dts.map((dt) => [dt.textContent, dt.nextElementSibling.textContent])));
+  assert.deepEqual(Object.keys(rows), ['Size', 'Packed size', 'Ratio', 'Modified', 'Created', 'Attributes', 'Method', 'CRC-32', 'Encrypted', 'Comment', 'SHA-256']);
+  assert.equal(rows.Size, formatSize(guide.size));
+  assert.equal(rows.Modified, localTime(guide.modified));
+  assert.equal(rows.Created, localTime('2020-01-02T03:04:05Z'));
+  assert.equal(rows['CRC-32'], guide.crc);
+  assert.equal(rows.Ratio, (100 * guide.packedSize / guide.size).toFixed(1) + ' %');
+  await page.click('#pvShaWork');
+  await page.waitForFunction(() => /^[0-9a-f]{64}$/.test(document.getElementById('pvSha')?.textContent));
+  const expected = (await import('node:crypto')).createHash('sha256').update(sampleFile('docs/guide.md')).digest('hex');
+  assert.equal(await page.textContent('#pvSha'), expected);
+  assert.equal(await page.isVisible('#pvShaCopy'), true);
+  if (shotsDir) await page.screenshot({ path: path.join(shotsDir, 'properties.png') });
+  // The panel stays on for the next item, and holds only what is known of it.
+  await page.evaluate(() => { location.hash = '#/docs/changelog.txt'; });
+  await page.waitForFunction(() => document.querySelector('#pvProps dd')?.textContent.length > 0 && document.getElementById('pvName').textContent === 'changelog.txt');
+  assert.deepEqual(await page.$$eval('#pvProps dt', (dts) => dts.map((dt) => dt.textContent)), ['Size', 'Packed size', 'Ratio', 'Modified', 'CRC-32', 'Encrypted', 'SHA-256']);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('without a folder picker, "Extract to a folder" offers the zip', async () => {
+  const page = await openPage(sample, hashOf('docs'), { before: (p) => p.addInitScript(() => { delete window.showDirectoryPicker; }) });
+  const saved = await download(page, () => page.click('#folderExtract'));
+  assert.equal(new URL(saved.url).pathname + new URL(saved.url).search, '/ArchiveContent/docs?zip');
+  assert.deepEqual(zipEntries(saved.bytes).map((e) => e.name).sort(), ['changelog.txt', 'guide.md', 'manual.pdf', 'page.html', 'page_files/logo.png', 'page_files/style.css']);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a hundred thousand picks go to the server as one list under 1 MiB; more are refused', async () => {
+  const page = await openPage(big, hashOf('many'));
+  await page.focus('#list');
+  const started = Date.now();
+  await page.keyboard.press('Control+A');
+  await page.waitForFunction(() => document.getElementById('selCount').textContent === '100,000 items selected');
+  figures.push(`picking the 100,000 entries of a folder with Ctrl+A: ${Date.now() - started} ms to the bar's count`);
+  await page.evaluate(() => { location.hash = '#/'; });
+  await firstRowIs(page, 'many');
+  await row(page, 'sets').locator('.chk').click();
+  await page.waitForFunction(() => /at most 100,000/.test(document.getElementById('toasts').textContent));
+  assert.equal(await selCount(page), '100,000 items selected');
+  const [request, reply] = await Promise.all([
+    page.waitForRequest((r) => r.method() === 'POST'),
+    page.waitForResponse((r) => r.request().method() === 'POST'),
+    page.click('#selZip'),
+  ]);
+  const body = request.postDataBuffer();
+  assert.ok(body.length < 1024 * 1024, `${body.length} bytes`);
+  figures.push(`the list of 100,000 picks: ${body.length} bytes`);
+  assert.equal(body.toString().split('\n').length, 100000);
+  assert.equal(reply.status(), 200, await reply.text());
+  assert.equal((await reply.json()).items, 100000);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('with the password given, extracting and the zip of an encrypted archive send it', async () => {
+  const password = 'Öffne dich, Sesam';  // as make_archives.py encrypts with
+  const page = await openPage(encrypted, '', { ...serversDetails, before: pickOpfs });
+  const sent = [];
+  page.on('request', (request) => sent.push({ url: request.url(), method: request.method(), header: request.headers()['x-archive-password'] }));
+  await clearOpfs(page);
+  await openItem(page, 'secret.txt');
+  await page.waitForSelector('#password[open]');
+  await page.fill('#passwordInput', password);
+  await page.press('#passwordInput', 'Enter');
+  await page.waitForSelector('#pvBody .code');
+  await page.keyboard.press('Escape');
+  await previewClosed(page);
+  await page.click('#folderExtract');
+  await page.waitForFunction(() => / written/.test(document.querySelector('#extractTask .task-status')?.textContent), null, { timeout: 30000 });
+  const written = await opfsFiles(page);
+  assert.deepEqual(Object.keys(written).sort(), ['hidden.txt', 'pictures/', 'pictures/locked-1.png', 'pictures/locked-2.png', 'pictures/locked-3.png', 'pictures/locked-4.png', 'secret.txt']);
+  assert.equal(written['secret.txt'], 'the first secret\n');
+  assert.equal(written['hidden.txt'], 'the second secret\n');
+  await clearOpfs(page);
+  // A link cannot send the password: the folder's zip goes as a selection, whose list carries it.
+  const saved = await download(page, () => page.click('#folderZip'));
+  const posted = sent.filter((r) => r.method === 'POST');
+  assert.deepEqual(posted.map((r) => [new URL(r.url).search, r.header]), [['?select', encodeURIComponent(password)]]);
+  const entries = zipEntries(saved.bytes);
+  assert.equal(Buffer.from(entries.find((e) => e.name === 'secret.txt').data, 'hex').toString(), 'the first secret\n');
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('screenshot of a selection', async () => {
+  assert.ok(shotsDir, 'no --screenshots folder given');
+  fs.mkdirSync(shotsDir, { recursive: true });
+  const page = await openPage(sample, hashOf('src'));
+  await row(page, 'app.js').locator('.chk').click();
+  await row(page, 'style.css').click({ modifiers: ['Shift'] });
+  await row(page, 'tool.py').click({ modifiers: ['Control'] });
+  await page.screenshot({ path: path.join(shotsDir, 'selection.png') });
   await page.close();
 });
 

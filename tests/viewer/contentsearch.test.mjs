@@ -1,8 +1,8 @@
 // The contents search's pieces that need no browser: addresses, the hash,
-// highlighting by byte ranges, grouping, and NDJSON read in pieces.
+// highlighting by byte ranges and grouping.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { ResultGroups, matchedPieces, ndjsonLines, readSearchHash, searchHash, searchUrl } from '../../HTML/js/contentsearch.mjs';
+import { ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from '../../HTML/js/contentsearch.mjs';
 
 test('the address of a search and the search in the page address round-trip', () => {
   assert.equal(searchUrl('/ArchiveContent', { pattern: 'a b&c' }), '/ArchiveContent?search=a+b%26c');
@@ -29,20 +29,4 @@ test('results are grouped by item in the order found', () => {
   assert.deepEqual(groups.items.map((g) => [g.item, g.address, g.hits.map((h) => h.line)]), [['b.c', 'b.c', [3, 9]], ['a.c', 'a\u{ef80}.c', [1]]]);
   assert.deepEqual(groups.rows().map((r) => r.hit ? r.hit.line : r.group.item), ['b.c', 3, 9, 'a.c', 1]);
   assert.equal(groups.lines, 3);
-});
-
-test('NDJSON is read whole lines at a time, however the body is cut', async () => {
-  const text = '{"progress":{"items":0}}\n{"item":"é.txt","line":1}\n{"done":{"matches":1}}\n';
-  const bytes = new TextEncoder().encode(text);
-  for (const size of [1, 2, 5, bytes.length]) {
-    const body = new ReadableStream({
-      start(controller) {
-        for (let at = 0; at < bytes.length; at += size) controller.enqueue(bytes.subarray(at, at + size));
-        controller.close();
-      },
-    });
-    const seen = [];
-    for await (const message of ndjsonLines(body)) seen.push(message);
-    assert.deepEqual(seen, [{ progress: { items: 0 } }, { item: 'é.txt', line: 1 }, { done: { matches: 1 } }], `pieces of ${size}`);
-  }
 });
