@@ -29,6 +29,7 @@
 #include "browse/router.h"
 #include "browse/search_route.h"
 #include "browse/search_workers.h"
+#include "browse/zip_route.h"
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/cache_folder.h"
@@ -223,6 +224,7 @@ int run_sequence(console& out, const char* archive_path)
     p.router.set_collect_budget(config.collect_budget);
     p.router.serve_inner_archives(p.inner);
     p.router.add_route(std::make_unique<browse::search_route>(p.router.context(), p.items, p.searches));
+    p.router.add_route(std::make_unique<browse::zip_route>(p.router.context(), p.items, p.searches, archive_path));
     p.server->stop_on_signals({SIGINT, SIGTERM});
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     platform::launch_browser(address + "/index.html");

@@ -30,38 +30,16 @@
 #include "archive/item_sink.h"
 #include "browse/content_tree.h"
 #include "browse/item_source.h"
+#include "browse/item_walk.h"
 #include "browse/line_scanner.h"
 #include "browse/search_terms.h"
 #include "browse/text_pattern.h"
+#include "browse/worker_job.h"
 #include "http/live_stream.h"
 
 namespace browse {
 
-// An item to search: its index and its path from the archive's root.
-struct search_item {
-    std::uint32_t index = 0;
-    std::string path;
-    bool encrypted = false;  // its lines wait until it has decoded whole
-};
-
-class content_search;
-
-// What the turns of one search decode, and how: on the archive served or on an
-// archive inside it.
-class search_units {
-public:
-    virtual ~search_units() = default;
-
-    // On a worker, before the first turn: drops the items that are folders and
-    // gives the sum of the recorded sizes of the others.
-    virtual std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) = 0;
-
-    // On a worker: decodes the next unit of the items into `search`; false
-    // when none was left.
-    virtual bool run_next(archive::archive_file* top, content_search& search) = 0;
-};
-
-class content_search : public archive::items_sink, private archive::item_sink {
+class content_search : public item_walk, public worker_job, private archive::item_sink {
 public:
     // Results go to `out`; `items` are searched in index order, decoded with
     // `password`.
@@ -70,25 +48,25 @@ public:
                    std::shared_ptr<http::live_stream> out, item_password password);
 
     // The items, in index order (fixed once the first turn has prepared them).
-    const std::vector<search_item>& items() const { return items_; }
-    const item_password& password() const { return password_; }
+    const std::vector<search_item>& items() const override { return items_; }
+    const item_password& password() const override { return password_; }
 
     // Counts an item as skipped without decoding it (encrypted, and no password to try).
-    void skip(std::uint32_t index);
+    void skip(std::uint32_t index) override;
 
     // One turn on a worker; false when the search has nothing left to do.
-    bool run_turn(archive::archive_file* top);
+    bool run_turn(archive::archive_file* top) override;
 
     // Decodes the items (indices in archive order) with `password` in passes
     // of `archive`, going on past an item that stopped a pass.
     void decode(archive::archive_file& archive, const std::vector<std::uint32_t>& indices,
-                const item_password& password);
+                const item_password& password) override;
 
     // Whether the search is over: its client has gone, or it has found enough lines.
-    bool stopped() const { return stopped_ || out_->cancelled(); }
+    bool stopped() const override { return stopped_ || out_->cancelled(); }
 
     // Writes the last line and ends the reply. Once, after the last turn.
-    void finish();
+    void finish() override;
 
     // The items sink, for the archive and for passes over blocks.
     archive::item_sink* begin_item(std::uint32_t index) override;

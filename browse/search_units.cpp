@@ -20,7 +20,7 @@ std::uint64_t drop_folders(archive::archive_file& archive, std::vector<search_it
 }
 
 // Every item of the unit that the turn did not reach is skipped: it cannot be decoded.
-void skip_left(content_search& search, const std::vector<std::uint32_t>& indices)
+void skip_left(item_walk& search, const std::vector<std::uint32_t>& indices)
 {
     for (const std::uint32_t index : indices)
         search.skip(index);
@@ -61,7 +61,7 @@ std::uint64_t served_archive_units::prepare(archive::archive_file* top, std::vec
     return total;
 }
 
-bool served_archive_units::run_next(archive::archive_file* top, content_search& search)
+bool served_archive_units::run_next(archive::archive_file* top, item_walk& search)
 {
     if (next_ == 0)
         skip_left(search, skipped_);
@@ -77,6 +77,18 @@ bool served_archive_units::run_next(archive::archive_file* top, content_search& 
     return next_ < plan_.size();
 }
 
+void served_archive_units::with_archive(archive::archive_file* top,
+                                        const std::function<void(archive::archive_file&)>& use)
+{
+    if (top)
+        use(*top);
+}
+
+void inner_archive_units::with_archive(archive::archive_file*, const std::function<void(archive::archive_file&)>& use)
+{
+    inner_.use(*archive_, use);
+}
+
 std::uint64_t inner_archive_units::prepare(archive::archive_file*, std::vector<search_item>& items)
 {
     std::uint64_t total = 0;
@@ -84,7 +96,7 @@ std::uint64_t inner_archive_units::prepare(archive::archive_file*, std::vector<s
     return total;
 }
 
-bool inner_archive_units::run_next(archive::archive_file*, content_search& search)
+bool inner_archive_units::run_next(archive::archive_file*, item_walk& search)
 {
     std::vector<std::uint32_t> indices;
     for (const search_item& item : search.items())

@@ -1,4 +1,4 @@
-// What the turns of a search decode. In the served archive, a turn is a solid
+// What the turns of a search or a zip decode. In the served archive, a turn is a solid
 // block, decoded once in a block pass that requests for its items may join,
 // or a run of items that stand alone; before the archive's blocks are known,
 // one turn decodes every item in one pass of the library (which decodes each
@@ -32,7 +32,8 @@ public:
     }
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
-    bool run_next(archive::archive_file* top, content_search& search) override;
+    bool run_next(archive::archive_file* top, item_walk& walk) override;
+    void with_archive(archive::archive_file* top, const std::function<void(archive::archive_file&)>& use) override;
 
 private:
     struct unit {
@@ -58,7 +59,8 @@ public:
     }
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
-    bool run_next(archive::archive_file* top, content_search& search) override;
+    bool run_next(archive::archive_file* top, item_walk& walk) override;
+    void with_archive(archive::archive_file* top, const std::function<void(archive::archive_file&)>& use) override;
 
 private:
     inner_archives& inner_;

@@ -10,7 +10,7 @@ search_workers::search_workers(archive::extraction_pool& pool, std::size_t worke
 {
 }
 
-void search_workers::start(std::shared_ptr<content_search> search)
+void search_workers::start(std::shared_ptr<worker_job> search)
 {
     std::lock_guard lock(mutex_);
     waiting_.push_back(std::move(search));
@@ -44,7 +44,7 @@ void search_workers::hand_out()
     }
 }
 
-void search_workers::turn_ended(const std::shared_ptr<content_search>& search, bool more)
+void search_workers::turn_ended(const std::shared_ptr<worker_job>& search, bool more)
 {
     if (!more)
         search->finish();

@@ -25,6 +25,13 @@ void live_stream::end()
     hand_over();
 }
 
+void live_stream::fail()
+{
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+    hand_over();
+}
+
 void live_stream::next(std::function<void(stream_event)> deliver)
 {
     std::lock_guard lock(mutex_);
@@ -59,6 +66,8 @@ void live_stream::hand_over()
         event.data = *piece;
         event.owner = std::move(piece);
         space_.notify_all();
+    } else if (failed_) {
+        event.what = stream_event::kind::failed;
     } else if (ended_) {
         event.what = stream_event::kind::end;
     } else {
