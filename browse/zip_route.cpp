@@ -1,6 +1,7 @@
 // Starting the zip of a folder or of a selection, and making selections.
 #include "browse/zip_route.h"
 
+#include "browse/inner_route.h"
 #include "browse/route_support.h"
 #include "browse/search_units.h"
 #include "browse/zip_download.h"
@@ -34,6 +35,21 @@ std::string bare_name(const std::string& path)
         name.resize(dot);
     }
     return name.empty() ? std::string(root_name) : name;
+}
+
+// Makes the items' paths (from the root) relative to `folder`, or the item's
+// own name when the folder is the item itself.
+void relative_to(const std::vector<std::string>& folder, std::vector<search_item>& items)
+{
+    std::size_t prefix = 0;
+    for (const std::string& component : folder)
+        prefix += component.size() + 1;
+    for (search_item& item : items) {
+        if (item.path.size() < prefix)
+            item.path.erase(0, item.path.rfind('/') + 1);
+        else
+            item.path.erase(0, prefix);
+    }
 }
 
 }  // namespace
@@ -72,51 +88,89 @@ void zip_route::serve(const route_request& request, http::reply& rep)
                                                         std::to_string(zip_selections::kept) + " are kept).\n");
             return;
         }
-        start(request, selection->items, selection->folder, rep);
+        start(request, selection->items, selection->folder, nullptr, rep);
         return;
     }
     const std::vector<std::string> folder(request.components.begin() + 1, request.components.end());
     std::optional<std::vector<search_item>> items = items_under(context_.tree, folder);
-    if (!items) {
+    if (items) {
+        relative_to(folder, *items);
+        start(request, std::move(*items), folder, nullptr, rep);
+        return;
+    }
+    // A folder inside an archive that an item holds: it is opened (on a worker) first.
+    const path_end end = follow_path(context_.tree, request.components, 1);
+    if (!context_.inner || !end.node || !end.node->holds_item() || !end.node->children().empty()) {
         rep = http::canned_reply(http::not_found);
         return;
     }
-    std::size_t prefix = 0;
-    for (const std::string& component : folder)
-        prefix += component.size() + 1;
-    for (search_item& item : *items) {
-        if (item.path.size() < prefix)  // the path names an item, not a folder: its own name
-            item.path.erase(0, item.path.rfind('/') + 1);
-        else
-            item.path.erase(0, prefix);
+    item_password password;
+    if (!password_of(request.http.headers, password)) {
+        rep = http::canned_reply(http::bad_request);
+        return;
     }
-    start(request, std::move(*items), folder, rep);
+    auto waiting = std::make_shared<pending_reply>();
+    rep.stream = waiting;
+    std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
+                                    request.components.end());
+    context_.inner->locate(*end.node, std::move(inside), true,
+                           [this, waiting, folder, head_only = request.head_only,
+                            password = std::move(password)](inner_place place) mutable {
+                               if (place.failure != inner_failure::none) {
+                                   waiting->complete(inner_failure_reply(place.failure));
+                                   return;
+                               }
+                               std::vector<std::string> there;  // the place's path in its archive
+                               for (const content_node* node = place.node; node && node->parent(); node = node->parent())
+                                   there.insert(there.begin(), std::string(node->name()));
+                               std::optional<std::vector<search_item>> found = items_under(*place.archive->tree, there);
+                               if (!found) {
+                                   waiting->complete(http::canned_reply(http::not_found));
+                                   return;
+                               }
+                               relative_to(there, *found);
+                               auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
+                               workers_.start(make_download(std::move(*found), folder, std::move(units), waiting,
+                                                            head_only, std::move(password)));
+                           });
+}
+
+std::shared_ptr<zip_download> zip_route::make_download(std::vector<search_item> items,
+                                                       const std::vector<std::string>& folder,
+                                                       std::unique_ptr<search_units> units,
+                                                       std::shared_ptr<pending_reply> waiting, bool head_only,
+                                                       item_password password)
+{
+    http::reply head;
+    head.status = http::ok;
+    head.headers = {{"Content-Type", "application/zip"},
+                    {"Content-Disposition",
+                     http::attachment_disposition((folder.empty() ? archive_name_ : folder.back()) + ".zip")},
+                    {"Cache-Control", "no-store"},
+                    {"X-Content-Type-Options", "nosniff"}};
+    std::string shown;
+    for (const std::string& component : folder)
+        shown += component + "/";
+    return std::make_shared<zip_download>(std::move(items), std::move(units), std::move(head), std::move(waiting),
+                                          head_only, std::move(password), context_.log, std::move(shown));
 }
 
 void zip_route::start(const route_request& request, std::vector<search_item> items,
-                      const std::vector<std::string>& folder, http::reply& rep)
+                      const std::vector<std::string>& folder, std::unique_ptr<search_units> units, http::reply& rep)
 {
     item_password password;
     if (!password_of(request.http.headers, password)) {
         rep = http::canned_reply(http::bad_request);
         return;
     }
-    http::reply head;
-    head.status = http::ok;
-    head.headers = {{"Content-Type", "application/zip"},
-                    {"Content-Disposition", http::attachment_disposition((folder.empty() ? archive_name_ : folder.back()) + ".zip")},
-                    {"Cache-Control", "no-store"},
-                    {"X-Content-Type-Options", "nosniff"}};
-    std::string shown;
-    for (const std::string& component : folder)
-        shown += component + "/";
+    if (!units) {
+        const bool no_password = !password && !context_.content.has_password;
+        units = std::make_unique<served_archive_units>(items_, context_.details.facts(), no_password);
+    }
     auto waiting = std::make_shared<pending_reply>();
     rep.stream = waiting;
-    const bool no_password = !password && !context_.content.has_password;
-    auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), no_password);
-    workers_.start(std::make_shared<zip_download>(std::move(items), std::move(units), std::move(head), waiting,
-                                                  request.head_only, std::move(password), context_.log,
-                                                  std::move(shown)));
+    workers_.start(make_download(std::move(items), folder, std::move(units), waiting, request.head_only,
+                                 std::move(password)));
 }
 
 void zip_route::select(const route_request& request, http::reply& rep)

@@ -5,7 +5,8 @@
 // body of at most 1 MiB makes a selection and answers
 // {"selection":ID,"items":N,"bytes":B}; "/ArchiveContent?zip=ID" is then its
 // zip, names relative to the deepest folder that holds it all. The request's
-// X-Archive-Password opens encrypted items.
+// X-Archive-Password opens encrypted items. A folder inside an archive that
+// an item holds ("/ArchiveContent/inner.zip/folder?zip") is zipped too.
 #pragma once
 
 #include <string>
@@ -14,6 +15,7 @@
 #include "browse/route.h"
 #include "browse/route_context.h"
 #include "browse/search_workers.h"
+#include "browse/zip_download.h"
 #include "browse/zip_selection.h"
 
 namespace browse {
@@ -32,9 +34,14 @@ public:
 
 private:
     void select(const route_request& request, http::reply& rep);
-    // Starts the zip of `items` (paths relative to `folder`).
+    // Starts the zip of `items` (paths relative to `folder`) decoded by
+    // `units` (null: the served archive's).
     void start(const route_request& request, std::vector<search_item> items, const std::vector<std::string>& folder,
-               http::reply& rep);
+               std::unique_ptr<search_units> units, http::reply& rep);
+    std::shared_ptr<zip_download> make_download(std::vector<search_item> items, const std::vector<std::string>& folder,
+                                                std::unique_ptr<search_units> units,
+                                                std::shared_ptr<pending_reply> waiting, bool head_only,
+                                                item_password password);
 
     route_context& context_;
     archive_items& items_;

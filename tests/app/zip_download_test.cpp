@@ -4,7 +4,7 @@
 // (names, bytes, CRC-32s, times), its Content-Length against the bytes sent;
 // a damaged item that cuts the zip short (and is named on the console); a
 // selection across folders; the selection's refusals; and a zip of more than
-// 65,535 items.
+// 65,535 items. A folder inside an inner archive is zipped too.
 #include <gtest/gtest.h>
 
 #include "tests/support/archive_tools.h"
@@ -65,7 +65,8 @@ protected:
     ZipDownload()
     {
         run_python(make_tree, {tree_});
-        run_in(work_.path(), "cd tree && 7z a -bd -tzip ../t.zip . >/dev/null && 7z a -bd -ms=on ../t.7z . >/dev/null"
+        run_in(work_.path(), "cd tree/top && 7z a -bd -tzip inner.zip docs >/dev/null && cd .. && "
+                             "7z a -bd -tzip ../t.zip . >/dev/null && 7z a -bd -ms=on ../t.7z . >/dev/null"
                              " && tar -czf ../t.tar.gz * && cd .. && cp -rp tree/top/docs docs");
     }
 
@@ -101,6 +102,8 @@ TEST_F(ZipDownload, FoldersOfAZipASolid7zAndATarballAreTheTreeTheyWereMadeFrom)
         EXPECT_EQ(zip_differences(all, tree_), "");
         const std::string docs = saved_zip(port, "/ArchiveContent/top/docs?zip", "docs.zip");
         EXPECT_EQ(zip_differences(docs, work_.path() + "docs"), "");
+        const std::string inner = saved_zip(port, "/ArchiveContent/top/inner.zip/docs?zip", "inner.zip");
+        EXPECT_EQ(zip_differences(inner, work_.path() + "docs"), "");
         EXPECT_EQ(ask(port, get("GET", "/ArchiveContent?zip")).disposition, "attachment; filename*=UTF-8''t.zip");
         EXPECT_EQ(ask(port, get("HEAD", "/ArchiveContent/top/docs?zip")).disposition,
                   "attachment; filename*=UTF-8''docs.zip");
