@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/archive_file.h"
 #include "archive/item_sink.h"
+#include "browse/content_tree.h"
 #include "browse/item_source.h"
 
 namespace browse {
@@ -22,6 +24,10 @@ struct search_item {
     std::string path;
     bool encrypted = false;  // a search holds its lines until it has decoded whole
 };
+
+// The items under `components` (below the root; an item itself too) with
+// their paths from the root, in index order; nothing when it is not in the tree.
+std::optional<std::vector<search_item>> items_under(const content_tree& tree, const std::vector<std::string>& components);
 
 class item_walk : public archive::items_sink {
 public:

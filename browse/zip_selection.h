@@ -33,10 +33,6 @@ inline constexpr std::size_t selection_lines = 100000;
 std::optional<zip_selection> read_selection(const content_tree& tree, std::string_view body, const item_facts* facts,
                                             std::string& reason);
 
-// The items under `components` (below the root; an item itself too) with
-// their paths from the root, in index order; nothing when it is not in the tree.
-std::optional<std::vector<search_item>> items_under(const content_tree& tree, const std::vector<std::string>& components);
-
 // The last selections made, by id. Used on the event loop only.
 class zip_selections {
 public:
