@@ -5,12 +5,15 @@
 
 namespace app {
 
-void console_log::request_decoded(std::string_view path)
+namespace {
+
+// `text` with bytes below 0x20 and 0x7F as \xHH.
+std::string escaped(std::string_view text)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     std::string line;
-    line.reserve(path.size() + 1);
-    for (char c : path) {
+    line.reserve(text.size() + 1);
+    for (char c : text) {
         unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
             line += "\\x";
@@ -20,13 +23,25 @@ void console_log::request_decoded(std::string_view path)
             line += c;
         }
     }
-    line += '\n';
-    out_.print_bytes(line);
+    return line;
+}
+
+}  // namespace
+
+void console_log::request_decoded(std::string_view path)
+{
+    out_.print_bytes(escaped(path) + "\n");
 }
 
 void console_log::item_failed(archive::item_status status)
 {
     out_.print_bytes(std::string("     ") + archive::item_status_text(status) + "\n");
+}
+
+void console_log::download_cut(std::string_view item, archive::item_status status)
+{
+    out_.print_bytes(std::string("     ") + archive::item_status_text(status) + ", the download ends at " + escaped(item) +
+                     "\n");
 }
 
 }  // namespace app

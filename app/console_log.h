@@ -21,6 +21,10 @@ public:
     // lines written from several threads never mix.
     void item_failed(archive::item_status status) override;
 
+    // Writes five spaces, the status's text, the item's path (control bytes
+    // escaped as above) and a newline in one piece.
+    void download_cut(std::string_view item, archive::item_status status) override;
+
 private:
     console& out_;
 };

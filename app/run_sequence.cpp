@@ -32,6 +32,7 @@
 #include "browse/search_route.h"
 #include "browse/search_workers.h"
 #include "browse/test_route.h"
+#include "browse/zip_route.h"
 #include "http/server.h"
 #include "platform/browser.h"
 #include "platform/cache_folder.h"
@@ -236,6 +237,7 @@ int run_sequence(console& out, const char* archive_path)
     p.router.add_route(std::make_unique<browse::search_route>(p.router.context(), p.items, p.searches));
     p.router.add_route(std::make_unique<browse::test_route>(p.router.context(), p.items, p.searches));
     p.router.add_route(std::make_unique<browse::checksum_route>(p.router.context()));
+    p.router.add_route(std::make_unique<browse::zip_route>(p.router.context(), p.items, p.searches, archive_path));
     const auto start_serving = [&p] {
         p.serving = std::thread([&p] {
             try {

@@ -167,6 +167,15 @@ bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const
     return true;
 }
 
+bool archive_file::item_modified(std::uint32_t index, std::uint64_t& filetime) const
+{
+    CPropVariant value;
+    if (!handler_ || handler_->GetProperty(index, item_property::modified, &value) != S_OK || value.vt != VT_FILETIME)
+        return false;
+    filetime = (std::uint64_t{value.filetime.dwHighDateTime} << 32) | value.filetime.dwLowDateTime;
+    return filetime != 0;
+}
+
 bool archive_file::item_is_folder(std::uint32_t index) const
 {
     CPropVariant value;

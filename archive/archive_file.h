@@ -104,6 +104,10 @@ public:
     // The item's size as the archive records it, when it records one.
     bool item_size(std::uint32_t index, std::uint64_t& size) const;
 
+    // The item's modification time as the archive records it (100-nanosecond
+    // intervals since 1601-01-01, UTC), when it records one.
+    bool item_modified(std::uint32_t index, std::uint64_t& filetime) const;
+
     // Whether the archive records item `index` as a folder.
     bool item_is_folder(std::uint32_t index) const;
 

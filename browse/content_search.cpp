@@ -12,33 +12,12 @@ std::optional<std::vector<search_item>> items_to_search(const content_tree& tree
 {
     std::vector<std::string> components;
     split_path(folder, components);
-    components.insert(components.begin(), std::string(tree.root().name()));
-    const content_node* start = tree.find_node(components);
-    if (!start)
-        return std::nullopt;
-    std::string prefix;
-    for (std::size_t i = 1; i < components.size(); ++i)
-        prefix += components[i] + "/";
-    std::vector<search_item> items;
-    // Depth first, without recursion: each node with the path of its parent folder.
-    std::vector<std::pair<const content_node*, std::string>> stack{{start, prefix}};
-    if (start->children().empty() && start->holds_item() && start != &tree.root()) {
-        prefix.pop_back();  // the folder named is an item itself
-        stack = {};
-        if (name_matches(name_globs, start->name()))
-            items.push_back({start->item_index(), prefix});
+    std::optional<std::vector<search_item>> items = items_under(tree, components);
+    if (items) {
+        std::erase_if(*items, [&name_globs](const search_item& item) {
+            return !name_matches(name_globs, std::string_view(item.path).substr(item.path.rfind('/') + 1));
+        });
     }
-    while (!stack.empty()) {
-        auto [node, path] = std::move(stack.back());
-        stack.pop_back();
-        for (const content_node* child : node->children()) {
-            if (!child->children().empty())
-                stack.emplace_back(child, path + std::string(child->name()) + "/");
-            else if (child->holds_item() && name_matches(name_globs, child->name()))
-                items.push_back({child->item_index(), path + std::string(child->name())});
-        }
-    }
-    std::sort(items.begin(), items.end(), [](const search_item& a, const search_item& b) { return a.index < b.index; });
     return items;
 }
 

@@ -23,11 +23,15 @@ public:
 
     bool encrypted(std::uint32_t index) const { return index < encrypted_.size() && encrypted_[index]; }
 
+    // The item's size as the archive records it; 0 when it records none.
+    std::uint64_t size(std::uint32_t index) const { return index < sizes_.size() ? sizes_[index] : 0; }
+
     // The item's link, or null when it is none.
     const item_link* link(std::uint32_t index) const;
 
 private:
     std::vector<bool> encrypted_;
+    std::vector<std::uint64_t> sizes_;
     std::unordered_map<std::uint32_t, item_link> links_;  // few items are links
 };
 

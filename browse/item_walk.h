@@ -1,25 +1,34 @@
 // What decodes every one of a list of items in archive order, in turns (a
-// contents search, a test of the archive), and the units that say what one
-// turn decodes (search_units.h): on the archive served or on one inside it.
+// contents search, a test of the archive, a folder's zip), and the units that
+// say what one turn decodes (search_units.h): on the archive served or on one
+// inside it.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/archive_file.h"
 #include "archive/item_sink.h"
+#include "browse/content_tree.h"
 #include "browse/item_source.h"
 
 namespace browse {
 
-// An item to decode: its index and its path from the archive's root.
+// An item to decode: its index and its path (from the archive's root, or for
+// a zip from the folder zipped).
 struct search_item {
     std::uint32_t index = 0;
     std::string path;
     bool encrypted = false;  // a search holds its lines until it has decoded whole
 };
+
+// The items under `components` (below the root; an item itself too) with
+// their paths from the root, in index order; nothing when it is not in the tree.
+std::optional<std::vector<search_item>> items_under(const content_tree& tree, const std::vector<std::string>& components);
 
 // The items sink of a walk, with what the units ask of it.
 class item_walk : public archive::items_sink {
@@ -71,6 +80,10 @@ public:
     // On a worker, before the first turn: drops the items that are folders and
     // gives the sum of the recorded sizes of the others.
     virtual std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) = 0;
+
+    // On a worker: calls `use` with the archive that holds the items (not at
+    // all when it could not be opened).
+    virtual void with_archive(archive::archive_file* top, const std::function<void(archive::archive_file&)>& use) = 0;
 
     // On a worker: decodes the next unit of the items into `walk`; false
     // when none was left.

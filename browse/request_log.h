@@ -17,6 +17,15 @@ public:
 
     // An item whose extraction failed with a result of the library's own.
     virtual void item_failed(archive::item_status status) = 0;
+
+    // A download of many items (a zip) that was cut short at `item` (its path
+    // in the archive), which failed with `status`. From any thread; a log
+    // that does not name items notes the failure alone.
+    virtual void download_cut(std::string_view item, archive::item_status status)
+    {
+        (void)item;
+        item_failed(status);
+    }
 };
 
 }  // namespace browse

@@ -38,7 +38,8 @@ void router::publish(archive_content content)
     progress_.finish();
     for (held_request& held : std::exchange(held_, {})) {
         http::reply rep;
-        route_to({held.http, std::move(held.path), std::move(held.components), held.query, held.head_only}, rep);
+        route_to({held.http, std::move(held.path), std::move(held.components), held.query, held.head_only, held.post},
+                 rep);
         if (held.head_only) {
             rep.content.clear();
             rep.shared_content.reset();
@@ -62,56 +63,82 @@ void router::handle_request(const http::request& req, http::reply& rep)
         return;
     }
     const bool head_only = req.method == "HEAD";
-    if (!head_only && req.method != "GET") {
+    const bool post = req.method == "POST";
+    if (!head_only && !post && req.method != "GET") {
         rep = http::canned_reply(http::not_implemented);
         return;
     }
-    dispatch(req, head_only, rep);
+    dispatch(req, head_only, post, rep);
     if (head_only) {  // the same head, no body
         rep.content.clear();
         rep.shared_content.reset();
     }
 }
 
-void router::dispatch(const http::request& req, bool head_only, http::reply& rep)
+std::size_t router::body_limit(const http::request& req)
+{
+    if (req.method != "POST")
+        return 0;
+    http::reply ignored;
+    const std::optional<route_request> request = decoded(req, false, true, ignored, false);
+    if (!request)
+        return 0;
+    for (route* candidate : routes_) {
+        if (const std::size_t limit = candidate->body_limit(*request))
+            return limit;
+    }
+    return 0;
+}
+
+std::optional<route_request> router::decoded(const http::request& req, bool head_only, bool post, http::reply& rep,
+                                             bool logged)
 {
     // A query string is not part of the path.
     const std::size_t question = req.uri.find('?');
     const std::string_view target = std::string_view(req.uri).substr(0, question);
-    route_request request{req, {}, {}, {}, head_only};
+    route_request request{req, {}, {}, {}, head_only, post};
     if (question != std::string::npos)
         request.query = std::string_view(req.uri).substr(question + 1);
     if (!http::decode_uri(target, request.path)) {
         rep = http::canned_reply(http::bad_request);
-        return;
+        return std::nullopt;
     }
-    context_.log.request_decoded(request.path);
+    if (logged)
+        context_.log.request_decoded(request.path);
     if (!path_is_acceptable(request.path)) {
         rep = http::canned_reply(http::bad_request);
-        return;
+        return std::nullopt;
     }
     split_path(request.path, request.components);
     if (request.components.empty())
         request.path.resize(1);  // "/", "//", "/." and the like all mean "/", the start page
-    if (holding_ && !pages_.claims(request) && !progress_route_.claims(request)) {
+    return request;
+}
+
+void router::dispatch(const http::request& req, bool head_only, bool post, http::reply& rep)
+{
+    std::optional<route_request> request = decoded(req, head_only, post, rep, true);
+    if (!request)
+        return;
+    if (holding_ && !pages_.claims(*request) && !progress_route_.claims(*request)) {
         auto waiting = std::make_shared<pending_reply>();
-        held_.push_back({req, std::move(request.path), std::move(request.components), std::string(request.query),
-                         head_only, waiting});
+        held_.push_back({req, std::move(request->path), std::move(request->components), std::string(request->query),
+                         head_only, post, waiting});
         rep.stream = std::move(waiting);
         return;
     }
-    route_to(request, rep);
+    route_to(*request, rep);
 }
 
 void router::route_to(const route_request& request, http::reply& rep)
 {
     for (route* candidate : routes_) {
-        if (candidate->claims(request)) {
+        if (request.post ? candidate->body_limit(request) > 0 : candidate->claims(request)) {
             candidate->serve(request, rep);
             return;
         }
     }
-    rep = http::canned_reply(http::not_found);
+    rep = http::canned_reply(request.post ? http::not_implemented : http::not_found);
 }
 
 }  // namespace browse

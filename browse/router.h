@@ -1,7 +1,8 @@
 // Gives requests their meaning: GET and HEAD of the JSON listing of the archive
 // at "/ArchiveContent" ("?details" adds what the archive records of each item),
 // of each archive item below it, and of the viewer's page files under the page
-// folder for every other path; other methods are not implemented. An item that
+// folder for every other path; a POST is served only by a route that takes
+// its body (the selection of a zip), other methods are not implemented. An item that
 // is an archive itself is browsed like a folder: "<item>?list" is its listing,
 // "<item>/<path inside>" one of its items, to any depth. A query string is not
 // part of the path. Every reply of content carries an ETag and
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,7 @@ public:
     // What the routes share: for routes added from outside.
     route_context& context() { return context_; }
 
+    std::size_t body_limit(const http::request& req) override;
     void handle_request(const http::request& req, http::reply& rep) override;
 
 private:
@@ -86,12 +89,17 @@ private:
         std::vector<std::string> components;
         std::string query;
         bool head_only;
+        bool post;
         std::shared_ptr<pending_reply> reply;
     };
 
-    // Checks a GET or HEAD and hands it on to its route, or holds it.
-    void dispatch(const http::request& req, bool head_only, http::reply& rep);
-    // Gives the request to the first route that claims it; it fills `rep` completely.
+    // The request's path decoded (and written to the log when `logged`) and
+    // split; nothing (and `rep` filled) when it is malformed or not acceptable.
+    std::optional<route_request> decoded(const http::request& req, bool head_only, bool post, http::reply& rep,
+                                         bool logged);
+    // Maps a request to its route, or holds it while the archive is listed.
+    void dispatch(const http::request& req, bool head_only, bool post, http::reply& rep);
+    // Gives the request to the first route that takes it; it fills `rep` completely.
     void route_to(const route_request& request, http::reply& rep);
 
     route_context context_;

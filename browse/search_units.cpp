@@ -77,6 +77,18 @@ bool served_archive_units::run_next(archive::archive_file* top, item_walk& searc
     return next_ < plan_.size();
 }
 
+void served_archive_units::with_archive(archive::archive_file* top,
+                                        const std::function<void(archive::archive_file&)>& use)
+{
+    if (top)
+        use(*top);
+}
+
+void inner_archive_units::with_archive(archive::archive_file*, const std::function<void(archive::archive_file&)>& use)
+{
+    inner_.use(*archive_, use);
+}
+
 std::uint64_t inner_archive_units::prepare(archive::archive_file*, std::vector<search_item>& items)
 {
     std::uint64_t total = 0;

@@ -1,5 +1,5 @@
-// What the turns of a search or a test decode. In the served archive, a turn is a solid
-// block, decoded once in a block pass that requests for its items may join,
+// What the turns of a search, a test or a zip decode. In the served archive,
+// a turn is a solid block, decoded once in a block pass that requests for its items may join,
 // or a run of items that stand alone; before the archive's blocks are known,
 // one turn decodes every item in one pass of the library (which decodes each
 // block once too). In an archive inside it, one turn decodes all.
@@ -33,6 +33,7 @@ public:
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
     bool run_next(archive::archive_file* top, item_walk& walk) override;
+    void with_archive(archive::archive_file* top, const std::function<void(archive::archive_file&)>& use) override;
 
 private:
     struct unit {
@@ -59,6 +60,7 @@ public:
 
     std::uint64_t prepare(archive::archive_file* top, std::vector<search_item>& items) override;
     bool run_next(archive::archive_file* top, item_walk& walk) override;
+    void with_archive(archive::archive_file* top, const std::function<void(archive::archive_file&)>& use) override;
 
 private:
     inner_archives& inner_;

@@ -1,5 +1,5 @@
 // Shares the extraction pool's workers between jobs that walk many items
-// (contents searches, tests of the archive; worker_job.h) and item requests: at
+// (contents searches, tests of the archive, zips; worker_job.h) and item requests: at
 // most `at_once` jobs run, a further one waits for one of them to end;
 // the jobs that run take turns on at most all but one of the workers, so
 // that a worker is always left for the requests of items, which never wait

@@ -1,5 +1,5 @@
 // A job that the shared workers (search_workers.h) run in turns: a contents
-// search or a test of the archive. Each turn decodes one unit of its items on
+// search, a test of the archive or a folder's zip. Each turn decodes one unit of its items on
 // a worker; the turns of one job never overlap.
 #pragma once
 

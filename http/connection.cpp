@@ -2,7 +2,11 @@
 // gathered write, or event by event from its stream), linger, close.
 #include "http/connection.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include <boost/asio/error.hpp>
@@ -25,6 +29,31 @@ bool announces_body(const request& req)
             return true;
     }
     return false;
+}
+
+// Why a request that may carry a body of at most `limit` bytes is refused, if
+// it is; else its length in `length`. A body must come with its length.
+std::optional<status_code> body_refusal(const request& req, std::size_t limit, std::size_t& length)
+{
+    std::optional<std::string_view> given;
+    for (const header& h : req.headers) {
+        if (equals_ignoring_case(h.name, "Transfer-Encoding"))
+            return length_required;
+        if (equals_ignoring_case(h.name, "Content-Length")) {
+            if (given)
+                return bad_request;
+            given = trim(h.value);
+        }
+    }
+    if (!given)
+        return length_required;
+    if (given->empty() || given->size() > 19 || given->find_first_not_of("0123456789") != std::string_view::npos)
+        return bad_request;
+    const std::uint64_t value = std::stoull(std::string(*given));
+    if (value > limit)
+        return payload_too_large;
+    length = static_cast<std::size_t>(value);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -69,12 +98,32 @@ void connection::handle_read(const boost::system::error_code& error, std::size_t
         connections_.stop(shared_from_this());
         return;
     }
-    // Bytes after the end of the request header are never looked at.
     const char* const end = buffer_.data() + bytes_transferred;
+    if (reading_body_) {
+        take_body(buffer_.data(), end);
+        return;
+    }
+    // Bytes after the end of the request header are never looked at, but for
+    // the body of a request whose handler takes one.
     const auto [result, decided_at] = parser_.parse(request_, buffer_.data(), end);
     if (boost::indeterminate(result)) {
         read_more();
         return;
+    }
+    if (result) {
+        if (const std::size_t limit = handler_.body_limit(request_)) {
+            const std::optional<status_code> refusal = body_refusal(request_, limit, body_left_);
+            if (!refusal) {
+                reading_body_ = true;
+                take_body(decided_at, end);
+                return;
+            }
+            phase_ = phase::replying;
+            client_may_send_more_ = true;
+            reply_ = canned_reply(*refusal);
+            write_reply(true);
+            return;
+        }
     }
     phase_ = phase::replying;
     client_may_send_more_ = decided_at != end || !static_cast<bool>(result) || announces_body(request_);
@@ -82,6 +131,27 @@ void connection::handle_read(const boost::system::error_code& error, std::size_t
         handle_request();
     else
         reply_ = canned_reply(bad_request);
+    start_reply();
+}
+
+void connection::take_body(const char* begin, const char* end)
+{
+    const std::size_t taken = std::min<std::size_t>(body_left_, static_cast<std::size_t>(end - begin));
+    request_.body.append(begin, taken);
+    body_left_ -= taken;
+    if (body_left_ > 0) {
+        read_more();
+        return;
+    }
+    reading_body_ = false;
+    phase_ = phase::replying;
+    client_may_send_more_ = begin + taken != end;
+    handle_request();
+    start_reply();
+}
+
+void connection::start_reply()
+{
     if (reply_.stream) {
         // A stream may run long: a client that goes away meanwhile cancels it.
         watch_client();

@@ -1,6 +1,7 @@
 // One accepted connection: reads one request, writes one reply, closes. A reply
 // that comes as a stream is written event by event as the stream delivers them.
-// Its lifecycle: reading the request header (within the header timeout),
+// Its lifecycle: reading the request header (and, for the few requests whose
+// handler takes one, a body of a bounded length; both within the header timeout),
 // replying (each write must make progress within the write timeout; a client
 // that closes or resets during a streamed reply ends it at once, cancelling its
 // stream), then, when the client sent or announced more than its request
@@ -49,6 +50,10 @@ private:
     void read_more();
     void handle_read(const boost::system::error_code& error, std::size_t bytes_transferred);
     void handle_request();
+    // The body of a request that may carry one, as it comes; then the reply.
+    void take_body(const char* begin, const char* end);
+    // Writes reply_ or starts its stream.
+    void start_reply();
 
     // The client's side while the reply goes out and afterwards.
     void watch_client();
@@ -79,6 +84,8 @@ private:
     bool watching_ = false;               // a read of the client's side is pending
     bool client_may_send_more_ = false;   // bytes came, or may come, after the request header
     bool deadline_armed_ = false;
+    bool reading_body_ = false;
+    std::size_t body_left_ = 0;           // of the body being read
     std::chrono::steady_clock::time_point deadline_at_;  // of the current phase
     std::chrono::steady_clock::time_point last_progress_;
     std::array<char, 8192> buffer_;

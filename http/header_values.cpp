@@ -99,11 +99,13 @@ bool none_match_holds(const std::vector<header>& headers, std::string_view etag)
            }).has_value();
 }
 
-std::string inline_disposition(std::string_view file_name)
+namespace {
+
+std::string disposition(std::string_view kind, std::string_view file_name)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     static constexpr std::string_view unreserved_marks = "!#$&+-.^_`|~";
-    std::string value = "inline; filename*=UTF-8''";
+    std::string value = std::string(kind) + "; filename*=UTF-8''";
     for (char c : file_name) {
         const auto byte = static_cast<unsigned char>(c);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -117,6 +119,18 @@ std::string inline_disposition(std::string_view file_name)
         }
     }
     return value;
+}
+
+}  // namespace
+
+std::string inline_disposition(std::string_view file_name)
+{
+    return disposition("inline", file_name);
+}
+
+std::string attachment_disposition(std::string_view file_name)
+{
+    return disposition("attachment", file_name);
 }
 
 }  // namespace http

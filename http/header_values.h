@@ -28,4 +28,7 @@ bool none_match_holds(const std::vector<header>& headers, std::string_view etag)
 // shows the item in place and proposes its own name when it is saved.
 std::string inline_disposition(std::string_view file_name);
 
+// "attachment; filename*=UTF-8''<name, percent-encoded>": saved, not shown.
+std::string attachment_disposition(std::string_view file_name);
+
 }  // namespace http

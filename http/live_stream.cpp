@@ -35,6 +35,13 @@ void live_stream::end()
     hand_over();
 }
 
+void live_stream::fail()
+{
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+    hand_over();
+}
+
 void live_stream::next(std::function<void(stream_event)> deliver)
 {
     std::lock_guard lock(mutex_);
@@ -69,6 +76,8 @@ void live_stream::hand_over()
         event.data = *piece;
         event.owner = std::move(piece);
         space_.notify_all();
+    } else if (failed_) {
+        event.what = stream_event::kind::failed;
     } else if (ended_) {
         event.what = stream_event::kind::end;
     } else {

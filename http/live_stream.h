@@ -1,6 +1,6 @@
 // A reply whose head is known at once and whose body is made as it goes, by a
 // producer on another thread (a search that writes its results as it finds
-// them). The body has no length: it ends when the connection closes. What the
+// them). The body ends when the connection closes (its head may give its length). What the
 // producer writes waits in a buffer of at most `room` bytes; a producer that
 // gets ahead of a slow client waits for it. Everything written by the time the
 // connection asks leaves in one piece.
@@ -34,6 +34,9 @@ public:
     bool offer(std::string_view bytes);
     // The body is complete.
     void end();
+    // The body cannot be completed: once what was written has gone, the
+    // connection is cut, so that the client sees a failure, never an end.
+    void fail();
     // Whether the client has gone: the producer may stop.
     bool cancelled() const { return cancelled_; }
 
@@ -51,6 +54,7 @@ private:
     bool head_sent_ = false;
     std::string buffer_;
     bool ended_ = false;
+    bool failed_ = false;
     std::atomic<bool> cancelled_{false};
     std::function<void(stream_event)> waiting_;
 };

@@ -28,6 +28,8 @@ enum status_code : int {
     unauthorized = 401,
     forbidden = 403,
     not_found = 404,
+    length_required = 411,
+    payload_too_large = 413,
     range_not_satisfiable = 416,
     internal_server_error = 500,
     not_implemented = 501,

@@ -22,8 +22,8 @@ if [[ "${1:-}" == "--test" ]]; then
   # cabinet archives for the hostile archive tests and the archive fuzz seeds,
   # genisoimage an ISO 9660 image for those seeds; wrk is the load test's client;
   # cpio makes the rpm-like chain of single items and the cpio archives of the
-  # tests of names in other encodings.
-  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio)
+  # tests of names in other encodings; unzip tests the zips of folders.
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
