@@ -88,7 +88,7 @@ void zip_route::serve(const route_request& request, http::reply& rep)
                                                         std::to_string(zip_selections::kept) + " are kept).\n");
             return;
         }
-        start(request, selection->items, selection->folder, nullptr, rep);
+        start(request, selection->items, selection->folder, nullptr, rep, selection->password);
         return;
     }
     const std::vector<std::string> folder(request.components.begin() + 1, request.components.end());
@@ -156,13 +156,16 @@ std::shared_ptr<zip_download> zip_route::make_download(std::vector<search_item> 
 }
 
 void zip_route::start(const route_request& request, std::vector<search_item> items,
-                      const std::vector<std::string>& folder, std::unique_ptr<search_units> units, http::reply& rep)
+                      const std::vector<std::string>& folder, std::unique_ptr<search_units> units, http::reply& rep,
+                      const item_password& kept_password)
 {
     item_password password;
     if (!password_of(request.http.headers, password)) {
         rep = http::canned_reply(http::bad_request);
         return;
     }
+    if (!password)
+        password = kept_password;
     if (!units) {
         const bool no_password = !password && !context_.content.has_password;
         units = std::make_unique<served_archive_units>(items_, context_.details.facts(), no_password);
@@ -176,12 +179,18 @@ void zip_route::start(const route_request& request, std::vector<search_item> ite
 void zip_route::select(const route_request& request, http::reply& rep)
 {
     std::string reason;
+    item_password password;
+    if (!password_of(request.http.headers, password)) {
+        rep = http::canned_reply(http::bad_request);
+        return;
+    }
     const std::shared_ptr<const item_facts> facts = context_.details.facts();
     std::optional<zip_selection> selection = read_selection(context_.tree, request.http.body, facts.get(), reason);
     if (!selection) {
         rep = http::text_reply(http::bad_request, reason + "\n");
         return;
     }
+    selection->password = std::move(password);
     const std::size_t count = selection->items.size();
     const std::uint64_t bytes = selection->bytes;
     const std::string id = selections_.keep(std::make_shared<const zip_selection>(std::move(*selection)));

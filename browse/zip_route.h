@@ -3,7 +3,8 @@
 // it), streamed as the items are decoded (zip_download.h). A POST of
 // "/ArchiveContent?select" with a list of addresses (zip_selection.h) in its
 // body of at most 1 MiB makes a selection and answers
-// {"selection":ID,"items":N,"bytes":B}; "/ArchiveContent?zip=ID" is then its
+// {"selection":ID,"items":N,"bytes":B}, keeping the password its request brought
+// (a download link cannot send one); "/ArchiveContent?zip=ID" is then its
 // zip, names relative to the deepest folder that holds it all. The request's
 // X-Archive-Password opens encrypted items. A folder inside an archive that
 // an item holds ("/ArchiveContent/inner.zip/folder?zip") is zipped too.
@@ -37,7 +38,8 @@ private:
     // Starts the zip of `items` (paths relative to `folder`) decoded by
     // `units` (null: the served archive's).
     void start(const route_request& request, std::vector<search_item> items, const std::vector<std::string>& folder,
-               std::unique_ptr<search_units> units, http::reply& rep);
+               std::unique_ptr<search_units> units, http::reply& rep,
+               const item_password& kept_password = std::nullopt);
     std::shared_ptr<zip_download> make_download(std::vector<search_item> items, const std::vector<std::string>& folder,
                                                 std::unique_ptr<search_units> units,
                                                 std::shared_ptr<pending_reply> waiting, bool head_only,

@@ -14,6 +14,7 @@
 
 #include "browse/content_tree.h"
 #include "browse/item_facts.h"
+#include "browse/item_source.h"
 #include "browse/item_walk.h"
 
 namespace browse {
@@ -22,6 +23,9 @@ struct zip_selection {
     std::vector<search_item> items;  // in index order, paths relative to `folder`
     std::vector<std::string> folder;  // the deepest folder that holds them all, below the root
     std::uint64_t bytes = 0;          // their recorded sizes (known once the details are read)
+    // The password that the request making it brought: the download is a plain
+    // link, which cannot send one. Kept in memory only, as long as the selection.
+    item_password password;
 };
 
 // The most lines a selection may have.

@@ -53,11 +53,10 @@ std::string get(const std::string& method, const std::string& target)
     return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
 
-std::string post_selection(const std::string& body)
+std::string post_selection(const std::string& body, const std::string& headers = "")
 {
-    return "POST /ArchiveContent?select HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain; charset=utf-8\r\n"
-           "Content-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "POST /ArchiveContent?select HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain; charset=utf-8\r\n" +
+           headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 class ZipDownload : public ::testing::Test {
@@ -212,3 +211,29 @@ print(len(infos), len(set(i.filename for i in infos)), len(bad), z.testzip())
     EXPECT_EQ(read.out, "70000 70000 0 None\n") << read.err;
     EXPECT_EQ(run_process("/usr/bin/unzip", {"-tqq", zip}).exit_status, 0);
 }
+
+// A download is a plain link, which cannot send the password: the selection
+// keeps the one its request brought. Without one, the zip is cut at the first
+// encrypted item.
+TEST_F(ZipDownload, ASelectionKeepsThePasswordItsRequestBrought)
+{
+    run_in(work_.path(), "cd tree && 7z a -bd -ms=on -mhe=off -psecret ../locked.7z top/docs >/dev/null");
+    unsigned short port = 0;
+    const auto server = serve("locked.7z", port);
+    ASSERT_NE(port, 0);
+    const auto selection_id = [&](const std::string& headers) {
+        const reply_parts made = ask(port, post_selection("0:top/docs\n", headers));
+        EXPECT_EQ(made.status, "HTTP/1.0 200 OK") << made.body;
+        return made.body.substr(14, made.body.find('"', 14) - 14);
+    };
+    const std::string with_password = selection_id("X-Archive-Password: secret\r\n");
+    const std::string zip = saved_zip(port, "/ArchiveContent?zip=" + with_password, "locked.zip");
+    EXPECT_EQ(zip_differences(zip, work_.path() + "docs"), "");
+
+    const std::string without = selection_id("");
+    const reply_parts cut = ask(port, get("GET", "/ArchiveContent?zip=" + without));
+    EXPECT_LT(cut.body.size(), zip.size()) << "no password: the zip ends short";
+    EXPECT_EQ(ask(port, post_selection("0:top/docs\n", "X-Archive-Password: %zz\r\n")).status,
+              "HTTP/1.0 400 Bad Request") << "a malformed password";
+}
+
