@@ -5,6 +5,7 @@
 
 #include "browse/content_tree.h"
 #include "browse/json_text.h"
+#include "browse/route_support.h"
 
 namespace browse {
 namespace {
@@ -13,16 +14,6 @@ constexpr auto send_interval = std::chrono::milliseconds(250);
 // Far more than a few lines: a follower this far behind misses figures.
 constexpr std::size_t unread_room = 16 * 1024;
 const std::string ready_line = "{\"ready\":true}\n";
-
-http::reply progress_head()
-{
-    http::reply head;
-    head.status = http::ok;
-    head.headers = {{"Content-Type", "application/x-ndjson"},
-                    {"Cache-Control", "no-store"},
-                    {"X-Content-Type-Options", "nosniff"}};
-    return head;
-}
 
 }  // namespace
 
@@ -69,7 +60,7 @@ void listing_progress::finish()
 
 std::shared_ptr<http::live_stream> listing_progress::follow()
 {
-    auto stream = std::make_shared<http::live_stream>(progress_head(), unread_room);
+    auto stream = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
     std::lock_guard lock(mutex_);
     if (ready_) {
         stream->offer(ready_line);
@@ -98,7 +89,7 @@ bool progress_route::claims(const route_request& request) const
 void progress_route::serve(const route_request& request, http::reply& rep)
 {
     if (request.head_only) {
-        rep = progress_head();
+        rep = ndjson_head();
         return;
     }
     rep.stream = progress_.follow();

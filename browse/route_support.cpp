@@ -10,6 +10,16 @@
 
 namespace browse {
 
+http::reply ndjson_head()
+{
+    http::reply head;
+    head.status = http::ok;
+    head.headers = {{"Content-Type", "application/x-ndjson"},
+                    {"Cache-Control", "no-store"},
+                    {"X-Content-Type-Options", "nosniff"}};
+    return head;
+}
+
 bool path_is_acceptable(const std::string& path)
 {
     if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos)

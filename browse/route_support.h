@@ -17,6 +17,10 @@
 
 namespace browse {
 
+// The head of a streamed NDJSON reply (a search's results, a test's, the
+// figures of a long read): never cached, never sniffed.
+http::reply ndjson_head();
+
 // An absolute path without NUL bytes and without a ".." component ('/' and '\'
 // both separate components, as they do in the tree); names like "a..b" are fine.
 bool path_is_acceptable(const std::string& path);

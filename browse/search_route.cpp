@@ -13,16 +13,6 @@ namespace {
 // What a search's client may hold unread before the search waits for it.
 constexpr std::size_t unread_room = 1 << 20;
 
-http::reply results_head()
-{
-    http::reply head;
-    head.status = http::ok;
-    head.headers = {{"Content-Type", "application/x-ndjson"},
-                    {"Cache-Control", "no-store"},
-                    {"X-Content-Type-Options", "nosniff"}};
-    return head;
-}
-
 http::reply folder_missing()
 {
     return http::text_reply(http::not_found, "The folder to search in is not in the archive.\n");
@@ -54,7 +44,7 @@ void search_route::serve(const route_request& request, http::reply& rep)
         return;
     }
     if (request.head_only) {
-        rep = results_head();
+        rep = ndjson_head();
         return;
     }
 
@@ -64,7 +54,7 @@ void search_route::serve(const route_request& request, http::reply& rep)
             rep = folder_missing();
             return;
         }
-        auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+        auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
         const bool no_password = !password && !context_.content.has_password;
         auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), no_password);
         workers_.start(std::make_shared<content_search>(std::move(*terms), std::move(pattern), std::move(*items),
@@ -84,7 +74,7 @@ void search_route::serve(const route_request& request, http::reply& rep)
                 waiting->complete(folder_missing());
                 return;
             }
-            auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+            auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
             waiting->forward(out);
             auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
             workers_.start(std::make_shared<content_search>(

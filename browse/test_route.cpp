@@ -14,16 +14,6 @@ namespace {
 // What a test's client may hold unread before the test waits for it.
 constexpr std::size_t unread_room = 1 << 20;
 
-http::reply results_head()
-{
-    http::reply head;
-    head.status = http::ok;
-    head.headers = {{"Content-Type", "application/x-ndjson"},
-                    {"Cache-Control", "no-store"},
-                    {"X-Content-Type-Options", "nosniff"}};
-    return head;
-}
-
 }  // namespace
 
 bool test_route::claims(const route_request& request) const
@@ -39,12 +29,12 @@ void test_route::serve(const route_request& request, http::reply& rep)
         return;
     }
     if (request.head_only) {
-        rep = results_head();
+        rep = ndjson_head();
         return;
     }
     if (request.components.size() == 1) {
         std::optional<std::vector<search_item>> items = items_to_search(context_.tree, "", {});
-        auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+        auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
         // Encrypted items are tried even without a password: the library's
         // answer is the result to report.
         auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), false);
@@ -59,7 +49,7 @@ void test_route::serve(const route_request& request, http::reply& rep)
         context_, request, rep,
         [this, password = std::move(password)](inner_place& place, const std::shared_ptr<pending_reply>& waiting) mutable {
             std::optional<std::vector<search_item>> items = items_to_search(*place.archive->tree, "", {});
-            auto out = std::make_shared<http::live_stream>(results_head(), unread_room);
+            auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
             waiting->forward(out);
             auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
             workers_.start(std::make_shared<archive_test>(items ? std::move(*items) : std::vector<search_item>{},

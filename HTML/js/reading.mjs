@@ -1,7 +1,7 @@
 // The figures of a long first read (a compressed tarball decoded before it can
 // be listed), while the listing waits for it: the server sends them at
 // "/ArchiveContent?progress" as NDJSON lines until the archive is served.
-import { ndjsonLines } from './contentsearch.mjs';
+import { ndjsonLines } from './ndjson.mjs';
 
 export const PROGRESS_URL = '/ArchiveContent?progress';
 
