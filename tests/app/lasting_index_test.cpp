@@ -33,7 +33,8 @@ protected:
 
     // With `noise`, the items are random bytes, which deflate stores: the
     // size of the tarball is then the same for every seed.
-    void make_tarball(const std::string& name, std::uint32_t seed, bool noise = false)
+    void make_tarball(const std::string& name, std::uint32_t seed, bool noise = false,
+                      const std::string& compressor = "gzip -n -6")
     {
         const std::string tree = "tree" + std::to_string(seed) + "/";
         std::mt19937 random(seed);
@@ -45,8 +46,8 @@ protected:
             work_.write_file(tree + "tree/part" + std::to_string(i) + ".bin", bytes);
         }
         work_.write_file(tree + "tree/zz_last.txt", "the last item " + std::to_string(seed) + "\n");
-        run_in(work_.path() + tree, "tar --mtime=@1700000000 --owner=0 --group=0 --numeric-owner -cf - tree | "
-                                    "gzip -n -6 > ../" + name);
+        run_in(work_.path() + tree, "tar --mtime=@1700000000 --owner=0 --group=0 --numeric-owner -cf - tree | " +
+                                        compressor + " > ../" + name);
         trees_[name] = work_.path() + tree;
     }
 
@@ -93,6 +94,17 @@ TEST_F(LastingIndex, TheSecondStartUsesTheIndexOfTheFirst)
     EXPECT_GT(size, 3u * 1024);
     EXPECT_LT(size, 200u * 1024);
     EXPECT_NE(serve_and_check("tree.tar.gz").find(used_index), std::string::npos);
+    EXPECT_EQ(index_files().size(), 1u);
+}
+
+// An xz tarball of several blocks keeps the tar handler's header reads (its
+// blocks are in the file itself): the second start reads no block to list it.
+TEST_F(LastingIndex, AnXzTarballOfSeveralBlocksIsIndexedToo)
+{
+    make_tarball("tree.tar.xz", 3, false, "xz -T2 --block-size=1MiB -1");
+    EXPECT_NE(serve_and_check("tree.tar.xz").find(built_index), std::string::npos);
+    ASSERT_EQ(index_files().size(), 1u);
+    EXPECT_NE(serve_and_check("tree.tar.xz").find(used_index), std::string::npos);
     EXPECT_EQ(index_files().size(), 1u);
 }
 
