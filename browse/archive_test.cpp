@@ -33,29 +33,8 @@ const char* test_result_kind(archive::item_status status)
 
 archive_test::archive_test(std::vector<search_item> items, std::unique_ptr<search_units> units,
                            std::shared_ptr<http::live_stream> out, item_password password)
-    : items_(std::move(items)), units_(std::move(units)), out_(std::move(out)), password_(std::move(password))
+    : ndjson_walk(std::move(items), std::move(units), std::move(out), std::move(password))
 {
-}
-
-bool archive_test::run_turn(archive::archive_file* top)
-{
-    if (stopped())
-        return false;
-    if (!prepared_) {
-        prepared_ = true;
-        total_bytes_ = units_->prepare(top, items_);
-        done_.assign(items_.size(), false);
-        for (std::size_t i = 0; i < items_.size(); ++i)
-            position_[items_[i].index] = i;
-        send_progress(true);
-    }
-    return units_->run_next(top, *this) && !stopped();
-}
-
-bool archive_test::ended(std::uint32_t index) const
-{
-    const auto found = position_.find(index);
-    return found == position_.end() || done_[found->second];
 }
 
 void archive_test::skip(std::uint32_t index)
@@ -86,8 +65,7 @@ void archive_test::end_item(std::uint32_t index, archive::item_status status)
 
 void archive_test::count_done(std::size_t position, const char* kind)
 {
-    done_[position] = true;
-    ++finished_;
+    mark_done(position);
     if (*kind == '\0') {
         ++ok_;
         send_progress(false);
@@ -103,24 +81,8 @@ void archive_test::count_done(std::size_t position, const char* kind)
     send_progress(false);
 }
 
-void archive_test::send_progress(bool now)
-{
-    if (!pace_.due(now))
-        return;
-    line_.clear();
-    append_progress_line(line_, finished_, bytes_, items_.size(), total_bytes_);
-    send(line_);
-}
-
-void archive_test::send(const std::string& line)
-{
-    if (!out_->write(line))
-        stopped_ = true;
-}
-
 void archive_test::finish()
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     line_ = "{\"done\":{\"items\":";
     append_json_number(line_, finished_);
     line_ += ",\"ok\":";
@@ -130,10 +92,9 @@ void archive_test::finish()
     line_ += ",\"bytes\":";
     append_json_number(line_, bytes_);
     line_ += ",\"ms\":";
-    append_json_number(line_, static_cast<std::uint64_t>(ms.count()));
+    append_json_number(line_, elapsed_ms());
     line_ += "}}\n";
-    if (!out_->cancelled() && out_->write(line_))
-        out_->end();
+    send_last(line_);
 }
 
 }  // namespace browse

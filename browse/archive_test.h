@@ -11,18 +11,12 @@
 // is called on the worker of the turn; wanted() may be asked from any thread.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/item_sink.h"
-#include "browse/item_walk.h"
-#include "browse/worker_job.h"
-#include "http/live_stream.h"
+#include "browse/ndjson_walk.h"
 
 namespace browse {
 
@@ -30,20 +24,14 @@ namespace browse {
 // an extraction the test itself stopped).
 const char* test_result_kind(archive::item_status status);
 
-class archive_test : public worker_job, public item_walk, private archive::item_sink {
+class archive_test : public ndjson_walk, private archive::item_sink {
 public:
     // Results go to `out`; `items` are decoded in index order with `password`.
     archive_test(std::vector<search_item> items, std::unique_ptr<search_units> units,
                  std::shared_ptr<http::live_stream> out, item_password password);
 
-    const std::vector<search_item>& items() const override { return items_; }
-    const item_password& password() const override { return password_; }
     // An item the library never gave a result for: the archive ends before it.
     void skip(std::uint32_t index) override;
-    bool ended(std::uint32_t index) const override;
-    bool stopped() const override { return stopped_ || out_->cancelled(); }
-
-    bool run_turn(archive::archive_file* top) override;
     void finish() override;
 
     archive::item_sink* begin_item(std::uint32_t index) override;
@@ -53,24 +41,8 @@ public:
 private:
     bool write(const char* data, std::size_t size) override;
     void count_done(std::size_t position, const char* kind);
-    void send_progress(bool now);
-    void send(const std::string& line);
 
-    std::vector<search_item> items_;
-    std::unordered_map<std::uint32_t, std::size_t> position_;  // of each item index in items_
-    std::unique_ptr<search_units> units_;
-    const std::shared_ptr<http::live_stream> out_;
-    const item_password password_;
-    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-
-    std::atomic<bool> stopped_{false};
-    bool prepared_ = false;
-    std::uint64_t total_bytes_ = 0;
-    std::vector<bool> done_;  // by position: its result is known
-
-    std::uint64_t finished_ = 0, ok_ = 0, bad_ = 0, bytes_ = 0;
-    progress_pace pace_;
-    std::string line_;  // scratch for one output line
+    std::uint64_t ok_ = 0, bad_ = 0;
 };
 
 }  // namespace browse

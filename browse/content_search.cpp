@@ -24,47 +24,21 @@ std::optional<std::vector<search_item>> items_to_search(const content_tree& tree
 content_search::content_search(search_terms terms, std::shared_ptr<const text_pattern> pattern,
                                std::vector<search_item> items, std::unique_ptr<search_units> units,
                                std::shared_ptr<http::live_stream> out, item_password password)
-    : terms_(std::move(terms)),
-      pattern_(std::move(pattern)),
-      items_(std::move(items)),
-      units_(std::move(units)),
-      out_(std::move(out)),
-      password_(std::move(password))
+    : ndjson_walk(std::move(items), std::move(units), std::move(out), std::move(password)),
+      terms_(std::move(terms)),
+      pattern_(std::move(pattern))
 {
-}
-
-bool content_search::run_turn(archive::archive_file* top)
-{
-    if (stopped())
-        return false;
-    if (!prepared_) {
-        prepared_ = true;
-        total_bytes_ = units_->prepare(top, items_);
-        done_.assign(items_.size(), false);
-        for (std::size_t i = 0; i < items_.size(); ++i)
-            position_[items_[i].index] = i;
-        send_progress(true);
-    }
-    return units_->run_next(top, *this) && !stopped();
-}
-
-bool content_search::ended(std::uint32_t index) const
-{
-    const auto found = position_.find(index);
-    return found == position_.end() || done_[found->second];
 }
 
 void content_search::skip(std::uint32_t index)
 {
-    const auto found = position_.find(index);
-    if (found != position_.end() && !done_[found->second])
+    if (!ended(index))
         count_done(index, false);
 }
 
 void content_search::count_done(std::uint32_t index, bool searched)
 {
-    done_[position_.at(index)] = true;
-    ++finished_items_;
+    mark_done(position_.at(index));
     if (searched)
         ++searched_;
     else
@@ -76,10 +50,9 @@ archive::item_sink* content_search::begin_item(std::uint32_t index)
 {
     current_.reset();
     scanner_.reset();
-    const auto found = position_.find(index);
-    if (found == position_.end() || done_[found->second] || stopped())
+    if (ended(index) || stopped())
         return nullptr;
-    current_ = found->second;
+    current_ = position_.at(index);
     scanner_.emplace(*pattern_, terms_.binary);
     scanner_->set_hit_limit(static_cast<std::size_t>(terms_.max_lines - matches_ + 1));
     hold_hits_ = items_[*current_].encrypted || password_asked_;
@@ -102,10 +75,9 @@ bool content_search::write(const char* data, std::size_t size)
 
 void content_search::end_item(std::uint32_t index, archive::item_status status)
 {
-    const auto found = position_.find(index);
-    if (found == position_.end() || done_[found->second])
+    if (ended(index))
         return;
-    const bool began = current_ == found->second && scanner_;
+    const bool began = current_ == position_.at(index) && scanner_;
     if (!began || status != archive::item_status::ok) {
         // Never begun (the library only tested it) or not decoded whole.
         scanner_.reset();
@@ -157,24 +129,8 @@ void content_search::send_hits()
     scanner_->set_hit_limit(static_cast<std::size_t>(terms_.max_lines - matches_ + 1));
 }
 
-void content_search::send_progress(bool now)
-{
-    if (!pace_.due(now))
-        return;
-    line_.clear();
-    append_progress_line(line_, finished_items_, bytes_, items_.size(), total_bytes_);
-    send(line_);
-}
-
-void content_search::send(const std::string& line)
-{
-    if (!out_->write(line))
-        stopped_ = true;
-}
-
 void content_search::finish()
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
     line_ = "{\"done\":{\"items\":";
     append_json_number(line_, searched_);
     line_ += ",\"matches\":";
@@ -184,12 +140,11 @@ void content_search::finish()
     line_ += ",\"bytes\":";
     append_json_number(line_, bytes_);
     line_ += ",\"ms\":";
-    append_json_number(line_, static_cast<std::uint64_t>(ms.count()));
+    append_json_number(line_, elapsed_ms());
     line_ += ",\"truncated\":";
     line_ += truncated_ ? "true" : "false";
     line_ += "}}\n";
-    if (!out_->cancelled() && out_->write(line_))
-        out_->end();
+    send_last(line_);
 }
 
 }  // namespace browse

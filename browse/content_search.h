@@ -18,28 +18,23 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "archive/archive_file.h"
 #include "archive/item_sink.h"
 #include "browse/content_tree.h"
-#include "browse/item_source.h"
-#include "browse/item_walk.h"
 #include "browse/line_scanner.h"
+#include "browse/ndjson_walk.h"
 #include "browse/search_terms.h"
 #include "browse/text_pattern.h"
-#include "browse/worker_job.h"
-#include "http/live_stream.h"
 
 namespace browse {
 
-class content_search : public worker_job, public item_walk, private archive::item_sink {
+// The search is over once its client has gone, or it has found enough lines.
+class content_search : public ndjson_walk, private archive::item_sink {
 public:
     // Results go to `out`; `items` are searched in index order, decoded with
     // `password`.
@@ -47,15 +42,7 @@ public:
                    std::unique_ptr<search_units> units,
                    std::shared_ptr<http::live_stream> out, item_password password);
 
-    const std::vector<search_item>& items() const override { return items_; }
-    const item_password& password() const override { return password_; }
     void skip(std::uint32_t index) override;
-    bool ended(std::uint32_t index) const override;
-
-    // Whether the search is over: its client has gone, or it has found enough lines.
-    bool stopped() const override { return stopped_ || out_->cancelled(); }
-
-    bool run_turn(archive::archive_file* top) override;
     void finish() override;
 
     // The items sink, for the archive and for passes over blocks.
@@ -68,23 +55,10 @@ public:
 private:
     bool write(const char* data, std::size_t size) override;
     void send_hits();
-    void send_progress(bool now);
-    void send(const std::string& line);
     void count_done(std::uint32_t index, bool searched);
 
     const search_terms terms_;
     const std::shared_ptr<const text_pattern> pattern_;
-    std::vector<search_item> items_;
-    std::unordered_map<std::uint32_t, std::size_t> position_;  // of each item index in items_
-    std::unique_ptr<search_units> units_;
-    const std::shared_ptr<http::live_stream> out_;
-    const item_password password_;
-    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-
-    std::atomic<bool> stopped_{false};
-    bool prepared_ = false;
-    std::uint64_t total_bytes_ = 0;
-    std::vector<bool> done_;          // by position: ended or skipped
 
     // The item being decoded, on the worker's thread.
     std::optional<std::size_t> current_;
@@ -92,10 +66,8 @@ private:
     bool hold_hits_ = false;          // until the item has decoded whole
     std::atomic<bool> password_asked_{false};  // by the library, on any thread
 
-    std::uint64_t searched_ = 0, skipped_ = 0, finished_items_ = 0, bytes_ = 0, matches_ = 0;
+    std::uint64_t searched_ = 0, skipped_ = 0, matches_ = 0;
     bool truncated_ = false;
-    progress_pace pace_;
-    std::string line_;                // scratch for one output line
 };
 
 // The items of the tree under `folder` (a path from the root; empty: all)
