@@ -172,10 +172,6 @@ def main():
     parser.add_argument("--no-tarball", action="store_true", help="leave the 300 MB tarball out")
     options = parser.parse_args()
     archives = ensure_inputs(options.folder, not options.no_tarball)
-    if options.build != "build-release":
-        link = os.path.join(options.project, "build-release")
-        if not os.path.exists(link):
-            os.symlink(options.build, link)
     sharing = []
     print("| archive | pattern | vorsel done s | first result ms | ugrep -z s | 7z t s | vorsel/ugrep | vorsel/7z t "
           "| peak above idle MiB | lines | agree with ugrep -c |")
@@ -183,7 +179,7 @@ def main():
     for archive in archives:
         name = os.path.basename(archive)
         test_time = serving_bench.timed(["7z", "t", "-bso0", "-bsp0", archive])
-        with serving_bench.vorsel(options.project, archive) as (process, port):
+        with serving_bench.vorsel(options.project, archive, build=options.build) as (process, port):
             serving_bench.http_get(port, "/ArchiveContent")
             time.sleep(2)  # the details, read in the background, are in
             item = tarball_bench.ITEM if name == "tree.tar.xz" else "java.base/java/lang/Object.java"

@@ -77,10 +77,10 @@ def drain(stream):
 
 
 @contextlib.contextmanager
-def vorsel(project, archive, environment=None):
-    """Runs vorsel on archive (with environment additions) and yields (process, port)
-    once it has said where it listens."""
-    process = subprocess.Popen([os.path.join(project, "build-release", "vorsel"), archive], cwd=project,
+def vorsel(project, archive, environment=None, build="build-release"):
+    """Runs the vorsel of the project's build folder on archive (with environment
+    additions) and yields (process, port) once it has said where it listens."""
+    process = subprocess.Popen([os.path.join(project, build, "vorsel"), archive], cwd=project,
                                stdout=subprocess.PIPE, env={**os.environ, "BROWSER": "/bin/true", **(environment or {})})
     with running(process):
         for line in process.stdout:

@@ -111,10 +111,6 @@ def main():
     parser.add_argument("--rounds", type=int, default=2)
     options = parser.parse_args()
     archives = ensure_inputs(options.folder)
-    if options.build != "build-release":
-        link = os.path.join(options.project, "build-release")
-        if not os.path.exists(link):
-            os.symlink(options.build, link)
     stops = []
     print("| archive | MB | vorsel s | 7z t s | vorsel/7z t | vorsel cpu s | 7z t cpu s | vorsel peak above idle MiB "
           "| 7z t peak MiB | items | bad | progress lines |")
@@ -122,7 +118,7 @@ def main():
     for archive in archives:
         name = os.path.basename(archive)
         size = os.path.getsize(archive) / 1e6
-        with serving_bench.vorsel(options.project, archive) as (process, port):
+        with serving_bench.vorsel(options.project, archive, build=options.build) as (process, port):
             serving_bench.http_get(port, "/ArchiveContent?details")  # the blocks are known
             best = None
             for _ in range(options.rounds):

@@ -125,10 +125,6 @@ def main():
     parser.add_argument("--megabytes", type=int, default=200)
     options = parser.parse_args()
     archives = ensure_inputs(options.folder, options.megabytes)
-    if options.build != "build-release":
-        link = os.path.join(options.project, "build-release")
-        if not os.path.exists(link):
-            os.symlink(options.build, link)
     print("| archive | MB | vorsel zip s | first byte ms | length = Content-Length | vorsel peak above idle MiB "
           "| 7z x -so s | 7z x -so first byte ms | 7z x -so peak MiB | 7z x + 7z a -tzip -mx0 s | peak MiB "
           "| vorsel / 7z x -so | vorsel / 7z x + a |")
@@ -149,7 +145,7 @@ def main():
                                           "."], cwd=tree)
         finally:
             shutil.rmtree(scratch)
-        with serving_bench.vorsel(options.project, archive) as (process, port):
+        with serving_bench.vorsel(options.project, archive, build=options.build) as (process, port):
             serving_bench.http_get(port, "/ArchiveContent")
             time.sleep(2)  # the details, read in the background, are in
             idle, _ = serving_bench.memory_kib(process.pid)
