@@ -31,24 +31,29 @@ void archive_items::search_block(std::uint32_t block, archive::archive_file& arc
 void archive_items::fetch(std::uint32_t index, std::shared_ptr<item_receiver> receiver,
                           const item_password& password)
 {
-    if (std::shared_ptr<const std::string> bytes = cache_.find(index, password)) {
-        receiver->take_whole(std::move(bytes));
-        return;
-    }
+    std::shared_ptr<const std::string> bytes = cache_.find(index, password);
     std::shared_ptr<block_pass> pass;
-    {
+    if (!bytes) {
         std::lock_guard lock(mutex_);
         const std::optional<std::uint32_t> block = layout_ ? layout_->block_of(index) : std::nullopt;
-        std::vector<std::uint32_t> items = block ? layout_->items_of(*block) : std::vector<std::uint32_t>{index};
         if (block) {
             if (auto running = running_[*block].lock(); running && running->join(index, receiver, password))
                 return;
         }
-        pass = std::make_shared<block_pass>(std::move(items), password, cache_, pool_);
-        pass->join(index, std::move(receiver), password);
-        if (block)
-            running_[*block] = pass;
-        ++passes_started_;
+        // A pass may have finished the item since the first look.
+        bytes = cache_.find(index, password);
+        if (!bytes) {
+            std::vector<std::uint32_t> items = block ? layout_->items_of(*block) : std::vector<std::uint32_t>{index};
+            pass = std::make_shared<block_pass>(std::move(items), password, cache_, pool_);
+            pass->join(index, std::move(receiver), password);
+            if (block)
+                running_[*block] = pass;
+            ++passes_started_;
+        }
+    }
+    if (bytes) {
+        receiver->take_whole(std::move(bytes));
+        return;
     }
     pool_.submit([pass](archive::archive_file* archive) { pass->run(archive); });
 }

@@ -18,6 +18,10 @@ bool block_pass::join(std::uint32_t index, std::shared_ptr<item_receiver> receiv
     std::lock_guard lock(mutex_);
     if (ending_ || password != password_)
         return false;
+    if (keeping_ == index) {
+        late_.push_back(std::move(receiver));
+        return true;
+    }
     const auto place = std::find(items_.begin() + static_cast<std::ptrdiff_t>(position_), items_.end(), index);
     if (place == items_.end())
         return false;
@@ -36,6 +40,11 @@ void block_pass::run(archive::archive_file* archive)
         std::lock_guard lock(mutex_);
         ending_ = true;
         left.swap(waiting_);
+        // Joined an item the library never ended (the pass was stopped).
+        for (auto& receiver : late_)
+            left[keeping_.value_or(0)].push_back(std::move(receiver));
+        late_.clear();
+        keeping_.reset();
         if (password_failure_ != archive::item_status::ok)
             status = password_failure_;
     }
@@ -59,10 +68,9 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
             ahead_ = 0;
     }
     std::uint64_t recorded = 0;
-    const std::optional<std::uint64_t> size =
-        archive_->item_size(index, recorded) ? std::optional(recorded) : std::nullopt;
+    size_ = archive_->item_size(index, recorded) ? std::optional(recorded) : std::nullopt;
     for (const auto& receiver : current_receivers())
-        receiver->begin(size);
+        receiver->begin(size_);
     // Items of up to a sixteenth of the budget are kept: many pictures fit, and
     // one large video does not push them all out (nor pin memory while it plays).
     // A kept item's buffer is reserved whole, so the receivers are handed views
@@ -70,13 +78,17 @@ archive::item_sink* block_pass::begin_item(std::uint32_t index)
     // A search's pass keeps only what a request waits for.
     tap_item_ = tap_ ? tap_->begin_item(index) : nullptr;
     kept_.reset();
-    if (size && *size <= cache_.budget() / 16 && (!tap_ || !current_receivers().empty())) {
+    if (size_ && *size_ <= cache_.budget() / 16 && (!tap_ || !current_receivers().empty())) {
         try {
             kept_ = std::make_shared<std::string>();
-            kept_->reserve(static_cast<std::size_t>(*size));
+            kept_->reserve(static_cast<std::size_t>(*size_));
         } catch (const std::exception&) {
             kept_.reset();
         }
+    }
+    if (kept_) {
+        std::lock_guard lock(mutex_);
+        keeping_ = index;
     }
     return current_receivers().empty() && !kept_ && !tap_item_ ? nullptr : this;
 }
@@ -87,12 +99,36 @@ std::vector<std::shared_ptr<item_receiver>> block_pass::current_receivers()
     return receivers_;
 }
 
+void block_pass::admit_late(bool closing)
+{
+    std::vector<std::shared_ptr<item_receiver>> late;
+    {
+        std::lock_guard lock(mutex_);
+        late.swap(late_);
+        if (closing)
+            keeping_.reset();
+    }
+    for (const auto& receiver : late) {
+        receiver->begin(size_);
+        if (!kept_->empty() && !receiver->write_kept(kept_, std::string_view(*kept_))) {
+            receiver->finish(archive::item_status::aborted);
+            continue;
+        }
+        std::lock_guard lock(mutex_);
+        receivers_.push_back(receiver);
+    }
+}
+
 bool block_pass::write(const char* data, std::size_t size)
 {
     // More bytes than the archive records: the item is not kept (the
     // receivers see the overrun themselves).
-    if (kept_ && kept_->size() + size > kept_->capacity())
-        kept_.reset();
+    if (kept_) {
+        const bool overrun = kept_->size() + size > kept_->capacity();
+        admit_late(overrun);
+        if (overrun)
+            kept_.reset();
+    }
     std::string_view kept_bytes;
     if (kept_) {
         kept_bytes = std::string_view(kept_->data() + kept_->size(), size);
@@ -119,6 +155,14 @@ bool block_pass::write(const char* data, std::size_t size)
 
 void block_pass::end_item(std::uint32_t index, archive::item_status status)
 {
+    // Into the cache before late requests are closed out, so that one that
+    // finds neither the cache nor the pass open can look in the cache again.
+    std::uint64_t size = 0;
+    if (kept_ && status == archive::item_status::ok && archive_->item_size(index, size) && kept_->size() == size)
+        cache_.insert(index, kept_, password_asked_ ? password_ : std::nullopt);
+    if (kept_)
+        admit_late(true);
+    kept_.reset();
     std::vector<std::shared_ptr<item_receiver>> ending;
     {
         std::lock_guard lock(mutex_);
@@ -131,10 +175,6 @@ void block_pass::end_item(std::uint32_t index, archive::item_status status)
     tap_item_ = nullptr;
     if (tap_)
         tap_->end_item(index, status);
-    std::uint64_t size = 0;
-    if (kept_ && status == archive::item_status::ok && archive_->item_size(index, size) && kept_->size() == size)
-        cache_.insert(index, std::move(kept_), password_asked_ ? password_ : std::nullopt);
-    kept_.reset();
     // An item that only the library tested, never begun, fails its requests.
     std::vector<std::shared_ptr<item_receiver>> never_begun;
     {

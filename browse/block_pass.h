@@ -6,7 +6,8 @@
 // cache's budget beyond the last item asked for; an item whose every client has
 // gone is not finished for them. A request for an item the pass has yet to
 // reach joins it instead of starting a pass of its own, when it brings the
-// same password. Once the library has asked for a password that a request
+// same password; so does one for the item being decoded, when it is kept
+// whole: it gets the bytes kept so far, then the rest as they come. Once the library has asked for a password that a request
 // brought, what the pass decodes is cached for that password only.
 //
 // A pass made for a search has a tap: an items sink that sees every item of
@@ -24,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +43,9 @@ public:
     block_pass(std::vector<std::uint32_t> items, item_password password, item_cache& cache,
                archive::extraction_pool& pool, archive::items_sink* tap = nullptr);
 
-    // Adds a request for an item this pass has yet to reach; false when it has
-    // passed it, does not hold it, is ending, or decodes with another password.
+    // Adds a request for an item this pass has yet to reach or is keeping
+    // whole; false when it has passed it, does not hold it, is ending, or
+    // decodes with another password.
     bool join(std::uint32_t index, std::shared_ptr<item_receiver> receiver, const item_password& password);
 
     // Runs the pass through `archive` (null: it could not be opened). Requests
@@ -60,6 +63,9 @@ public:
 private:
     bool write(const char* data, std::size_t size) override;  // the current item's bytes
     std::vector<std::shared_ptr<item_receiver>> current_receivers();
+    // Hands the requests that joined the current item late what is kept of it
+    // so far and makes them its receivers; `closing`: none may join after.
+    void admit_late(bool closing);
 
     const std::vector<std::uint32_t> items_;
     const item_password password_;
@@ -72,6 +78,8 @@ private:
     std::size_t position_ = 0;  // items_[position_ - 1] is the last begun
     bool ending_ = false;
     std::vector<std::shared_ptr<item_receiver>> receivers_;  // of the item being decoded
+    std::optional<std::uint32_t> keeping_;  // the item being decoded, while it is kept whole
+    std::vector<std::shared_ptr<item_receiver>> late_;  // joined it after it began
     std::uint64_t ahead_ = 0;  // bytes decoded since the last item asked for
     archive::item_status password_failure_ = archive::item_status::ok;  // an item's, when the password failed it
 
@@ -79,6 +87,7 @@ private:
     // are kept for the cache (shared with the receivers, which send views of it).
     archive::archive_file* archive_ = nullptr;
     std::shared_ptr<std::string> kept_;
+    std::optional<std::uint64_t> size_;  // the current item's, as the archive records it
     archive::item_sink* tap_item_ = nullptr;  // where the tap takes the current item's bytes
     std::atomic<bool> password_asked_{false};  // set by whichever thread the library asks on
 };

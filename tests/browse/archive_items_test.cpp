@@ -141,6 +141,48 @@ TEST_F(ArchiveItems, ABlockIsDecodedOnceForRequestsOfManyOfItsItems)
     EXPECT_EQ(items_->passes_started(), 1u);
 }
 
+TEST_F(ArchiveItems, ARequestForTheItemBeingDecodedJoinsItMidway)
+{
+    open_solid(3, 200000, 2);
+    // The first request holds the pass inside its item's first write.
+    struct held_receiver : collecting_receiver {
+        bool write(const char* data, std::size_t size) override
+        {
+            std::unique_lock lock(gate);
+            inside = true;
+            turn.notify_all();
+            turn.wait(lock, [this] { return open; });
+            lock.unlock();
+            return collecting_receiver::write(data, size);
+        }
+        std::mutex gate;
+        std::condition_variable turn;
+        bool inside = false;
+        bool open = false;
+    };
+    auto held = std::make_shared<held_receiver>();
+    items_->fetch(indices_.at("f01.txt"), held, std::nullopt);
+    {
+        std::unique_lock lock(held->gate);
+        ASSERT_TRUE(held->turn.wait_for(lock, std::chrono::seconds(60), [&] { return held->inside; }));
+    }
+    const auto late = fetch("f01.txt");
+    const auto passed = fetch("f00.txt");
+    {
+        std::lock_guard lock(held->gate);
+        held->open = true;
+    }
+    held->turn.notify_all();
+    for (const auto& [name, receiver] :
+         {std::pair{"f01.txt", std::shared_ptr<collecting_receiver>(held)}, {"f01.txt", late}, {"f00.txt", passed}}) {
+        const auto got = receiver->wait();
+        ASSERT_TRUE(got) << name;
+        EXPECT_EQ(got->first, item_status::ok) << name;
+        EXPECT_TRUE(got->second == contents_.at(name)) << name;
+    }
+    EXPECT_EQ(items_->passes_started(), 1u);
+}
+
 TEST_F(ArchiveItems, AClientThatReadsNothingDoesNotHoldUpTheOthersOfItsPass)
 {
     // Items larger than a streamed item's queue, all kept by the cache: the
