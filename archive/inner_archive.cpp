@@ -127,9 +127,14 @@ namespace {
 // Deflate decodes at most 1032 bytes from one.
 constexpr std::uint64_t deflate_ratio_bound = 1032;
 
-// Makes a source of the compressed file's decoded bytes, which reports how
-// far it has read to `report` when that is given.
-using source_maker = std::function<std::unique_ptr<decoded_source>(read_progress report)>;
+// How a source of the compressed file's decoded bytes is used: `report` is
+// told how far it has read, when given; `whole` reads the whole file in order
+// (the first open's), which may decode ahead on another thread.
+struct source_use {
+    read_progress report;
+    bool whole = false;
+};
+using source_maker = std::function<std::unique_ptr<decoded_source>(source_use use)>;
 
 // The index of the tar format when the decoded bytes start with a tar header:
 // its handler is then given the size bound, as it stops at its own end.
@@ -138,7 +143,7 @@ int tar_format_starting(const CCodecs& codecs, const source_maker& make_source)
     const int tar = FindFormatByName(codecs.FormatList, L"tar");
     if (tar < 0 || !codecs.FormatList[tar].IsArc)
         return -1;
-    const std::unique_ptr<decoded_source> source = make_source(nullptr);
+    const std::unique_ptr<decoded_source> source = make_source({});
     unsigned char header[512];
     std::size_t decoded = 0;
     if (source->decode(header, sizeof header, decoded) != decode_status::ok || decoded != sizeof header)
@@ -175,20 +180,22 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         points_->complete = true;
         points_->decoded_size = blocks->decoded_size;
         auto shared = std::make_shared<const xz_blocks>(std::move(*blocks));
-        make_source = [path = outer.path(), shared](read_progress report) -> std::unique_ptr<decoded_source> {
+        make_source = [path = outer.path(), shared](source_use use) -> std::unique_ptr<decoded_source> {
             auto reader = std::make_unique<xz_reader>(path, shared);
-            if (report)
-                reader->report_progress(std::move(report));
+            if (use.report)
+                reader->report_progress(std::move(use.report));
+            if (use.whole)
+                reader->read_ahead();
             return reader;
         };
     } else
 #endif
     {
         points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
-        make_source = [path = outer.path(), points = points_](read_progress report) -> std::unique_ptr<decoded_source> {
+        make_source = [path = outer.path(), points = points_](source_use use) -> std::unique_ptr<decoded_source> {
             auto reader = std::make_unique<gzip_reader>(path, points);
-            if (report)
-                reader->report_progress(std::move(report));
+            if (use.report)
+                reader->report_progress(std::move(use.report));
             return reader;
         };
     }
@@ -209,8 +216,8 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
             if (*reporting)
                 report(read, total);
         };
-    auto first_stream =
-        std::make_shared<CMyComPtr<IInStream>>(new CSeekableDecodedStream(make_source(first_report), stream_options));
+    auto first_stream = std::make_shared<CMyComPtr<IInStream>>(
+        new CSeekableDecodedStream(make_source({first_report, !from_index_}), stream_options));
     stream_maker make = [make_source, stream_options, first_stream]() -> CMyComPtr<IInStream> {
         // Only the opening thread makes the first stream; the others come after it.
         if (*first_stream) {
@@ -218,7 +225,7 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
             *first_stream = nullptr;
             return stream;
         }
-        return new CSeekableDecodedStream(make_source(nullptr), stream_options);
+        return new CSeekableDecodedStream(make_source({}), stream_options);
     };
     archive_.set_names_code_page(outer.names_code_page());
     const bool opened =
@@ -229,7 +236,7 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
     // completed (from the last one) before other threads share them.
     bool sound = true;
     if (kind == seekable_kind::gzip) {
-        auto* rest = new CSeekableDecodedStream(make_source(nullptr));
+        auto* rest = new CSeekableDecodedStream(make_source({}));
         CMyComPtr<IInStream> holder(rest);
         sound = rest->DecodeToEnd();
     }

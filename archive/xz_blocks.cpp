@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include <lzma.h>
 
 #include "archive/string_convert.h"
+#include "archive/xz_block_ahead.h"
 
 namespace archive {
 
@@ -15,6 +17,9 @@ namespace {
 constexpr std::size_t input_buffer_size = 256 * 1024;
 // What the index of a file may take in memory while it is read.
 constexpr std::uint64_t index_memory_limit = 256ull << 20;
+// The largest block decoded ahead: two of them may be held at once (what
+// `xz -T` writes at levels up to 7 fits).
+constexpr std::uint64_t ahead_block_limit = 48ull << 20;
 
 bool opens(platform::input_file& file, const std::string& path)
 {
@@ -118,6 +123,69 @@ std::size_t xz_reader::block_of(std::uint64_t offset) const
     return after == blocks.begin() ? 0 : static_cast<std::size_t>(std::prev(after) - blocks.begin());
 }
 
+std::uint64_t xz_reader::block_size(std::size_t index) const
+{
+    const auto& blocks = blocks_->blocks;
+    return (index + 1 < blocks.size() ? blocks[index + 1].output : blocks_->decoded_size) - blocks[index].output;
+}
+
+void xz_reader::read_ahead()
+{
+    reading_ahead_ = true;
+    if (!damaged_ && held_.empty() && !block_ended_)
+        look_ahead(block_ + 1);
+}
+
+void xz_reader::look_ahead(std::size_t index)
+{
+    if (!reading_ahead_ || index >= blocks_->blocks.size() || block_size(index) > ahead_block_limit)
+        return;
+    if (!ahead_ || ahead_->block() != index)
+        ahead_ = std::make_unique<xz_block_ahead>(path_, blocks_, index);
+}
+
+bool xz_reader::enter_block(std::size_t index)
+{
+    held_.clear();
+    held_at_ = 0;
+    if (ahead_ && ahead_->block() == index) {
+        std::optional<std::vector<unsigned char>> bytes = ahead_->take();
+        ahead_.reset();
+        if (bytes) {
+            block_ = index;
+            output_ = blocks_->blocks[index].output;
+            held_ = std::move(*bytes);
+            block_ended_ = held_.empty();
+            look_ahead(index + 2);  // this reader decodes the one between
+            return true;
+        }
+    }
+    if (!start_block(index))
+        return false;
+    look_ahead(index + 1);
+    return true;
+}
+
+decode_status xz_reader::decode_block(std::size_t index, std::vector<unsigned char>& bytes,
+                                      const std::atomic<bool>& stop)
+{
+    bytes.resize(static_cast<std::size_t>(block_size(index)));
+    if (damaged_ || !start_block(index))
+        return decode_status::damaged;
+    lzma_stream& stream = lzma_->stream;
+    stream.next_out = bytes.data();
+    stream.avail_out = bytes.size();
+    for (;;) {
+        if (stop || (stream.avail_in == 0 && !fill_input()))
+            return decode_status::damaged;
+        const lzma_ret ret = lzma_code(&stream, LZMA_RUN);
+        if (ret == LZMA_STREAM_END)
+            return stream.avail_out == 0 ? decode_status::ok : decode_status::damaged;
+        if (ret != LZMA_OK)
+            return decode_status::damaged;
+    }
+}
+
 std::uint64_t xz_reader::point_before(std::uint64_t offset) const
 {
     return blocks_->blocks.empty() ? 0 : blocks_->blocks[block_of(offset)].output;
@@ -129,7 +197,13 @@ decode_status xz_reader::restart_before(std::uint64_t offset)
         output_ = 0;
         return damaged_ ? decode_status::damaged : decode_status::ok;
     }
-    damaged_ = !start_block(block_of(offset));
+    // A reading that goes back is no longer one of the whole file in order.
+    const std::size_t target = block_of(offset);
+    if (target < block_) {
+        reading_ahead_ = false;
+        ahead_.reset();
+    }
+    damaged_ = !enter_block(target);
     return damaged_ ? decode_status::damaged : decode_status::ok;
 }
 
@@ -181,13 +255,23 @@ decode_status xz_reader::decode(unsigned char* data, std::size_t size, std::size
         return decode_status::damaged;
     lzma_stream& stream = lzma_->stream;
     while (decoded < size) {
+        if (held_at_ < held_.size()) {
+            const std::size_t given = std::min(size - decoded, held_.size() - held_at_);
+            std::memcpy(data + decoded, held_.data() + held_at_, given);
+            held_at_ += given;
+            decoded += given;
+            output_ += given;
+            block_ended_ = held_at_ == held_.size();
+            continue;
+        }
         if (block_ended_) {
             if (block_ + 1 >= blocks_->blocks.size())
                 break;  // the end
-            if (!start_block(block_ + 1)) {
+            if (!enter_block(block_ + 1)) {
                 damaged_ = true;
                 return decode_status::damaged;
             }
+            continue;
         }
         if (stream.avail_in == 0 && !fill_input()) {
             damaged_ = true;  // cut short: the index promised more

@@ -6,6 +6,7 @@
 // decoded as one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,8 +35,10 @@ struct xz_blocks {
 // not a sound xz file or its index cannot be read.
 std::optional<xz_blocks> read_xz_blocks(const std::string& path);
 
+class xz_block_ahead;
+
 // Decodes the xz file at `path` from its start or from the start of a block.
-// One reader belongs to one thread.
+// One reader belongs to one thread (and owns the one that decodes ahead).
 class xz_reader : public decoded_source {
 public:
     xz_reader(std::string path, std::shared_ptr<const xz_blocks> blocks);
@@ -53,10 +56,26 @@ public:
     // reading has come, and its size.
     void report_progress(read_progress report);
 
+    // From now on, while a block is decoded, the next one is decoded whole on
+    // another thread (blocks of up to 48 MiB): for a reading of the whole file
+    // in order, which then takes about half the time on two cores. It lasts
+    // until the reading goes back.
+    void read_ahead();
+
+    // Decodes the whole block at `index` into `bytes`, checking it at its end;
+    // gives up as damaged once `stop` is set.
+    decode_status decode_block(std::size_t index, std::vector<unsigned char>& bytes, const std::atomic<bool>& stop);
+
 private:
     std::size_t block_of(std::uint64_t offset) const;
+    std::uint64_t block_size(std::size_t index) const;
     // Starts the decoder of the block at `index`; false on damage.
     bool start_block(std::size_t index);
+    // Goes on at the block at `index`: its bytes from the thread that decoded
+    // it ahead, else its decoder; false on damage.
+    bool enter_block(std::size_t index);
+    // Has the block at `index` decoded ahead, when reading ahead and it fits.
+    void look_ahead(std::size_t index);
     bool fill_input();
 
     std::string path_;
@@ -72,6 +91,10 @@ private:
     read_progress report_;
     std::uint64_t file_size_ = 0;
     bool damaged_ = false;
+    bool reading_ahead_ = false;
+    std::unique_ptr<xz_block_ahead> ahead_;
+    std::vector<unsigned char> held_;  // the current block, when it was decoded ahead
+    std::size_t held_at_ = 0;          // how much of it has been given
 };
 
 }  // namespace archive

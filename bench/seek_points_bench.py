@@ -150,6 +150,21 @@ KINDS = {
 }
 
 
+def made_tarball(folder, size, kind):
+    """The tarball of `kind` and about `size` bytes of tar in `folder`, made once."""
+    tar_path = os.path.join(folder, f"source-{size}.tar")
+    extension, compress, _ = KINDS[kind]
+    archive = tar_path + extension
+    if not os.path.exists(archive):
+        print("making", archive, flush=True)
+        if not os.path.exists(tar_path):
+            make_tar(tar_path, size)
+        with open(archive + ".tmp", "wb") as out:
+            subprocess.run(compress + [tar_path], stdout=out, check=True)
+        os.rename(archive + ".tmp", archive)
+    return archive
+
+
 def report(name, executable, archive, item, expected, tar_list, tar_size, folder):
     """One line of figures. Wall seconds on a machine that others share mostly
     measure the wait for a processor; the processor seconds beside them do not."""
@@ -176,18 +191,14 @@ def main():
     parser.add_argument("--baseline")
     parser.add_argument("--kinds", default="gzip,xz", help="of " + ", ".join(KINDS))
     options = parser.parse_args()
+    options.executable = os.path.abspath(options.executable)
+    if options.baseline:
+        options.baseline = os.path.abspath(options.baseline)
     os.makedirs(options.folder, exist_ok=True)
     tar_path = os.path.join(options.folder, f"source-{options.size}.tar")
     for kind in options.kinds.split(","):
-        extension, compress, tar_option = KINDS[kind]
-        archive = tar_path + extension
-        if not os.path.exists(archive):
-            print("making", archive, flush=True)
-            if not os.path.exists(tar_path):
-                make_tar(tar_path, options.size)
-            with open(archive + ".tmp", "wb") as out:
-                subprocess.run(compress + [tar_path], stdout=out, check=True)
-            os.rename(archive + ".tmp", archive)
+        tar_option = KINDS[kind][2]
+        archive = made_tarball(options.folder, options.size, kind)
         with open(tar_path + ".middle") as f:
             item = f.read()
         tar_size = os.path.getsize(tar_path)

@@ -191,13 +191,21 @@ TEST(XzBlocks, SeveralBlocksAndStreamsSeekAnywhereAgainstThePlainCopy)
     EXPECT_EQ(archive::read_xz_blocks(folder.path() + "one-block.xz")->blocks.size(), 1u);
     EXPECT_FALSE(archive::read_xz_blocks(folder.path() + "plain.bin")) << "not an xz file";
     const auto blocks = std::make_shared<const archive::xz_blocks>(*read);
-    const auto stream_over = [&] { return CMyComPtr<IInStream>(new CSeekableDecodedStream(std::make_unique<archive::xz_reader>(path, blocks))); };
+    // `ahead`: the reader decodes the next block on another thread.
+    const auto stream_over = [&](bool ahead = false) {
+        auto reader = std::make_unique<archive::xz_reader>(path, blocks);
+        if (ahead)
+            reader->read_ahead();
+        return CMyComPtr<IInStream>(new CSeekableDecodedStream(std::move(reader)));
+    };
 
-    CMyComPtr<IInStream> whole = stream_over();
-    std::string all;
-    for (std::string piece; !(piece = read_at(*whole, all.size(), 100000)).empty();)
-        all += piece;
-    ASSERT_TRUE(all == plain) << "one pass gives the plain bytes: " << all.size();
+    for (const bool ahead : {false, true}) {
+        CMyComPtr<IInStream> whole = stream_over(ahead);
+        std::string all;
+        for (std::string piece; !(piece = read_at(*whole, all.size(), 100000)).empty();)
+            all += piece;
+        ASSERT_TRUE(all == plain) << "one pass gives the plain bytes: " << all.size() << (ahead ? " (ahead)" : "");
+    }
 
     std::vector<std::uint64_t> offsets = {0, 1, plain.size() - 1, plain.size() - 5000};
     for (const archive::xz_block& block : blocks->blocks)
@@ -217,23 +225,37 @@ TEST(XzBlocks, SeveralBlocksAndStreamsSeekAnywhereAgainstThePlainCopy)
     }
     EXPECT_EQ(read_at(*moving, plain.size() + 10, 100), "") << "nothing past the end";
 
+    // Reading ahead, forward as a tar handler skips what it does not list:
+    // into the block decoded ahead, past it, and within it; then back.
+    std::sort(offsets.begin(), offsets.end());
+    CMyComPtr<IInStream> forward = stream_over(true);
+    for (const std::uint64_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        ASSERT_TRUE(read_at(*forward, offset, 3000) == plain.substr(offset, 3000));
+    }
+    ASSERT_TRUE(read_at(*forward, 12345, 3000) == plain.substr(12345, 3000)) << "back after reading ahead";
+
     // A flipped byte inside a block fails the read (at the latest at the
     // block's check) instead of giving the bytes as whole.
     run_shell(folder.path(), "printf '\\377' | dd of=packed.xz bs=1 seek=2000000 conv=notrunc status=none");
-    CMyComPtr<IInStream> flipped = stream_over();
-    std::string damaged;
-    HRESULT result = S_OK;
-    for (;;) {
-        std::string piece(1 << 20, '\0');
-        UInt32 processed = 0;
-        result = flipped->Read(piece.data(), static_cast<UInt32>(piece.size()), &processed);
-        damaged.append(piece, 0, processed);
-        if (result != S_OK || processed == 0)
-            break;
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "ahead" : "in turn");
+        CMyComPtr<IInStream> flipped = stream_over(ahead);
+        std::string damaged;
+        HRESULT result = S_OK;
+        for (;;) {
+            std::string piece(1 << 20, '\0');
+            UInt32 processed = 0;
+            result = flipped->Read(piece.data(), static_cast<UInt32>(piece.size()), &processed);
+            damaged.append(piece, 0, processed);
+            if (result != S_OK || processed == 0)
+                break;
+        }
+        EXPECT_EQ(result, E_FAIL);
+        EXPECT_LT(damaged.size(), plain.size());
+        EXPECT_TRUE(plain.compare(0, 1'900'000, damaged, 0, 1'900'000) == 0)
+            << "the blocks before the damaged one are right";
     }
-    EXPECT_EQ(result, E_FAIL);
-    EXPECT_LT(damaged.size(), plain.size());
-    EXPECT_TRUE(plain.compare(0, 1'900'000, damaged, 0, 1'900'000) == 0) << "the blocks before the damaged one are right";
 }
 
 }  // namespace
