@@ -146,7 +146,7 @@ void xz_reader::look_ahead(std::size_t index)
 
 bool xz_reader::enter_block(std::size_t index)
 {
-    held_.clear();
+    held_ = {};  // its memory too
     held_at_ = 0;
     if (ahead_ && ahead_->block() == index) {
         std::optional<std::vector<unsigned char>> bytes = ahead_->take();

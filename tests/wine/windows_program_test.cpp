@@ -1,7 +1,8 @@
 // The Windows program under Wine with the real 7z.dll, talked to from Linux over
 // 127.0.0.1: archives listed and served byte for byte, names beyond U+FFFF, the
 // places the plug-in library is looked for, passwords, the temporary file of a
-// compressed tarball, and how the program ends.
+// compressed tarball, the seek points and lasting index of a gzip tarball,
+// contents search (RE2 built for Windows), and how the program ends.
 #include "tests/support/archive_tools.h"
 #include "tests/support/known_bytes.h"
 #include "tests/support/raw_http.h"
@@ -313,4 +314,71 @@ TEST_F(WindowsProgram, TemporaryFileOfACompressedTarballGoesWhenKilled)
     for (int i = 0; i < 100 && temporary_files().size() != before.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(temporary_files(), before);
+}
+
+// A .tar.gz is read through seek points, without a temporary file, and its
+// lasting index is kept in %LOCALAPPDATA%\vorsel\, where the next start finds it.
+TEST_F(WindowsProgram, AGzipTarballIsReadThroughSeekPointsAndItsIndexLasts)
+{
+    run_7z({"a", "-bd", "-ttar", "../tree.tar", "docs", "pictures", "big.bin"}, src());
+    run_7z({"a", "-bd", "-tgzip", "-mx=1", "tree.tar.gz", "tree.tar"}, folder_->path());
+    const std::filesystem::path cache =
+        wine_prefix + "/drive_c/users/" + ::getpwuid(::getuid())->pw_name + "/AppData/Local/vorsel";
+    std::filesystem::remove_all(cache);  // an earlier run's
+    auto serve = [&] {
+        windows_program vorsel(folder_->path(), windows_path(folder_->path() + "tree.tar.gz"));
+        const unsigned short port = vorsel.wait_for_port();
+        EXPECT_NE(port, 0) << vorsel.program->output();
+        if (port == 0)
+            return std::string();
+        EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/pictures/photo.bin")) == known_bytes(700000, 2));
+        const std::string middle = get_range(port, "/ArchiveContent/big.bin", "12345678-12445677");
+        EXPECT_TRUE(reply_body(middle) == big_->substr(12345678, 100000));
+        vorsel.program->signal(SIGINT);
+        EXPECT_EQ(vorsel.program->wait_for_exit(std::chrono::seconds(30)), 0) << vorsel.program->output();
+        return vorsel.program->output();
+    };
+    const std::string first = serve();
+    EXPECT_NE(first.find("through seek points, without a copy"), std::string::npos) << first;
+    EXPECT_NE(first.find("opened the inner archive tree.tar\r\n"), std::string::npos) << first;
+    std::size_t indexes = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(cache, error))
+        indexes += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(indexes, 1u) << "in " << cache.string();
+    const std::string second = serve();
+    EXPECT_NE(second.find("opened the inner archive tree.tar with the seek points of its lasting index"),
+              std::string::npos)
+        << second;
+}
+
+// Contents search through the Windows build's RE2: a literal in any case, a
+// regular expression, and a pattern RE2 refuses.
+TEST_F(WindowsProgram, SearchesInsideItems)
+{
+    temp_folder notes;
+    notes.write_file("notes/a.txt", "first line\nthe needle here\n");
+    notes.write_file("notes/b.txt", "NEEDLE again\nno match\n");
+    run_7z({"a", "-bd", "-tzip", "notes.zip", "notes"}, notes.path());
+    windows_program vorsel(notes.path(), windows_path(notes.path() + "notes.zip"));
+    const unsigned short port = vorsel.wait_for_port();
+    ASSERT_NE(port, 0) << vorsel.program->output();
+
+    const std::string literal = reply_body(http_get(port, "/ArchiveContent?search=needle"));
+    EXPECT_NE(literal.find(R"({"item":"notes/a.txt","line":2,"text":"the needle here","ranges":[[4,10]]})"),
+              std::string::npos)
+        << literal;
+    EXPECT_NE(literal.find(R"({"item":"notes/b.txt","line":1,"text":"NEEDLE again","ranges":[[0,6]]})"),
+              std::string::npos)
+        << literal;
+    EXPECT_NE(literal.find(R"("matches":2,)"), std::string::npos) << literal;
+
+    const std::string regex = reply_body(http_get(port, "/ArchiveContent?search=%5Eno%20%5Cw%2B&regex=1"));
+    EXPECT_NE(regex.find(R"({"item":"notes/b.txt","line":2,"text":"no match","ranges":[[0,8]]})"), std::string::npos)
+        << regex;
+    EXPECT_NE(regex.find(R"("matches":1,)"), std::string::npos) << regex;
+
+    EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent?search=(a&regex=1")), "HTTP/1.0 400 Bad Request");
+    vorsel.program->signal(SIGINT);
+    EXPECT_EQ(vorsel.program->wait_for_exit(std::chrono::seconds(30)), 0) << vorsel.program->output();
 }
