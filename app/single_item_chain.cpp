@@ -82,7 +82,7 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
     }
     if (!reached)
         return;
-    served.open_again(codecs, reached->archive());
+    served.take_over(reached->archive());
     innermost = std::move(reached);
 }
 

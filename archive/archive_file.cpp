@@ -36,6 +36,21 @@ open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opene
     return open_stream(codecs, opened.path_, opened.format_index_, opened.password_);
 }
 
+void archive_file::take_over(archive_file& other)
+{
+    close();
+    path_ = other.path_;
+    make_stream_ = other.make_stream_;
+    name_ = other.name_;
+    password_ = other.password_;
+    names_code_page_ = other.names_code_page_;
+    format_index_ = other.format_index_;
+    format_ = other.format_;
+    stream_ = other.stream_;
+    handler_ = other.handler_;
+    other.close();
+}
+
 void archive_file::close()
 {
     handler_.Release();

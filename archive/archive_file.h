@@ -58,6 +58,11 @@ public:
     // password: another handler for another thread.
     open_outcome open_again(CCodecs& codecs, const archive_file& opened);
 
+    // Takes over the archive that `other` holds open (its handler, its stream
+    // and how it was opened), leaving `other` closed: open_again without
+    // reading every header again.
+    void take_over(archive_file& other);
+
     // The code page of item names that are not UTF-8 (0: detect one), for
     // listings from now on; archives opened again or from inside this one keep it.
     void set_names_code_page(std::uint32_t code_page) { names_code_page_ = code_page; }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace archive {
 
@@ -29,8 +30,9 @@ private:
 
 class field_reader {
 public:
-    // `bytes` outlives the reader.
+    // `bytes` (the first `size` of them, when given) outlives the reader.
     explicit field_reader(const std::string& bytes) : bytes_(bytes) {}
+    field_reader(const std::string& bytes, std::size_t size) : bytes_(std::string_view(bytes).substr(0, size)) {}
     explicit field_reader(std::string&&) = delete;
 
     // False, with `value` left alone, when fewer than 8 bytes are left.
@@ -56,7 +58,7 @@ public:
     bool at_end() const { return at_ == bytes_.size(); }
 
 private:
-    const std::string& bytes_;
+    std::string_view bytes_;
     std::size_t at_ = 0;
 };
 

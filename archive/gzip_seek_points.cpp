@@ -118,8 +118,19 @@ decode_status gzip_reader::start_at(std::ptrdiff_t index)
         if (inflatePrime(&z_->stream, point->bits, byte >> (8 - point->bits)) != Z_OK)
             damaged_ = true;
     }
-    if (!damaged_ && inflateSetDictionary(&z_->stream, point->window.data(),
-                                          static_cast<uInt>(point->window.size())) != Z_OK)
+    std::vector<unsigned char> unpacked;
+    const std::vector<unsigned char>* window = &point->window;
+    if (window->empty() && !point->packed_window.empty()) {
+        unpacked.resize(deflate_window_size);
+        uLongf length = static_cast<uLongf>(unpacked.size());
+        if (uncompress(unpacked.data(), &length, reinterpret_cast<const Bytef*>(point->packed_window.data()),
+                       static_cast<uLong>(point->packed_window.size())) != Z_OK)
+            damaged_ = true;
+        unpacked.resize(length);
+        window = &unpacked;
+    }
+    if (!damaged_ &&
+        inflateSetDictionary(&z_->stream, window->data(), static_cast<uInt>(window->size())) != Z_OK)
         damaged_ = true;
     return damaged_ ? decode_status::damaged : decode_status::ok;
 }

@@ -27,6 +27,11 @@ struct gzip_access_point {
     std::uint64_t input = 0;   // offset in the file of the first whole byte after the point
     int bits = 0;              // how many high bits of the byte before `input` come after the point (0-7)
     std::vector<unsigned char> window;  // the decoded bytes before `output`, at most deflate_window_size
+    // Instead of `window`, when the point comes from a lasting index: the
+    // window as zlib compressed it there, inflated only when decoding starts
+    // at the point (a start then reads the index without inflating hundreds
+    // of windows).
+    std::string packed_window;
 };
 
 // The points of one file, in order of `output`. While `complete` is false a

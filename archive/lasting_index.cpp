@@ -37,16 +37,6 @@ std::string deflated(const std::vector<unsigned char>& bytes)
     return out;
 }
 
-bool inflated(const std::string& bytes, std::uint64_t size, std::vector<unsigned char>& out)
-{
-    if (size > deflate_window_size)
-        return false;
-    out.resize(size);
-    uLongf length = static_cast<uLongf>(size);
-    return uncompress(out.data(), &length, reinterpret_cast<const Bytef*>(bytes.data()),
-                      static_cast<uLong>(bytes.size())) == Z_OK &&
-           length == size;
-}
 
 void put_identity(field_writer& out, const archive_identity& identity)
 {
@@ -103,8 +93,13 @@ std::string encode_index(const archive_identity& identity, const gzip_seek_point
         out.put(point.output);
         out.put(point.input);
         out.put(static_cast<std::uint64_t>(point.bits));
-        out.put(point.window.size());
-        out.put_string(deflated(point.window));
+        if (point.window.empty() && !point.packed_window.empty()) {
+            out.put(deflate_window_size);  // at most: the size is found when it is inflated
+            out.put_string(point.packed_window);
+        } else {
+            out.put(point.window.size());
+            out.put_string(deflated(point.window));
+        }
     }
     out.put_string(reads.to_bytes());
     out.put(check_of(reinterpret_cast<const unsigned char*>(out.bytes().data()), out.bytes().size()));
@@ -115,13 +110,13 @@ std::optional<index_contents> decode_index(const std::string& bytes, const archi
 {
     if (bytes.size() < 8)
         return std::nullopt;
-    const std::string body = bytes.substr(0, bytes.size() - 8);
-    const std::string check_bytes = bytes.substr(bytes.size() - 8);
+    const std::size_t body_size = bytes.size() - 8;
+    const std::string check_bytes = bytes.substr(body_size);
     field_reader check_field(check_bytes);
     std::uint64_t check = 0;
-    if (!check_field.get(check) || check != check_of(reinterpret_cast<const unsigned char*>(body.data()), body.size()))
+    if (!check_field.get(check) || check != check_of(reinterpret_cast<const unsigned char*>(bytes.data()), body_size))
         return std::nullopt;
-    field_reader in(body);
+    field_reader in(bytes, body_size);
     std::string magic;
     std::uint64_t version = 0;
     std::uint64_t fields[4] = {};
@@ -136,16 +131,15 @@ std::optional<index_contents> decode_index(const std::string& bytes, const archi
     index_contents contents{std::make_shared<gzip_seek_points>(), std::make_shared<recorded_reads>()};
     gzip_seek_points& points = *contents.points;
     std::uint64_t count = 0;
-    if (!in.get(points.spacing) || !in.get(points.decoded_size) || !in.get(count) || count > body.size() / 40)
+    if (!in.get(points.spacing) || !in.get(points.decoded_size) || !in.get(count) || count > body_size / 40)
         return std::nullopt;
     for (std::uint64_t i = 0; i < count; ++i) {
         gzip_access_point point;
         std::uint64_t bits = 0, window_size = 0;
-        std::string window;
         if (!in.get(point.output) || !in.get(point.input) || !in.get(bits) || !in.get(window_size) ||
-            !in.get_string(window) || bits > 7 || point.input > identity.size || point.output > points.decoded_size ||
-            (!points.points.empty() && point.output <= points.points.back().output) ||
-            !inflated(window, window_size, point.window))
+            !in.get_string(point.packed_window) || bits > 7 || window_size > deflate_window_size ||
+            point.packed_window.empty() || point.input > identity.size || point.output > points.decoded_size ||
+            (!points.points.empty() && point.output <= points.points.back().output))
             return std::nullopt;
         point.bits = static_cast<int>(bits);
         points.points.push_back(std::move(point));

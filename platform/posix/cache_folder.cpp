@@ -99,7 +99,11 @@ std::optional<std::string> read_cached_file(const std::string& path)
     const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle < 0)
         return std::nullopt;
+    // Read into one buffer of the file's size: an index may hold tens of MB.
     std::string bytes;
+    struct stat status {};
+    if (::fstat(handle, &status) == 0 && status.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t count = ::read(handle, buffer, sizeof buffer);

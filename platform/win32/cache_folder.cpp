@@ -102,7 +102,11 @@ std::optional<std::string> read_cached_file(const std::string& path)
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
+    // Read into one buffer of the file's size: an index may hold tens of MB.
     std::string bytes;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0)
+        bytes.reserve(static_cast<std::size_t>(size.QuadPart));
     char buffer[65536];
     for (;;) {
         DWORD count = 0;
