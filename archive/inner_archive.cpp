@@ -6,10 +6,8 @@
 #include <functional>
 
 #include "archive/seekable_decoded_stream.h"
-#if VORSEL_XZ_BLOCKS
-#include "archive/xz_blocks.h"
-#endif
 #include "archive/string_convert.h"
+#include "archive/xz_blocks.h"
 
 namespace archive {
 
@@ -88,14 +86,12 @@ seekable_kind seekable_kind_of(const archive_file& outer)
         return seekable_kind::none;
     if (CompareNoCase(outer.format_name().c_str(), L"gzip") == 0 && starts_like_gzip(outer.path()))
         return seekable_kind::gzip;
-#if VORSEL_XZ_BLOCKS
     // One block is no better than a copy: a read anywhere would decode from the start.
     if (CompareNoCase(outer.format_name().c_str(), L"xz") == 0) {
         const std::optional<xz_blocks> blocks = read_xz_blocks(outer.path());
         if (blocks && blocks->blocks.size() > 1)
             return seekable_kind::xz;
     }
-#endif
     return seekable_kind::none;
 }
 
@@ -103,7 +99,6 @@ seekable_kind seekable_kind_of(const archive_file& outer)
 
 bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count)
 {
-#if VORSEL_XZ_BLOCKS
     // The library decodes xz a few whole blocks at a time: the first bytes of a
     // file of several blocks are read through its first block alone.
     if (index == 0 && seekable_kind_of(outer) == seekable_kind::xz) {
@@ -115,7 +110,6 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                 return starts_like_archive(codecs, leading.data(), decoded, programs_count);
         }
     }
-#endif
     leading_bytes_sink sink;
     (void)outer.extract(index, sink);  // whatever came before a failure is judged
     return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
@@ -171,7 +165,6 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
     // Gzip's points are recorded on the first reading (and kept in the index);
     // an xz file's blocks are in its own index, read anew each time.
     source_maker make_source;
-#if VORSEL_XZ_BLOCKS
     if (kind == seekable_kind::xz) {
         std::optional<xz_blocks> blocks = read_xz_blocks(outer.path());
         if (!blocks)
@@ -189,7 +182,6 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
             return reader;
         };
     } else
-#endif
     {
         points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
         make_source = [path = outer.path(), points = points_](source_use use) -> std::unique_ptr<decoded_source> {

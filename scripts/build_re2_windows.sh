@@ -3,10 +3,9 @@
 # Windows builds link for contents search (Debian ships RE2 for Linux only):
 #   build_re2_windows.sh TOOLCHAIN_FILE PREFIX
 # installs a static libre2.a, its headers and its CMake package under PREFIX.
-# Nothing is done when PREFIX already holds it. The source comes with
-# `apt-get source` through a source list of this script's own, and the Unicode
-# tables that Debian's package leaves out are made again from unicode-data, as
-# Debian's own build does.
+# Nothing is done when PREFIX already holds it. The source comes from
+# debian_source.sh, and the Unicode tables that Debian's package leaves out are
+# made again from unicode-data, as Debian's own build does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 toolchain="$(realpath "$1")"
@@ -15,16 +14,7 @@ if [[ -f "$prefix/lib/libre2.a" && -f "$prefix/lib/cmake/re2/re2Config.cmake" ]]
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-  >"$work/sources.list"
-mkdir -p "$work/lists/partial" "$work/get"
-apt_options=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
-             -o Dir::State::Lists="$work/lists" -o APT::Sandbox::User="$(id -un)")
-apt-get "${apt_options[@]}" update -qq
-(cd "$work/get" && apt-get "${apt_options[@]}" source --download-only -qq re2 >/dev/null)
-# apt checked the files against the archive's signed index; the .dsc's own
-# signature needs a keyring that machines do not have.
-dpkg-source --no-check -x "$work"/get/re2_*.dsc "$work/src" >/dev/null
+bash scripts/debian_source.sh re2 "$work/src"
 make -s -C "$work/src" REBUILD_TABLES=1 re2/perl_groups.cc re2/unicode_casefold.cc re2/unicode_groups.cc >/dev/null
 cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DRE2_BUILD_TESTING=OFF -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null

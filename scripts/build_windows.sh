@@ -12,7 +12,9 @@ mkdir -p "$out"
 for target in x86_64-w64-mingw32:win64 i686-w64-mingw32:win32; do
   toolchain="${target%%:*}" width="${target##*:}"
   bash scripts/build_re2_windows.sh "cmake/$toolchain.cmake" "$out/$width/re2"
+  bash scripts/build_xz_windows.sh "cmake/$toolchain.cmake" "$out/$width/lzma"
   bash scripts/build.sh "$out/$width" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain.cmake" -DRE2_PREFIX="$out/$width/re2" \
+    -DLZMA_PREFIX="$out/$width/lzma" \
     -DCMAKE_BUILD_TYPE=Release -DVORSEL_WERROR=ON -DVORSEL_WINDOWS_TESTS=OFF
   (cd "$out/$width" && cpack -G ZIP >/dev/null)
   package="$(ls "$out/$width"/vorsel-*-"$width".zip)"

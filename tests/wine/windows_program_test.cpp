@@ -1,8 +1,9 @@
 // The Windows program under Wine with the real 7z.dll, talked to from Linux over
 // 127.0.0.1: archives listed and served byte for byte, names beyond U+FFFF, the
 // places the plug-in library is looked for, passwords, the temporary file of a
-// compressed tarball, the seek points and lasting index of a gzip tarball,
-// contents search (RE2 built for Windows), and how the program ends.
+// compressed tarball, the seek points and lasting index of a gzip tarball, an
+// xz tarball read through its blocks (liblzma built for Windows), contents
+// search (RE2 built for Windows), and how the program ends.
 #include "tests/support/archive_tools.h"
 #include "tests/support/known_bytes.h"
 #include "tests/support/raw_http.h"
@@ -379,6 +380,32 @@ TEST_F(WindowsProgram, SearchesInsideItems)
     EXPECT_NE(regex.find(R"("matches":1,)"), std::string::npos) << regex;
 
     EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent?search=(a&regex=1")), "HTTP/1.0 400 Bad Request");
+    vorsel.program->signal(SIGINT);
+    EXPECT_EQ(vorsel.program->wait_for_exit(std::chrono::seconds(30)), 0) << vorsel.program->output();
+}
+
+// An xz tarball of several blocks is read through its blocks, with no
+// temporary file: its items come byte for byte, the 24 MiB one in a range too.
+TEST_F(WindowsProgram, AnXzTarballOfSeveralBlocksIsReadThroughItsBlocks)
+{
+    run_7z({"a", "-bd", "-ttar", "../blocks.tar", "docs", "pictures", "big.bin"}, src());
+    test_support::process_options options;
+    options.working_directory = folder_->path();
+    ASSERT_EQ(run_process("/bin/sh", {"-c", "xz -T2 --block-size=4MiB -1 -c blocks.tar > blocks.tar.xz"}, options)
+                  .exit_status,
+              0);
+    windows_program vorsel(folder_->path(), windows_path(folder_->path() + "blocks.tar.xz"));
+    const unsigned short port = vorsel.wait_for_port();
+    ASSERT_NE(port, 0) << vorsel.program->output();
+    ASSERT_TRUE(vorsel.program->wait_for_output("Press Ctrl+C to stop.", std::chrono::seconds(60)))
+        << vorsel.program->output();
+    EXPECT_NE(vorsel.program->output().find("reading the inner archive blocks.tar through seek points, without a copy"),
+              std::string::npos)
+        << vorsel.program->output();
+    EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/pictures/photo.bin")) == known_bytes(700000, 2));
+    const std::string middle = get_range(port, "/ArchiveContent/big.bin", "12345678-12445677");
+    EXPECT_TRUE(reply_body(middle) == big_->substr(12345678, 100000));
+    EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/big.bin")) == *big_);
     vorsel.program->signal(SIGINT);
     EXPECT_EQ(vorsel.program->wait_for_exit(std::chrono::seconds(30)), 0) << vorsel.program->output();
 }
