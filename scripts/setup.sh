@@ -7,7 +7,7 @@
 #   setup.sh --windows   also what building for Windows and testing under Wine need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev libre2-dev liblzma-dev libssl-dev p7zip-full)
+packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev libre2-dev liblzma-dev libzstd-dev libssl-dev p7zip-full)
 if [[ "${1:-}" == "--windows" ]]; then
   # mingw-w64's compilers of the posix thread model (std::thread), its zlib, Wine
   # to run the tests, GoogleTest's sources to build them with, ccache, and npm to
