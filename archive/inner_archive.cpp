@@ -100,9 +100,9 @@ seekable_kind seekable_kind_of(const archive_file& outer)
     }
 #endif
 #if VORSEL_ZSTD_FRAMES
-    // So is one frame.
+    // So is one frame. (Two frames tell it: the whole walk is left to the open.)
     if (CompareNoCase(outer.format_name().c_str(), L"zstd") == 0) {
-        const std::optional<std::vector<zstd_frame>> frames = read_zstd_frames(outer.path());
+        const std::optional<std::vector<zstd_frame>> frames = read_zstd_frames(outer.path(), 2);
         if (frames && frames->size() > 1)
             return seekable_kind::zstd;
     }
@@ -130,13 +130,11 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
 #if VORSEL_ZSTD_FRAMES
     // And those of a zstd file of several frames through its first frame.
     if (index == 0 && seekable_kind_of(outer) == seekable_kind::zstd) {
-        if (std::optional<std::vector<zstd_frame>> frames = read_zstd_frames(outer.path())) {
-            zstd_reader reader(outer.path(), zstd_seek_points(*frames));
-            std::vector<unsigned char> leading(leading_size);
-            std::size_t decoded = 0;
-            if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
-                return starts_like_archive(codecs, leading.data(), decoded, programs_count);
-        }
+        zstd_reader reader(outer.path(), std::make_shared<gzip_seek_points>());
+        std::vector<unsigned char> leading(leading_size);
+        std::size_t decoded = 0;
+        if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
+            return starts_like_archive(codecs, leading.data(), decoded, programs_count);
     }
 #endif
     leading_bytes_sink sink;

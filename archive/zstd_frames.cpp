@@ -91,7 +91,7 @@ struct zstd_reader::decoder {
     ~decoder() { ZSTD_freeDStream(stream); }
 };
 
-std::optional<std::vector<zstd_frame>> read_zstd_frames(const std::string& path)
+std::optional<std::vector<zstd_frame>> read_zstd_frames(const std::string& path, std::size_t most)
 {
     platform::input_file file;
     std::uint64_t size = 0;
@@ -122,6 +122,8 @@ std::optional<std::vector<zstd_frame>> read_zstd_frames(const std::string& path)
         if (!end)
             return std::nullopt;
         offset = *end;
+        if (frames.size() == most)
+            return frames;
     }
     if (offset != size)
         return std::nullopt;  // the last frame promised more bytes than the file has

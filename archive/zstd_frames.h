@@ -28,8 +28,10 @@ struct zstd_frame {
 
 // The frames of the zstd file at `path` that hold data, in order; nothing when
 // the file is not a sound zstd file (another magic number, a reserved block
-// type, a frame cut short).
-std::optional<std::vector<zstd_frame>> read_zstd_frames(const std::string& path);
+// type, a frame cut short). The walk stops after the first `most` frames,
+// leaving the rest of the file unchecked.
+std::optional<std::vector<zstd_frame>> read_zstd_frames(const std::string& path,
+                                                        std::size_t most = static_cast<std::size_t>(-1));
 
 // The points that the frames' recorded sizes give: the start of each frame
 // after the first, up to the first frame that records no size; complete when

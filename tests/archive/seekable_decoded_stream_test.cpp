@@ -350,6 +350,7 @@ TEST(ZstdFrames, OneFrameOtherFilesAndDamageAreRefused)
     const auto frames = archive::read_zstd_frames(path);
     ASSERT_TRUE(frames);
     ASSERT_GE(frames->size(), 3u);
+    EXPECT_EQ(archive::read_zstd_frames(path, 2)->size(), 2u) << "the walk stops after two";
     const auto points = archive::zstd_seek_points(*frames);
     HRESULT result = S_OK;
     const auto read_whole = [&](const std::string& file, const std::shared_ptr<archive::gzip_seek_points>& table) {
