@@ -8,6 +8,9 @@
 #include "archive/seekable_decoded_stream.h"
 #include "archive/string_convert.h"
 #include "archive/xz_blocks.h"
+#if VORSEL_ZSTD_FRAMES
+#include "archive/zstd_frames.h"
+#endif
 
 namespace archive {
 
@@ -78,7 +81,7 @@ bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::
 namespace {
 
 // How the one item of a compressed file can be read from the file itself.
-enum class seekable_kind { none, gzip, xz };
+enum class seekable_kind { none, gzip, xz, zstd };
 
 seekable_kind seekable_kind_of(const archive_file& outer)
 {
@@ -92,6 +95,14 @@ seekable_kind seekable_kind_of(const archive_file& outer)
         if (blocks && blocks->blocks.size() > 1)
             return seekable_kind::xz;
     }
+#if VORSEL_ZSTD_FRAMES
+    // So is one frame. (Two frames tell it: the whole walk is left to the open.)
+    if (CompareNoCase(outer.format_name().c_str(), L"zstd") == 0) {
+        const std::optional<std::vector<zstd_frame>> frames = read_zstd_frames(outer.path(), 2);
+        if (frames && frames->size() > 1)
+            return seekable_kind::zstd;
+    }
+#endif
     return seekable_kind::none;
 }
 
@@ -110,6 +121,16 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
                 return starts_like_archive(codecs, leading.data(), decoded, programs_count);
         }
     }
+#if VORSEL_ZSTD_FRAMES
+    // And those of a zstd file of several frames through its first frame.
+    if (index == 0 && seekable_kind_of(outer) == seekable_kind::zstd) {
+        zstd_reader reader(outer.path(), std::make_shared<gzip_seek_points>());
+        std::vector<unsigned char> leading(leading_size);
+        std::size_t decoded = 0;
+        if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
+            return starts_like_archive(codecs, leading.data(), decoded, programs_count);
+    }
+#endif
     leading_bytes_sink sink;
     (void)outer.extract(index, sink);  // whatever came before a failure is judged
     return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
@@ -120,6 +141,9 @@ namespace {
 
 // Deflate decodes at most 1032 bytes from one.
 constexpr std::uint64_t deflate_ratio_bound = 1032;
+// A zstd block of 4 bytes (its header and the byte of a run) decodes to at
+// most 128 KiB, and no block decodes to more for fewer bytes.
+constexpr std::uint64_t zstd_ratio_bound = (128 << 10) / 4;
 
 // How a source of the compressed file's decoded bytes is used: `report` is
 // told how far it has read, when given; `whole` reads the whole file in order
@@ -163,7 +187,9 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
     from_index_ = loaded.has_value();
     reads_ = loaded ? loaded->reads : std::make_shared<recorded_reads>();
     // Gzip's points are recorded on the first reading (and kept in the index);
-    // an xz file's blocks are in its own index, read anew each time.
+    // an xz file's blocks are in its own index, read anew each time; a zstd
+    // file's frames are walked, and placed on the first reading where their
+    // headers do not record their sizes (and kept in the index as gzip's).
     source_maker make_source;
     if (kind == seekable_kind::xz) {
         std::optional<xz_blocks> blocks = read_xz_blocks(outer.path());
@@ -182,6 +208,20 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
             return reader;
         };
     } else
+#if VORSEL_ZSTD_FRAMES
+    if (kind == seekable_kind::zstd) {
+        std::optional<std::vector<zstd_frame>> frames = loaded ? std::nullopt : read_zstd_frames(outer.path());
+        if (!loaded && !frames)
+            return inner_status::damaged;
+        points_ = loaded ? loaded->points : zstd_seek_points(*frames);
+        make_source = [path = outer.path(), points = points_](source_use use) -> std::unique_ptr<decoded_source> {
+            auto reader = std::make_unique<zstd_reader>(path, points);
+            if (use.report)
+                reader->report_progress(std::move(use.report));
+            return reader;
+        };
+    } else
+#endif
     {
         points_ = loaded ? loaded->points : std::make_shared<gzip_seek_points>();
         make_source = [path = outer.path(), points = points_](source_use use) -> std::unique_ptr<decoded_source> {
@@ -195,10 +235,12 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
     const int tar = tar_format_starting(codecs, make_source);
     platform::input_file compressed;
     std::uint64_t compressed_size = 0;
-    if (kind == seekable_kind::gzip && tar >= 0 &&
+    if ((kind == seekable_kind::gzip || kind == seekable_kind::zstd) && tar >= 0 &&
         compressed.open(MultiByteToUnicodeString(AString(outer.path().c_str()))) == S_OK &&
         compressed.size(compressed_size) == S_OK)
-        stream_options.size_bound = compressed_size * deflate_ratio_bound + deflate_window_size;
+        stream_options.size_bound = kind == seekable_kind::gzip
+                                        ? compressed_size * deflate_ratio_bound + deflate_window_size
+                                        : compressed_size * zstd_ratio_bound;
     // The first open's stream reads the file the first time: it reports progress.
     // It stops reporting once open, as later reads are served on other threads.
     const auto reporting = std::make_shared<bool>(true);
@@ -224,10 +266,10 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
     reads_->finish();
     *reporting = false;
-    // The handler may have stopped short of the end: gzip's points are
-    // completed (from the last one) before other threads share them.
+    // The handler may have stopped short of the end: gzip's and zstd's points
+    // are completed (from the last one) before other threads share them.
     bool sound = true;
-    if (kind == seekable_kind::gzip) {
+    if (kind == seekable_kind::gzip || kind == seekable_kind::zstd) {
         auto* rest = new CSeekableDecodedStream(make_source({}));
         CMyComPtr<IInStream> holder(rest);
         sound = rest->DecodeToEnd();

@@ -3,8 +3,9 @@
 // into a temporary file, which handlers then read with random access (the
 // library's handlers of gz, xz, bz2 and the like read their one item only in
 // sequence). The one item of a gzip file is read instead from the gzip file
-// itself, through access points recorded on its first reading, and that of an
-// xz file of several blocks through its blocks: no copy.
+// itself, through access points recorded on its first reading, that of an xz
+// file of several blocks through its blocks, and that of a zstd file of several
+// frames through its frames: no copy.
 #pragma once
 
 #include <cstddef>
@@ -57,7 +58,8 @@ class inner_archive {
 public:
     // Whether open() reads the one item of `outer` through access points into
     // its compressed file rather than from a decoded copy, when the options
-    // allow it: a gzip file, or an xz file of several blocks.
+    // allow it: a gzip file, an xz file of several blocks or a zstd file of
+    // several frames.
     static bool reads_compressed_file(const archive_file& outer);
 
     // Decodes item `index` of `outer` and opens it; items without a path of

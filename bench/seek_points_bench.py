@@ -2,14 +2,15 @@
 """Benchmark of seek points in a large compressed tarball, against the tar tool
 and against an earlier build that decodes the tarball into a temporary file.
 
-    python3 bench/seek_points_bench.py [FOLDER] [--size BYTES] [--kinds gzip,xz]
+    python3 bench/seek_points_bench.py [FOLDER] [--size BYTES] [--kinds gzip,xz,zstd]
                                        [--executable PATH] [--baseline PATH]
 
 Makes (once, deterministically) a tar of source-like text and binary files of
-about --size bytes (default 3 GB), compressed with `gzip -6` and with
-`xz -T2 -6` (blocks of 24 MiB), then prints for each side by side in one run:
-seconds from starting vorsel to its whole listing (first start, with an empty
-cache folder) against `tar -tzf` or `tar -tJf`; the second start
+about --size bytes (default 3 GB), compressed with `gzip -6`, with
+`xz -T2 -6` (blocks of 24 MiB) and with `pzstd -p 2` (several frames), then
+prints for each side by side in one run: seconds from starting vorsel to its
+whole listing (first start, with an empty cache folder) against `tar -tzf`,
+`tar -tJf` or `tar --zstd -tf`; the second start
 (the lasting index kept); one item from the middle after start; disk used
 beyond the archive (temporary files held, and the index); peak memory above an
 idle program's. With --baseline (a vorsel built before seek points, such as
@@ -145,8 +146,9 @@ def idle_peak(executable, folder):
 
 # How each kind is made, and the tar tool's option that reads it.
 KINDS = {
-    "gzip": (".gz", ["gzip", "-6", "-c"], "z"),
-    "xz": (".xz", ["xz", "-T2", "-6", "-c"], "J"),
+    "gzip": (".gz", ["gzip", "-6", "-c"], "-z"),
+    "xz": (".xz", ["xz", "-T2", "-6", "-c"], "-J"),
+    "zstd": (".zst", ["pzstd", "-q", "-p", "2", "-c"], "--zstd"),
 }
 
 
@@ -189,7 +191,7 @@ def main():
     project = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     parser.add_argument("--executable", default=os.path.join(project, "build-release", "vorsel"))
     parser.add_argument("--baseline")
-    parser.add_argument("--kinds", default="gzip,xz", help="of " + ", ".join(KINDS))
+    parser.add_argument("--kinds", default="gzip,xz,zstd", help="of " + ", ".join(KINDS))
     options = parser.parse_args()
     options.executable = os.path.abspath(options.executable)
     if options.baseline:
@@ -204,9 +206,9 @@ def main():
         tar_size = os.path.getsize(tar_path)
         print(f"{archive}: {os.path.getsize(archive) / 1e6:.1f} MB of {tar_size / 1e6:.1f} MB of tar; "
               f"middle item {item}", flush=True)
-        expected = subprocess.run(["tar", f"-x{tar_option}Of", archive, item], capture_output=True, check=True).stdout
-        tar_list = timed_cpu(["tar", f"-t{tar_option}f", archive])
-        print(f"  tar -t{tar_option}f {tar_list[0]:.2f} s (processor {tar_list[1]:.2f} s)", flush=True)
+        expected = subprocess.run(["tar", tar_option, "-xOf", archive, item], capture_output=True, check=True).stdout
+        tar_list = timed_cpu(["tar", tar_option, "-tf", archive])
+        print(f"  tar {tar_option} -tf {tar_list[0]:.2f} s (processor {tar_list[1]:.2f} s)", flush=True)
         report("seek", options.executable, archive, item, expected, tar_list, tar_size, options.folder)
         if options.baseline:
             report("baseline", options.baseline, archive, item, expected, tar_list, tar_size, options.folder)

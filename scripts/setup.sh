@@ -7,7 +7,7 @@
 #   setup.sh --windows   also what building for Windows and testing under Wine need
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev libre2-dev liblzma-dev libssl-dev p7zip-full)
+packages=(g++ cmake ninja-build pkg-config libboost-dev zlib1g-dev libuchardet-dev libre2-dev liblzma-dev libzstd-dev libssl-dev p7zip-full)
 if [[ "${1:-}" == "--windows" ]]; then
   # mingw-w64's compilers of the posix thread model (std::thread), its zlib, Wine
   # to run the tests, GoogleTest's sources to build them with, ccache, and npm to
@@ -23,8 +23,11 @@ if [[ "${1:-}" == "--test" ]]; then
   # cabinet archives for the hostile archive tests and the archive fuzz seeds,
   # genisoimage an ISO 9660 image for those seeds; wrk is the load test's client;
   # cpio makes the rpm-like chain of single items and the cpio archives of the
-  # tests of names in other encodings; unzip tests the zips of folders.
-  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip)
+  # tests of names in other encodings; unzip tests the zips of folders; zstd
+  # (with pzstd) and xz-utils make the compressed tarballs of several frames
+  # and blocks.
+  packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip zstd
+             xz-utils)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi

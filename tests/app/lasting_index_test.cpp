@@ -108,6 +108,17 @@ TEST_F(LastingIndex, AnXzTarballOfSeveralBlocksIsIndexedToo)
     EXPECT_EQ(index_files().size(), 1u);
 }
 
+// A zstd tarball of several frames that do not record their sizes keeps the
+// frames' places found on the first reading: the second start decodes nothing to list it.
+TEST_F(LastingIndex, AZstdTarballOfSeveralFramesIsIndexedToo)
+{
+    make_tarball("tree.tar.zst", 3, false, "pzstd -q -p 2 -1");
+    EXPECT_NE(serve_and_check("tree.tar.zst").find(built_index), std::string::npos);
+    ASSERT_EQ(index_files().size(), 1u);
+    EXPECT_NE(serve_and_check("tree.tar.zst").find(used_index), std::string::npos);
+    EXPECT_EQ(index_files().size(), 1u);
+}
+
 TEST_F(LastingIndex, NoIndexIsKeptWhenTurnedOff)
 {
     EXPECT_NE(serve_and_check("tree.tar.gz", "0").find(built_index), std::string::npos);

@@ -4,6 +4,7 @@
 #include "archive/gzip_seek_points.h"
 #include "archive/seekable_decoded_stream.h"
 #include "archive/xz_blocks.h"
+#include "archive/zstd_frames.h"
 #include "tests/support/known_bytes.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_folder.h"
@@ -256,6 +257,148 @@ TEST(XzBlocks, SeveralBlocksAndStreamsSeekAnywhereAgainstThePlainCopy)
         EXPECT_TRUE(plain.compare(0, 1'900'000, damaged, 0, 1'900'000) == 0)
             << "the blocks before the damaged one are right";
     }
+}
+
+// Reads a stream from its start to its end in pieces of `piece` bytes; the
+// result of the last read in `result`.
+std::string read_all(IInStream& stream, std::size_t piece, HRESULT& result)
+{
+    std::string all;
+    for (;;) {
+        std::string bytes(piece, '\0');
+        UInt32 processed = 0;
+        result = stream.Read(bytes.data(), static_cast<UInt32>(bytes.size()), &processed);
+        all.append(bytes, 0, processed);
+        if (result != S_OK || processed == 0)
+            return all;
+    }
+}
+
+struct zstd_maker {
+    const char* what;
+    const char* command;  // plain.bin -> packed.zst
+    bool sizes_recorded;  // every frame's header records its decoded size
+};
+
+// What parallel compressors write (pzstd: a skippable frame before each frame,
+// no sizes), frames that record their sizes (files joined by cat, with a
+// skippable frame between two), and both mixed.
+const zstd_maker zstd_makers[] = {
+    {"pzstd", "pzstd -q -p 2 -1 -c plain.bin > packed.zst", false},
+    {"sizes recorded", "split -b 700000 plain.bin part. && for part in part.*; do zstd -q -c $part >> packed.zst; "
+                       "if [ $part = part.ac ]; then printf 'P*M\\030\\004\\000\\000\\000skip' >> packed.zst; fi; done",
+     true},
+    {"mixed", "head -c 2000000 plain.bin | zstd -q -c > packed.zst && tail -c +2000001 plain.bin | head -c 1500000 "
+              "> middle.bin && zstd -q -3 -c middle.bin >> packed.zst && tail -c +3500001 plain.bin | "
+              "pzstd -q -p 2 -1 -c >> packed.zst",
+     false},
+};
+
+// A zstd file of several frames seeks through its frames: at random offsets
+// and around each frame's start, by fresh streams and by one that moves on,
+// once its frames are placed (by their headers, or by the first reading).
+TEST(ZstdFrames, SeveralFramesSeekAnywhereAgainstThePlainCopy)
+{
+    const std::string plain = known_bytes(6'000'000, 37);
+    for (const zstd_maker& maker : zstd_makers) {
+        SCOPED_TRACE(maker.what);
+        temp_folder folder;
+        folder.write_file("plain.bin", plain);
+        run_shell(folder.path(), maker.command);
+        const std::string path = folder.path() + "packed.zst";
+        const std::optional<std::vector<archive::zstd_frame>> frames = archive::read_zstd_frames(path);
+        ASSERT_TRUE(frames);
+        ASSERT_GE(frames->size(), 3u);
+        const auto stream_over = [&](const std::shared_ptr<archive::gzip_seek_points>& points) {
+            return CMyComPtr<IInStream>(
+                new CSeekableDecodedStream(std::make_unique<archive::zstd_reader>(path, points)));
+        };
+
+        // A first read in the middle decodes on to it, placing the frames it passes.
+        auto points = archive::zstd_seek_points(*frames);
+        EXPECT_EQ(points->complete, maker.sizes_recorded);
+        ASSERT_TRUE(read_at(*stream_over(points), 4'500'000, 3000) == plain.substr(4'500'000, 3000));
+        EXPECT_EQ(points->complete, maker.sizes_recorded) << "the end is not reached yet";
+        // Reads in uneven pieces from the start give the plain bytes and place every frame.
+        HRESULT result = S_OK;
+        ASSERT_TRUE(read_all(*stream_over(points), 4093, result) == plain) << "one pass";
+        EXPECT_EQ(result, S_OK);
+        ASSERT_TRUE(points->complete);
+        EXPECT_EQ(points->decoded_size, plain.size());
+        ASSERT_GE(points->points.size() + 1, frames->size());
+        if (maker.sizes_recorded) {
+            EXPECT_EQ(points->points.size() + 1, frames->size());
+        }
+
+        std::vector<std::uint64_t> offsets = {0, 1, plain.size() - 1, plain.size() - 5000};
+        for (const archive::gzip_access_point& point : points->points)
+            for (const std::uint64_t around : {point.output - 1, point.output, point.output + 1})
+                offsets.push_back(around);
+        std::mt19937_64 random(13);
+        for (int i = 0; i < 100; ++i)
+            offsets.push_back(random() % plain.size());
+        std::shuffle(offsets.begin(), offsets.end(), random);
+        CMyComPtr<IInStream> moving = stream_over(points);
+        for (const std::uint64_t offset : offsets) {
+            SCOPED_TRACE(offset);
+            const std::string expected = plain.substr(offset, 3000);
+            ASSERT_TRUE(read_at(*moving, offset, 3000) == expected);
+            ASSERT_TRUE(read_at(*stream_over(points), offset, 3000) == expected);
+        }
+        EXPECT_EQ(read_at(*moving, plain.size() + 10, 100), "") << "nothing past the end";
+        UInt64 size = 0;
+        EXPECT_EQ(stream_over(points)->Seek(0, platform::seek_from_end, &size), S_OK);
+        EXPECT_EQ(size, plain.size());
+    }
+}
+
+// One frame is no better than a copy; other files are not zstd files; and
+// damaged or cut files fail the read instead of giving the bytes as whole.
+TEST(ZstdFrames, OneFrameOtherFilesAndDamageAreRefused)
+{
+    temp_folder folder;
+    const std::string plain = known_bytes(6'000'000, 41);
+    folder.write_file("plain.bin", plain);
+    run_shell(folder.path(), "zstd -q -c plain.bin > one.zst && zstd -q -T2 -c plain.bin > threads.zst && "
+                             "gzip -c plain.bin > plain.gz && pzstd -q -p 2 -1 -c plain.bin > packed.zst && "
+                             "head -c $(($(stat -c %s packed.zst) / 2)) packed.zst > cut.zst && : > empty.zst");
+    EXPECT_EQ(archive::read_zstd_frames(folder.path() + "one.zst")->size(), 1u);
+    EXPECT_EQ(archive::read_zstd_frames(folder.path() + "threads.zst")->size(), 1u);
+    EXPECT_TRUE(archive::read_zstd_frames(folder.path() + "empty.zst")->empty());
+    for (const char* name : {"plain.bin", "plain.gz", "cut.zst", "absent.zst"})
+        EXPECT_FALSE(archive::read_zstd_frames(folder.path() + name)) << name;
+
+    const std::string path = folder.path() + "packed.zst";
+    const auto frames = archive::read_zstd_frames(path);
+    ASSERT_TRUE(frames);
+    ASSERT_GE(frames->size(), 3u);
+    EXPECT_EQ(archive::read_zstd_frames(path, 2)->size(), 2u) << "the walk stops after two";
+    const auto points = archive::zstd_seek_points(*frames);
+    HRESULT result = S_OK;
+    const auto read_whole = [&](const std::string& file, const std::shared_ptr<archive::gzip_seek_points>& table) {
+        CMyComPtr<IInStream> stream =
+            new CSeekableDecodedStream(std::make_unique<archive::zstd_reader>(folder.path() + file, table));
+        return read_all(*stream, 1 << 20, result);
+    };
+    ASSERT_TRUE(read_whole("packed.zst", points) == plain);
+    ASSERT_TRUE(points->complete);
+
+    // Cut inside a frame: what comes before is right, then the read fails.
+    const std::string cut = read_whole("cut.zst", archive::zstd_seek_points({{0, std::nullopt}}));
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_LT(cut.size(), plain.size());
+    EXPECT_TRUE(plain.compare(0, cut.size(), cut) == 0);
+
+    // A flipped byte inside the last frame fails the read, at the latest at
+    // the frame's checksum; the frames before it are right.
+    const std::uint64_t flipped = frames->back().input + 5000;
+    run_shell(folder.path(), "printf '\\377' | dd of=packed.zst bs=1 seek=" + std::to_string(flipped) +
+                                 " conv=notrunc status=none");
+    const std::string damaged = read_whole("packed.zst", points);
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_LT(damaged.size(), plain.size());
+    const std::uint64_t sound = points->points.back().output;  // the decoded bytes before the last frame
+    EXPECT_TRUE(plain.compare(0, sound, damaged, 0, sound) == 0);
 }
 
 }  // namespace
