@@ -65,20 +65,28 @@ void line_scanner::finish()
 void line_scanner::scan_lines(std::string_view text)
 {
     // `text` holds whole lines: its last one ends where it does.
+    const literal_prefilter* const prefilter = pattern_.prefilter();
     std::size_t at = 0;
     std::size_t counted = 0;  // lines are counted up to here
     while (at <= text.size() && !full()) {
-        std::size_t start, end;
-        if (!pattern_.find(text, at, start, end))
+        // Where the next match may be: the pattern's next match, or the next
+        // place of the prefilter's literal.
+        std::size_t start = 0, end = 0, lead = text.npos;
+        if (prefilter)
+            lead = prefilter->find(text, at);
+        else if (pattern_.find(text, at, start, end))
+            lead = start;
+        if (lead == text.npos)
             break;
-        const std::size_t before = start > at ? text.rfind('\n', start - 1) : std::string_view::npos;
+        const std::size_t before = lead > at ? text.rfind('\n', lead - 1) : std::string_view::npos;
         const std::size_t line_start = before != std::string_view::npos && before >= at ? before + 1 : at;
-        const void* after = std::memchr(text.data() + start, '\n', text.size() - start);
+        const void* after = std::memchr(text.data() + lead, '\n', text.size() - lead);
         const std::size_t line_end =
             after ? static_cast<std::size_t>(static_cast<const char*>(after) - text.data()) : text.size();
         const std::string_view line = text.substr(line_start, line_end - line_start);
-        // A match that runs on past its line's end: the line is matched alone.
-        if (end <= line_end || pattern_.find(line, 0, start, end)) {
+        // A match that runs on past its line's end, or a line that only holds
+        // the literal: the line is matched alone.
+        if ((!prefilter && end <= line_end) || pattern_.find(line, 0, start, end)) {
             line_ += line_ends_in(text.substr(counted, line_start - counted));
             counted = line_start;
             report(line, line_);

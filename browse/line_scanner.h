@@ -1,7 +1,9 @@
 // Finds the lines of one item that match a pattern, as the item's bytes pass by
 // in pieces of any size: a line that spans two pieces is found all the same.
 // Complete lines are searched where the pieces lie; only the unfinished line at
-// a piece's end is copied. A line longer than longest_line is searched in
+// a piece's end is copied; when the pattern has a prefilter (literal_prefilter.h),
+// they are looked through for its literal first, and the pattern runs only on
+// the lines that hold it, each alone. A line longer than longest_line is searched in
 // windows of that size that overlap by line_overlap bytes, so that no item is
 // ever held whole. An item whose first binary_probe bytes hold a NUL byte is
 // binary: it is not searched unless binary items are.

@@ -27,8 +27,10 @@ text_pattern::text_pattern(std::string_view pattern, pattern_options options)
     settings.set_case_sensitive(options.case_sensitive);
     const std::string source = options.regex ? std::string(multi_line) + std::string(pattern) : std::string(pattern);
     compiled_ = std::make_unique<RE2>(source, settings);
-    if (compiled_->ok())
+    if (compiled_->ok()) {
+        prefilter_ = prefilter_for(*compiled_);
         return;
+    }
     error_ = compiled_->error();
     // The reason quotes the pattern as it was given.
     if (const std::size_t at = error_.find(multi_line); at != std::string::npos)

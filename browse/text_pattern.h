@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "browse/literal_prefilter.h"
 
 namespace re2 {
 class RE2;
@@ -37,8 +40,13 @@ public:
     // there is none. The bytes before `from` are context for '\b' and '^'.
     bool find(std::string_view text, std::size_t from, std::size_t& start, std::size_t& end) const;
 
+    // A literal that every matching line holds, to look for first; null when
+    // there is none worth looking for.
+    const literal_prefilter* prefilter() const { return prefilter_ ? &*prefilter_ : nullptr; }
+
 private:
     std::unique_ptr<re2::RE2> compiled_;
+    std::optional<literal_prefilter> prefilter_;
     std::string error_;
 };
 

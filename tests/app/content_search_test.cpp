@@ -226,6 +226,10 @@ void ContentSearch::agrees_with_the_model(const std::string& name, const std::ve
         {R"({"search":"todo","names":"*.h,*.TXT"})", "search=todo&names=" + encoded("*.h,*.TXT")},
         {R"({"search":"TODO","binary":1,"in":"bin"})", "search=TODO&binary=1&in=bin"},
         {R"({"search":"todo","in":"src/deep"})", "search=todo&in=src%2Fdeep"},
+        // A literal whose prefilter holds other bytes than letters, and a
+        // pattern with no literal that every match needs (no prefilter).
+        {R"({"search":"INCLUDE <STD"})", "search=" + encoded("INCLUDE <STD")},
+        {R"({"search":"free|document|a{3}b","regex":1})", "search=" + encoded("free|document|a{3}b") + "&regex=1"},
     };
     const std::string path = archive(name, options);
     const std::vector<outcome> expected = model(extracted(path), queries);
