@@ -229,8 +229,7 @@ decode_status gzip_reader::decode(unsigned char* data, std::size_t size, std::si
             record_point();
     }
     if (ended_ && !damaged_ && !points_->complete) {
-        points_->complete = true;
-        points_->decoded_size = output_;
+        points_->complete_at(output_);
     }
     return damaged_ ? decode_status::damaged : decode_status::ok;
 }

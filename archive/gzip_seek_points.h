@@ -43,6 +43,13 @@ struct gzip_seek_points {
     std::vector<gzip_access_point> points;
     bool complete = false;
     std::uint64_t decoded_size = 0;  // when complete
+
+    // The end was reached at `size`: the points change no more.
+    void complete_at(std::uint64_t size)
+    {
+        complete = true;
+        decoded_size = size;
+    }
 };
 
 // Whether the file at `path` starts like a gzip file.

@@ -196,8 +196,7 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         if (!blocks)
             return inner_status::damaged;
         points_ = std::make_shared<gzip_seek_points>();
-        points_->complete = true;
-        points_->decoded_size = blocks->decoded_size;
+        points_->complete_at(blocks->decoded_size);
         auto shared = std::make_shared<const xz_blocks>(std::move(*blocks));
         make_source = [path = outer.path(), shared](source_use use) -> std::unique_ptr<decoded_source> {
             auto reader = std::make_unique<xz_reader>(path, shared);

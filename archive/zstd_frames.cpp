@@ -147,8 +147,7 @@ std::shared_ptr<gzip_seek_points> zstd_seek_points(const std::vector<zstd_frame>
             return points;
         output += *size;
     }
-    points->complete = true;
-    points->decoded_size = output;
+    points->complete_at(output);
     return points;
 }
 
@@ -264,8 +263,7 @@ decode_status zstd_reader::decode(unsigned char* data, std::size_t size, std::si
             record_point();
     }
     if (ended_ && !damaged_ && !points_->complete) {
-        points_->complete = true;
-        points_->decoded_size = output_;
+        points_->complete_at(output_);
     }
     return damaged_ ? decode_status::damaged : decode_status::ok;
 }
