@@ -13,7 +13,9 @@ pictures, encrypted with the password ENCRYPTED_PASSWORD (their names readable).
 OUTDIR/nested.7z holds inner.zip, which holds a small tree and tree.tar, which
 holds another (OUTDIR/nested-src/ has them all), beside a text and fake.zip, a
 text named as a zip. OUTDIR/big.zip holds 200,000 items: 100,000 in the folder "many" and
-100,000 more in 1,000 folders below "sets".
+100,000 more in 1,000 folders below "sets". OUTDIR/slow.7z holds four texts of
+8 MiB in one solid block of PPMd of order 32, which takes seconds to decode
+(its test runs long enough to be stopped).
 OUTDIR/gallery/ holds the folder "pictures": 40 PNG pictures of one colour each,
 pic-01.png to pic-40.png, of sizes from 203 x 150 to 320 x 150, an SVG picture,
 a PNG that is not one, a text and a folder; and the folder "thousands": 10,000
@@ -316,6 +318,20 @@ def make_big(out):
             z.writestr(f'sets/set-{i // 100}/entry-{i % 100}.dat', b'')
 
 
+def make_slow(out):
+    words = 'archive block folder item stream decode listing pages reader search zip test sound bad'.split()
+    folder = os.path.join(out, 'slow-src')
+    os.makedirs(folder, exist_ok=True)
+    for i in range(4):
+        rng = random.Random(i)
+        chunk = ' '.join(rng.choices(words, k=180000)).encode()[:1 << 20]
+        with open(os.path.join(folder, f'part-{i}.txt'), 'wb') as f:
+            f.write(chunk * 8)
+    subprocess.run(['7z', 'a', '-bd', '-t7z', '-m0=PPMd:o=32', '-ms=on', os.path.join(os.path.abspath(out), 'slow.7z'),
+                    'part-0.txt', 'part-1.txt', 'part-2.txt', 'part-3.txt'],
+                   cwd=folder, check=True, stdout=subprocess.DEVNULL)
+
+
 def solid(width, height, colour):
     return png_of_rows(width, height, [bytes(colour) * width] * height)
 
@@ -405,6 +421,7 @@ if __name__ == '__main__':
     make_encrypted(out)
     make_nested(out)
     make_big(out)
+    make_slow(out)
     make_gallery(out)
     make_names(out)
     make_comic(out)
