@@ -265,7 +265,6 @@ int run_sequence(console& out, const char* archive_path)
                                path = std::string(archive_path)]() mutable {
         p.router.publish(std::move(content));
         read_details_in_background(p, path);
-        p.pool->open_ahead();
         p.server->stop_on_signals({SIGINT, SIGTERM});
     };
     if (p.serving.joinable())

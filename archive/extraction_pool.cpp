@@ -44,15 +44,6 @@ bool extraction_pool::has_waiting_jobs()
     return !jobs_.empty() || stopping_;
 }
 
-void extraction_pool::open_ahead()
-{
-    {
-        std::lock_guard lock(mutex_);
-        opening_ahead_ = true;
-    }
-    wake_.notify_all();
-}
-
 archive_file* extraction_pool::archive_of(worker_archive& archive)
 {
     if (archive.in_use)
@@ -72,21 +63,13 @@ archive_file* extraction_pool::archive_of(worker_archive& archive)
 
 void extraction_pool::run_worker(worker_archive archive)
 {
-    bool opened_ahead = false;  // tried once: a file that cannot be opened waits for a job
     for (;;) {
         job work;
         {
             std::unique_lock lock(mutex_);
-            const auto opens_ahead = [&] { return opening_ahead_ && !opened_ahead && !archive.in_use; };
-            wake_.wait(lock, [&] { return stopping_ || !jobs_.empty() || opens_ahead(); });
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
             if (stopping_)
                 return;
-            if (jobs_.empty()) {
-                lock.unlock();
-                opened_ahead = true;
-                (void)archive_of(archive);
-                continue;
-            }
             work = std::move(jobs_.front());
             jobs_.pop_front();
         }

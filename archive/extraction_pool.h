@@ -2,8 +2,7 @@
 // serves sockets. Each worker extracts through a handler of its own (the
 // library's handlers are not safe to share between threads): the first worker
 // takes over the handler that listed the archive, the others open the file
-// again the first time they need one, or once told to while they wait, and
-// keep it.
+// again the first time they need one, and keep it.
 #pragma once
 
 #include <condition_variable>
@@ -41,11 +40,6 @@ public:
     // in advance yields to it.
     bool has_waiting_jobs();
 
-    // From now on (the archive is open), a worker without a handler opens one
-    // while it has no job: the first item it serves then does not wait for the
-    // open, which reads every header of the archive again.
-    void open_ahead();
-
 private:
     struct worker_archive {
         archive_file* in_use = nullptr;
@@ -57,11 +51,10 @@ private:
 
     CCodecs& codecs_;
     archive_file& opened_;
-    std::mutex mutex_;  // guards jobs_, stopping_ and opening_ahead_
+    std::mutex mutex_;  // guards jobs_ and stopping_
     std::condition_variable wake_;
     std::deque<job> jobs_;
     bool stopping_ = false;
-    bool opening_ahead_ = false;
     std::vector<std::thread> threads_;
 };
 
