@@ -115,6 +115,9 @@ TEST_F(ZipDownload, ASelectionAcrossFoldersIsZippedFromTheDeepestFolderHoldingIt
     unsigned short port = 0;
     const auto server = serve("t.7z", port);
     ASSERT_NE(port, 0);
+    // The selection's bytes come from the details, read in the background: the
+    // details listing answers once they are read.
+    ASSERT_EQ(reply_status_line(http_get(port, "/ArchiveContent?details")), "HTTP/1.0 200 OK");
     // top/docs/deep (a folder), top/media/big.bin and top/docs/deep/x.bin again, front-coded.
     const reply_parts made = ask(port, post_selection("0:top/docs/deep\n4:media/big.bin\n4:docs/deep/x.bin\n"));
     ASSERT_EQ(made.status, "HTTP/1.0 200 OK") << made.body;
