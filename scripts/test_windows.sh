@@ -12,11 +12,12 @@ linux_build="${1:-build}"
 bash scripts/setup.sh --windows
 export CCACHE_BASEDIR="$PWD" CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 win64="$PWD/build-win64"
+# Both targets are built as the Windows package is (Release), with warnings as errors.
 bash scripts/build_re2_windows.sh cmake/x86_64-w64-mingw32.cmake "$win64/re2"
 bash scripts/build_xz_windows.sh cmake/x86_64-w64-mingw32.cmake "$win64/lzma"
 bash scripts/build.sh "$win64" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.cmake" -DRE2_PREFIX="$win64/re2" \
   -DLZMA_PREFIX="$win64/lzma" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON
+  -DCMAKE_BUILD_TYPE=Release -DVORSEL_WERROR=ON
 bash scripts/fetch_7z_dll.sh "$win64" x64
 
 # One wineserver for the run; Wine's services are started once with their
@@ -30,13 +31,16 @@ echo "== Windows unit tests under Wine"
 (cd "$win64" && ctest --output-on-failure -j2 -L windows)
 
 echo "== the Windows program under Wine, from Linux"
+# The Linux build keeps the compiler launcher it was configured with: one that
+# it took from this script's environment would make it build everything again.
+linux_cmake=(env -u CMAKE_CXX_COMPILER_LAUNCHER -u CMAKE_C_COMPILER_LAUNCHER cmake)
 if [[ -f "$linux_build/CMakeCache.txt" ]]; then
-  cmake "$linux_build" -DVORSEL_WINDOWS_BUILD="$win64" >/dev/null
+  "${linux_cmake[@]}" "$linux_build" -DVORSEL_WINDOWS_BUILD="$win64" >/dev/null
 else
-  cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORSEL_WERROR=ON \
+  "${linux_cmake[@]}" -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORSEL_WERROR=ON \
     -DVORSEL_WINDOWS_BUILD="$win64" >/dev/null
 fi
-cmake --build "$linux_build" --target vorsel_wine_tests
+"${linux_cmake[@]}" --build "$linux_build" --target vorsel_wine_tests
 (cd "$linux_build" && ctest --output-on-failure -L wine)
 
 echo "== 32-bit Windows, compiled"
@@ -44,4 +48,4 @@ bash scripts/build_re2_windows.sh cmake/i686-w64-mingw32.cmake "$PWD/build-win32
 bash scripts/build_xz_windows.sh cmake/i686-w64-mingw32.cmake "$PWD/build-win32/lzma"
 bash scripts/build.sh "$PWD/build-win32" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.cmake" -DRE2_PREFIX="$PWD/build-win32/re2" \
   -DLZMA_PREFIX="$PWD/build-win32/lzma" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORSEL_WERROR=ON
+  -DCMAKE_BUILD_TYPE=Release -DVORSEL_WERROR=ON
