@@ -63,6 +63,8 @@ struct program {
     // joined before the server goes.
     ~program()
     {
+        if (opening.joinable())
+            opening.join();
         if (serving.joinable()) {
             server->stop();
             serving.join();
@@ -92,6 +94,9 @@ struct program {
     page_folder_choice page = find_page_folder();
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
+    // Opens the handler of a tarball listed from its lasting index, while the
+    // listing is served already; holds the pool until then.
+    std::thread opening;
     // Runs the server's event loop from the start of the listing on; what
     // made it end, when that was a failure.
     std::thread serving;
@@ -174,7 +179,26 @@ void open_and_list(program& p, const char* archive_path, const reading_report& r
         break;
     }
     open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr, report);
-    report_names(p.out, browse::list_archive(p.archive, p.tree));
+    if (p.single_inner && p.single_inner->open_deferred()) {
+        p.pool->hold();
+        report_names(p.out, browse::list_stored(p.single_inner->stored(), p.tree));
+    } else
+        report_names(p.out, browse::list_archive(p.archive, p.tree));
+}
+
+// The handler of a tarball listed from its lasting index opens while the
+// listing is served; the workers take their jobs once it has. Should it not
+// open, the served archive is closed rather than left on the outer file, and
+// items fail.
+void finish_opening(program& p)
+{
+    if (p.single_inner->finish_open() == archive::inner_status::opened)
+        p.archive.take_over(p.single_inner->archive());
+    else {
+        p.archive.close();
+        p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
+    }
+    p.pool->release();
 }
 
 // The names listing and the archive's tag, made once the archive is listed.
@@ -271,6 +295,8 @@ int run_sequence(console& out, const char* archive_path)
         p.server->post(std::move(serve_listed));  // on the event loop, which serves already
     else
         serve_listed();
+    if (p.single_inner && p.single_inner->open_deferred())
+        p.opening = std::thread([&p] { finish_opening(p); });
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     if (!browser_opened) {
         platform::launch_browser(address + "/index.html");

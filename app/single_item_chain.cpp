@@ -62,7 +62,8 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
                             progress.update(read, total);
                             if (report)
                                 report(reading, read, total);
-                        }});
+                        },
+                        depth == 0});
         progress.finish();
         if (status != archive::inner_status::opened) {
             out.print_bytes("cannot open the inner archive " + name + ": " + inner_failure_text(status) +
@@ -82,8 +83,9 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
     }
     if (!reached)
         return;
-    served.take_over(reached->archive());
     innermost = std::move(reached);
+    if (!innermost->open_deferred())
+        served.take_over(innermost->archive());
 }
 
 }  // namespace app

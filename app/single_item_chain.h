@@ -26,8 +26,10 @@ inline constexpr int single_item_levels = 4;
 // temporary files of the levels on the way are gone by then, but for the one
 // of a gzip file whose item the next level reads through seek points.
 // The seek points of a gzip file served itself are kept in `lasting` when it is
-// given, and taken from there on later starts. `report`, when given, hears how
-// far the reading of each level has come, as the console line does.
+// given, and taken from there on later starts; when that index holds the
+// listing, `innermost` is left to finish its opening (open_deferred()), and
+// `served` to take it over then. `report`, when given, hears how far the
+// reading of each level has come, as the console line does.
 using reading_report = std::function<void(const std::string& name, std::uint64_t read, std::uint64_t total)>;
 
 void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file& served,

@@ -44,6 +44,21 @@ bool extraction_pool::has_waiting_jobs()
     return !jobs_.empty() || stopping_;
 }
 
+void extraction_pool::hold()
+{
+    std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void extraction_pool::release()
+{
+    {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    wake_.notify_all();
+}
+
 archive_file* extraction_pool::archive_of(worker_archive& archive)
 {
     if (archive.in_use)
@@ -67,7 +82,7 @@ void extraction_pool::run_worker(worker_archive archive)
         job work;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            wake_.wait(lock, [this] { return stopping_ || (!jobs_.empty() && !held_); });
             if (stopping_)
                 return;
             work = std::move(jobs_.front());

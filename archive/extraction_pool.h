@@ -40,6 +40,11 @@ public:
     // in advance yields to it.
     bool has_waiting_jobs();
 
+    // Jobs queue and none starts from hold() to release(): while the archive
+    // that the workers extract from is still being opened.
+    void hold();
+    void release();
+
 private:
     struct worker_archive {
         archive_file* in_use = nullptr;
@@ -51,10 +56,11 @@ private:
 
     CCodecs& codecs_;
     archive_file& opened_;
-    std::mutex mutex_;  // guards jobs_ and stopping_
+    std::mutex mutex_;  // guards jobs_, stopping_ and held_
     std::condition_variable wake_;
     std::deque<job> jobs_;
     bool stopping_ = false;
+    bool held_ = false;
     std::vector<std::thread> threads_;
 };
 

@@ -261,6 +261,15 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         return new CSeekableDecodedStream(make_source({}), stream_options);
     };
     archive_.set_names_code_page(outer.names_code_page());
+    if (from_index_ && options.defer_open && loaded->listing->item_count > 1 &&
+        loaded->listing->code_page == outer.names_code_page()) {
+        listing_ = loaded->listing;
+        deferred_open_ = [this, &codecs, make, password, name, tar] {
+            return archive_.open_decoded(codecs, make, password, name, tar).status == open_status::opened &&
+                   archive_.item_count() == listing_->item_count;
+        };
+        return inner_status::opened;
+    }
     const bool opened =
         archive_.open_decoded(codecs, make, std::move(password), name, tar).status == open_status::opened;
     reads_->finish();
@@ -285,8 +294,15 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         return inner_status::damaged;
     }
     if (opened && !from_index_ && identity)
-        (void)save_index(*lasting, *identity, *points_, *reads_);
+        (void)save_index(*lasting, *identity, *points_, *reads_, record_listing(archive_));
     return opened ? inner_status::opened : inner_status::not_an_archive;
+}
+
+inner_status inner_archive::finish_open()
+{
+    const std::function<bool()> open = std::move(deferred_open_);
+    deferred_open_ = nullptr;
+    return open && open() ? inner_status::opened : inner_status::damaged;
 }
 
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "archive/gzip_seek_points.h"
 #include "archive/lasting_index.h"
 #include "archive/recorded_reads.h"
+#include "archive/stored_listing.h"
 #include "platform/temporary_file.h"
 
 namespace archive {
@@ -50,6 +52,10 @@ struct inner_options {
     // Told the bytes of a gzip file read so far and its size, while it is
     // read the first time (when its seek points are recorded).
     read_progress progress;
+    // When the lasting index holds the listing (of more than one item, made
+    // with the names code page of the outer archive), open() only prepares the
+    // handler and finish_open() opens it: the listing comes first.
+    bool defer_open = false;
 };
 
 // One item of an archive, decoded into a temporary file and opened as an
@@ -78,6 +84,14 @@ public:
     // Whether the seek points came from the lasting index.
     bool from_lasting_index() const { return from_index_; }
 
+    // Whether open() left the handler to finish_open(); the listing of the
+    // lasting index is then the archive's.
+    bool open_deferred() const { return static_cast<bool>(deferred_open_); }
+    const stored_listing& stored() const { return *listing_; }
+    // Opens the handler that open() prepared; damaged when it does not open to
+    // the listing's count of items. Once only, on any one thread.
+    inner_status finish_open();
+
     // Keeps `level`, whose file this archive reads, for as long as this lives.
     void keep(std::unique_ptr<inner_archive> level) { outer_level_ = std::move(level); }
 
@@ -95,6 +109,8 @@ private:
     std::shared_ptr<gzip_seek_points> points_;  // complete once open() succeeded
     std::shared_ptr<recorded_reads> reads_;     // what the handler read while it opened; finished then
     bool from_index_ = false;
+    std::shared_ptr<const stored_listing> listing_;  // from the lasting index, when the open was deferred
+    std::function<bool()> deferred_open_;
     archive_file archive_;                      // reads file_ or the outer file; closed before them
 };
 

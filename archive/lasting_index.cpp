@@ -17,7 +17,7 @@ namespace archive {
 namespace {
 
 constexpr char index_magic[] = "VORSEL-SEEK-INDEX";
-constexpr std::uint64_t index_version = 1;
+constexpr std::uint64_t index_version = 2;  // 2: with the listing
 constexpr std::size_t checked_end_size = 65536;
 constexpr char index_suffix[] = ".seekindex";
 
@@ -80,7 +80,7 @@ std::string index_file_name(const archive_identity& identity)
 }
 
 std::string encode_index(const archive_identity& identity, const gzip_seek_points& points,
-                         const recorded_reads& reads)
+                         const recorded_reads& reads, const stored_listing& listing)
 {
     field_writer out;
     out.put_string(index_magic);
@@ -102,6 +102,7 @@ std::string encode_index(const archive_identity& identity, const gzip_seek_point
         }
     }
     out.put_string(reads.to_bytes());
+    out.put_string(listing_to_bytes(listing));
     out.put(check_of(reinterpret_cast<const unsigned char*>(out.bytes().data()), out.bytes().size()));
     return std::move(out.bytes());
 }
@@ -128,7 +129,7 @@ std::optional<index_contents> decode_index(const std::string& bytes, const archi
     if (fields[0] != identity.size || fields[1] != static_cast<std::uint64_t>(identity.modified_ns) ||
         fields[2] != identity.first_check || fields[3] != identity.last_check)
         return std::nullopt;
-    index_contents contents{std::make_shared<gzip_seek_points>(), std::make_shared<recorded_reads>()};
+    index_contents contents{std::make_shared<gzip_seek_points>(), std::make_shared<recorded_reads>(), nullptr};
     gzip_seek_points& points = *contents.points;
     std::uint64_t count = 0;
     if (!in.get(points.spacing) || !in.get(points.decoded_size) || !in.get(count) || count > body_size / 40)
@@ -144,9 +145,13 @@ std::optional<index_contents> decode_index(const std::string& bytes, const archi
         point.bits = static_cast<int>(bits);
         points.points.push_back(std::move(point));
     }
-    std::string reads;
-    if (!in.get_string(reads) || !in.at_end() || !contents.reads->from_bytes(reads))
+    std::string reads, listing_bytes;
+    if (!in.get_string(reads) || !in.get_string(listing_bytes) || !in.at_end() || !contents.reads->from_bytes(reads))
         return std::nullopt;
+    std::optional<stored_listing> listing = listing_from_bytes(listing_bytes);
+    if (!listing)
+        return std::nullopt;
+    contents.listing = std::make_shared<const stored_listing>(std::move(*listing));
     points.complete = true;
     return contents;
 }
@@ -164,9 +169,9 @@ std::optional<index_contents> load_index(const lasting_index_place& place, const
 }
 
 bool save_index(const lasting_index_place& place, const archive_identity& identity, const gzip_seek_points& points,
-                const recorded_reads& reads)
+                const recorded_reads& reads, const stored_listing& listing)
 {
-    const std::string bytes = encode_index(identity, points, reads);
+    const std::string bytes = encode_index(identity, points, reads, listing);
     const std::string name = index_file_name(identity);
     if (bytes.size() > place.bound || !platform::replace_cached_file(place.folder, name, bytes))
         return false;

@@ -1,5 +1,5 @@
-// The lasting index of a compressed tarball: its access points and what the
-// tar handler read while it opened it, kept in the cache folder from one run
+// The lasting index of a compressed tarball: its access points, what the tar
+// handler read while it opened it and the listing it gave, kept in the cache folder from one run
 // to the next, so that a second start opens it without decoding it. An index
 // is keyed by the archive's identity (size, modification time, checksums of its
 // first and last 64 KiB) and carries a format version and a checksum of its
@@ -15,6 +15,7 @@
 
 #include "archive/gzip_seek_points.h"
 #include "archive/recorded_reads.h"
+#include "archive/stored_listing.h"
 
 namespace archive {
 
@@ -37,6 +38,7 @@ struct lasting_index_place {
 struct index_contents {
     std::shared_ptr<gzip_seek_points> points;  // complete
     std::shared_ptr<recorded_reads> reads;     // finished
+    std::shared_ptr<const stored_listing> listing;
 };
 
 // The index's file name for an archive of `identity`.
@@ -45,7 +47,7 @@ std::string index_file_name(const archive_identity& identity);
 // The bytes of an index, and the index those bytes hold for `identity`
 // (nothing when they are not a sound index of it).
 std::string encode_index(const archive_identity& identity, const gzip_seek_points& points,
-                         const recorded_reads& reads);
+                         const recorded_reads& reads, const stored_listing& listing);
 std::optional<index_contents> decode_index(const std::string& bytes, const archive_identity& identity);
 
 // The index of `identity` in `place`, marked as used; nothing when there is no
@@ -56,6 +58,6 @@ std::optional<index_contents> load_index(const lasting_index_place& place, const
 // other indexes while the folder's indexes take more than the bound. An index
 // larger than the bound by itself is not kept. False when it was not written.
 bool save_index(const lasting_index_place& place, const archive_identity& identity, const gzip_seek_points& points,
-                const recorded_reads& reads);
+                const recorded_reads& reads, const stored_listing& listing);
 
 }  // namespace archive

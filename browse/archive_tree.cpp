@@ -12,4 +12,12 @@ archive::names_outcome list_archive(const archive::archive_file& archive, conten
     return names;
 }
 
+archive::names_outcome list_stored(const archive::stored_listing& listing, content_tree& tree)
+{
+    for (const archive::stored_item& item : listing.items)
+        tree.add_item(item.path, item.index, item.folder);
+    tree.place_copies();
+    return listing.names;
+}
+
 }  // namespace browse

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "archive/archive_file.h"
+#include "archive/stored_listing.h"
 #include "browse/content_tree.h"
 
 namespace browse {
@@ -10,5 +11,8 @@ namespace browse {
 // Lists every item of `archive` into `tree`, then places the copies; tells how
 // the names were decoded.
 archive::names_outcome list_archive(const archive::archive_file& archive, content_tree& tree);
+
+// The same from a listing that the lasting index kept.
+archive::names_outcome list_stored(const archive::stored_listing& listing, content_tree& tree);
 
 }  // namespace browse

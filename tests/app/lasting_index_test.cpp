@@ -63,9 +63,11 @@ protected:
         return names;
     }
 
-    // Serves `archive`, checks its middle and last items, and returns what the
-    // console said by the time it listened.
-    std::string serve_and_check(const std::string& archive, const std::string& bound = "")
+    // Serves `archive`, checks its middle and last items (asked for as soon as
+    // it listens), keeps its listings, and returns what the console said by
+    // the time it listened.
+    std::string serve_and_check(const std::string& archive, const std::string& bound = "",
+                                const std::string& code_page = "")
     {
         const std::string tree = trees_[archive];
         unsigned short port = 0;
@@ -74,27 +76,57 @@ protected:
             environment.push_back("VORSEL_INDEX_CACHE=" + bound);
         else
             environment.push_back("VORSEL_INDEX_CACHE=1073741824");
+        if (!code_page.empty())
+            environment.push_back("VORSEL_CODE_PAGE=" + code_page);
         auto program = start_server(VORSEL_EXECUTABLE, work_.path(), archive, port, environment);
         EXPECT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n")) << program->output();
         EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/tree/part3.bin")) == read_file(tree + "tree/part3.bin"));
         EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/tree/zz_last.txt")), read_file(tree + "tree/zz_last.txt"));
+        listing_ = reply_body(http_get(port, "/ArchiveContent"));
+        details_ = reply_body(http_get(port, "/ArchiveContent?details"));
         return program->output();
     }
 
     temp_folder work_;
     std::map<std::string, std::string> trees_;  // the folder each tarball was made from
+    std::string listing_, details_;  // of the last serve_and_check()
 };
 
+// The second start lists from the index and opens the tar handler while the
+// listing is served: the listings are the first start's, and items asked for
+// at once wait for the handler rather than fail.
 TEST_F(LastingIndex, TheSecondStartUsesTheIndexOfTheFirst)
 {
     EXPECT_NE(serve_and_check("tree.tar.gz").find(built_index), std::string::npos);
+    const std::string first_listing = listing_, first_details = details_;
+    EXPECT_NE(first_listing.find("zz_last.txt"), std::string::npos);
     ASSERT_EQ(index_files().size(), 1u);
     const auto size = std::filesystem::file_size(cache_folder() + index_files()[0]);
-    // Three points with their windows, and the headers the tar handler read.
+    // Three points with their windows, the headers the tar handler read and the listing.
     EXPECT_GT(size, 3u * 1024);
     EXPECT_LT(size, 200u * 1024);
     EXPECT_NE(serve_and_check("tree.tar.gz").find(used_index), std::string::npos);
     EXPECT_EQ(index_files().size(), 1u);
+    EXPECT_EQ(listing_, first_listing);
+    EXPECT_EQ(details_, first_details);
+}
+
+// Names that are not UTF-8 are kept in the index as decoded: a start with
+// another code page lists them in that one, not as the index has them.
+TEST_F(LastingIndex, AListingOfAnotherCodePageIsNotTakenFromTheIndex)
+{
+    const std::string tree = trees_["tree.tar.gz"];
+    work_.write_file("tree1/tree/\xe4\xe0.txt", "named in a code page\n");
+    run_in(tree, "tar --mtime=@1700000000 --owner=0 --group=0 --numeric-owner -cf - tree | gzip -n > ../named.tar.gz");
+    trees_["named.tar.gz"] = tree;
+    serve_and_check("named.tar.gz", "", "1251");
+    EXPECT_NE(listing_.find("\xd0\xb4\xd0\xb0.txt"), std::string::npos) << listing_;  // "да" in 1251
+    EXPECT_NE(serve_and_check("named.tar.gz", "", "1251").find("with the seek points of its lasting index"),
+              std::string::npos);
+    EXPECT_NE(listing_.find("\xd0\xb4\xd0\xb0.txt"), std::string::npos) << listing_;
+    EXPECT_NE(serve_and_check("named.tar.gz", "", "866").find("with the seek points of its lasting index"),
+              std::string::npos);
+    EXPECT_NE(listing_.find("\xd1\x84\xd1\x80.txt"), std::string::npos) << listing_;  // "фр" in 866
 }
 
 // An xz tarball of several blocks keeps the tar handler's header reads (its
