@@ -186,21 +186,6 @@ void open_and_list(program& p, const char* archive_path, const reading_report& r
         report_names(p.out, browse::list_archive(p.archive, p.tree));
 }
 
-// The handler of a tarball listed from its lasting index opens while the
-// listing is served; the workers take their jobs once it has. Should it not
-// open, the served archive is closed rather than left on the outer file, and
-// items fail.
-void finish_opening(program& p)
-{
-    if (p.single_inner->finish_open() == archive::inner_status::opened)
-        p.archive.take_over(p.single_inner->archive());
-    else {
-        p.archive.close();
-        p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
-    }
-    p.pool->release();
-}
-
 // The names listing and the archive's tag, made once the archive is listed.
 browse::archive_content archive_content_of(const program& p, const std::string& archive_path)
 {
@@ -223,6 +208,23 @@ void read_details_in_background(program& p, const std::string& archive_path)
         p.router.publish_details(browse::build_details_listing(p.tree, {details, name, size}),
                                  std::make_shared<const browse::item_facts>(details));
     });
+}
+
+// The handler of a tarball listed from its lasting index opens while the
+// listing is served; the workers take their jobs once it has, the items asked
+// for meanwhile before the details (the worker with this handler takes the
+// first job). Should it not open, the served archive is closed rather than
+// left on the outer file, and items fail.
+void finish_opening(program& p, const std::string& archive_path)
+{
+    if (p.single_inner->finish_open() == archive::inner_status::opened)
+        p.archive.take_over(p.single_inner->archive());
+    else {
+        p.archive.close();
+        p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
+    }
+    p.pool->release();
+    read_details_in_background(p, archive_path);
 }
 
 }  // namespace
@@ -285,18 +287,21 @@ int run_sequence(console& out, const char* archive_path)
         }
         p.router.progress().update(name, read, total);
     });
-    auto serve_listed = [&p, content = archive_content_of(p, archive_path),
-                               path = std::string(archive_path)]() mutable {
+    // A tarball listed from its lasting index reads its details once its handler is open.
+    const bool opening_deferred = p.single_inner && p.single_inner->open_deferred();
+    auto serve_listed = [&p, content = archive_content_of(p, archive_path), path = std::string(archive_path),
+                         opening_deferred]() mutable {
         p.router.publish(std::move(content));
-        read_details_in_background(p, path);
+        if (!opening_deferred)
+            read_details_in_background(p, path);
         p.server->stop_on_signals({SIGINT, SIGTERM});
     };
     if (p.serving.joinable())
         p.server->post(std::move(serve_listed));  // on the event loop, which serves already
     else
         serve_listed();
-    if (p.single_inner && p.single_inner->open_deferred())
-        p.opening = std::thread([&p] { finish_opening(p); });
+    if (opening_deferred)
+        p.opening = std::thread([&p, path = std::string(archive_path)] { finish_opening(p, path); });
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     if (!browser_opened) {
         platform::launch_browser(address + "/index.html");

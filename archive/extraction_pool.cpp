@@ -35,7 +35,8 @@ void extraction_pool::submit(job work)
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(work));
     }
-    wake_.notify_one();
+    // All, as a worker without a handler that is woken leaves the job to one with a handler.
+    wake_.notify_all();
 }
 
 bool extraction_pool::has_waiting_jobs()
@@ -82,11 +83,19 @@ void extraction_pool::run_worker(worker_archive archive)
         job work;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || (!jobs_.empty() && !held_); });
+            const bool has_handler = archive.in_use != nullptr;
+            idle_with_handler_ += has_handler;
+            wake_.wait(lock, [&] {
+                return stopping_ || (!jobs_.empty() && !held_ && (has_handler || idle_with_handler_ == 0));
+            });
+            idle_with_handler_ -= has_handler;
             if (stopping_)
                 return;
             work = std::move(jobs_.front());
             jobs_.pop_front();
+            // A worker without a handler may take what is left now.
+            if (!jobs_.empty() && has_handler && idle_with_handler_ == 0)
+                wake_.notify_all();
         }
         work(archive_of(archive));
     }

@@ -2,7 +2,9 @@
 // serves sockets. Each worker extracts through a handler of its own (the
 // library's handlers are not safe to share between threads): the first worker
 // takes over the handler that listed the archive, the others open the file
-// again the first time they need one, and keep it.
+// again the first time they need one, and keep it. A job goes to an idle
+// worker that has its handler when there is one: opening one again reads
+// every header.
 #pragma once
 
 #include <condition_variable>
@@ -56,11 +58,12 @@ private:
 
     CCodecs& codecs_;
     archive_file& opened_;
-    std::mutex mutex_;  // guards jobs_, stopping_ and held_
+    std::mutex mutex_;  // guards jobs_, stopping_, held_ and idle_with_handler_
     std::condition_variable wake_;
     std::deque<job> jobs_;
     bool stopping_ = false;
     bool held_ = false;
+    std::size_t idle_with_handler_ = 0;  // workers waiting for a job that have their handler
     std::vector<std::thread> threads_;
 };
 
