@@ -213,10 +213,14 @@ inner_status inner_archive::open_through_points(CCodecs& codecs, const archive_f
         if (!loaded && !frames)
             return inner_status::damaged;
         points_ = loaded ? loaded->points : zstd_seek_points(*frames);
-        make_source = [path = outer.path(), points = points_](source_use use) -> std::unique_ptr<decoded_source> {
+        auto walked = frames ? std::make_shared<const std::vector<zstd_frame>>(std::move(*frames)) : nullptr;
+        make_source = [path = outer.path(), points = points_,
+                       walked](source_use use) -> std::unique_ptr<decoded_source> {
             auto reader = std::make_unique<zstd_reader>(path, points);
             if (use.report)
                 reader->report_progress(std::move(use.report));
+            if (use.whole && walked)
+                reader->read_ahead(walked);
             return reader;
         };
     } else

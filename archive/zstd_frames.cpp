@@ -3,6 +3,7 @@
 #include "archive/zstd_frames.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader
@@ -15,6 +16,8 @@ namespace archive {
 namespace {
 
 constexpr std::size_t input_buffer_size = 256 * 1024;
+// A frame larger than this is not decoded ahead: its bytes would be held whole.
+constexpr std::size_t ahead_frame_limit = 64 << 20;
 // The walk reads a frame header or a block header at a time: small pieces.
 constexpr std::size_t walk_buffer_size = 4096;
 constexpr std::size_t block_header_size = 3;
@@ -197,6 +200,10 @@ decode_status zstd_reader::restart_before(std::uint64_t offset)
     input_start_ = input_end_ = 0;
     between_frames_ = true;
     ended_ = false;
+    frames_ = nullptr;
+    ahead_.reset();
+    held_ = {};
+    held_at_ = 0;
     std::uint64_t at = 0;
     damaged_ = !zstd_->stream || ZSTD_isError(ZSTD_DCtx_reset(zstd_->stream, ZSTD_reset_session_only)) ||
                file_.seek(static_cast<std::int64_t>(file_offset_), platform::seek_from_start, at) != S_OK ||
@@ -231,10 +238,73 @@ void zstd_reader::record_point()
     points_->points.push_back(std::move(point));
 }
 
+void zstd_reader::read_ahead(std::shared_ptr<const std::vector<zstd_frame>> frames)
+{
+    frames_ = std::move(frames);
+}
+
+void zstd_reader::look_ahead(std::size_t frame)
+{
+    if (frame >= frames_->size() || (ahead_ && ahead_->frame() == frame))
+        return;
+    ahead_ = std::make_unique<zstd_frame_ahead>(path_, frame, (*frames_)[frame].input, ahead_frame_limit);
+}
+
+bool zstd_reader::enter_frame()
+{
+    const std::vector<zstd_frame>& frames = *frames_;
+    const std::uint64_t input = file_offset_ - (input_end_ - input_start_);
+    const auto next = std::lower_bound(frames.begin(), frames.end(), input,
+                                       [](const zstd_frame& frame, std::uint64_t at) { return frame.input < at; });
+    if (next == frames.end())
+        return false;
+    const auto index = static_cast<std::size_t>(next - frames.begin());
+    if (!ahead_ || ahead_->frame() != index) {
+        look_ahead(index + 1);
+        return false;
+    }
+    std::optional<std::vector<unsigned char>> bytes = ahead_->take();
+    ahead_.reset();
+    if (!bytes) {
+        look_ahead(index + 1);
+        return false;
+    }
+    // The file goes on after the frame (and the skippable frames after it).
+    const std::uint64_t after = index + 1 < frames.size() ? frames[index + 1].input : file_size_;
+    std::uint64_t at = 0;
+    if (file_.seek(static_cast<std::int64_t>(after), platform::seek_from_start, at) != S_OK || at != after) {
+        damaged_ = true;
+        return false;
+    }
+    file_offset_ = after;
+    input_start_ = input_end_ = 0;
+    if (report_)
+        report_(std::min(file_offset_, file_size_), file_size_);
+    held_ = std::move(*bytes);
+    held_at_ = 0;
+    look_ahead(index + 2);  // this reader decodes the one between
+    return true;
+}
+
 decode_status zstd_reader::decode(unsigned char* data, std::size_t size, std::size_t& decoded)
 {
     decoded = 0;
     while (decoded < size && !ended_ && !damaged_) {
+        if (held_at_ < held_.size()) {
+            const std::size_t count = std::min(size - decoded, held_.size() - held_at_);
+            std::memcpy(data + decoded, held_.data() + held_at_, count);
+            held_at_ += count;
+            decoded += count;
+            output_ += count;
+            if (held_at_ == held_.size()) {
+                held_ = {};
+                held_at_ = 0;
+                record_point();
+            }
+            continue;
+        }
+        if (frames_ && between_frames_ && enter_frame())
+            continue;
         if (input_start_ == input_end_ && file_offset_ < file_size_ && !fill_input()) {
             damaged_ = true;
             break;

@@ -17,6 +17,7 @@
 
 #include "archive/decoded_source.h"
 #include "archive/gzip_seek_points.h"
+#include "archive/zstd_frame_ahead.h"
 #include "platform/input_file.h"
 
 namespace archive {
@@ -58,10 +59,19 @@ public:
     // reading has come, and its size.
     void report_progress(read_progress report);
 
+    // Decodes every other frame on a second thread while this reader decodes
+    // the one before, for a reading of the whole file in order; `frames` are
+    // the file's (read_zstd_frames). A restart ends it.
+    void read_ahead(std::shared_ptr<const std::vector<zstd_frame>> frames);
+
 private:
     std::ptrdiff_t point_index(std::uint64_t offset) const;  // -1: the start
     bool fill_input();
     void record_point();
+    // At the start of a frame: takes its bytes from the thread ahead when that
+    // decoded them (true), else sets that thread on the next frame.
+    bool enter_frame();
+    void look_ahead(std::size_t frame);
 
     std::string path_;
     std::shared_ptr<gzip_seek_points> points_;
@@ -78,6 +88,10 @@ private:
     bool between_frames_ = true;  // the decoder has finished a frame (or begun none)
     bool ended_ = false;
     bool damaged_ = false;
+    std::shared_ptr<const std::vector<zstd_frame>> frames_;  // while reading ahead
+    std::unique_ptr<zstd_frame_ahead> ahead_;
+    std::vector<unsigned char> held_;  // a frame decoded ahead, being served
+    std::size_t held_at_ = 0;
 };
 
 }  // namespace archive

@@ -329,6 +329,21 @@ TEST(ZstdFrames, SeveralFramesSeekAnywhereAgainstThePlainCopy)
         if (maker.sizes_recorded) {
             EXPECT_EQ(points->points.size() + 1, frames->size());
         }
+        // The same first reading with every other frame decoded on a second
+        // thread gives the same bytes and places the frames at the same outputs
+        // (the seeks below go through both sets of points).
+        auto ahead_points = archive::zstd_seek_points(*frames);
+        {
+            auto reader = std::make_unique<archive::zstd_reader>(path, ahead_points);
+            reader->read_ahead(std::make_shared<const std::vector<archive::zstd_frame>>(*frames));
+            CMyComPtr<IInStream> ahead(new CSeekableDecodedStream(std::move(reader)));
+            ASSERT_TRUE(read_all(*ahead, 4093, result) == plain) << "one pass, reading ahead";
+            EXPECT_EQ(result, S_OK);
+        }
+        ASSERT_TRUE(ahead_points->complete);
+        ASSERT_EQ(ahead_points->points.size(), points->points.size());
+        for (std::size_t i = 0; i < points->points.size(); ++i)
+            EXPECT_EQ(ahead_points->points[i].output, points->points[i].output) << i;
 
         std::vector<std::uint64_t> offsets = {0, 1, plain.size() - 1, plain.size() - 5000};
         for (const archive::gzip_access_point& point : points->points)
@@ -344,6 +359,7 @@ TEST(ZstdFrames, SeveralFramesSeekAnywhereAgainstThePlainCopy)
             const std::string expected = plain.substr(offset, 3000);
             ASSERT_TRUE(read_at(*moving, offset, 3000) == expected);
             ASSERT_TRUE(read_at(*stream_over(points), offset, 3000) == expected);
+            ASSERT_TRUE(read_at(*stream_over(ahead_points), offset, 3000) == expected);
         }
         EXPECT_EQ(read_at(*moving, plain.size() + 10, 100), "") << "nothing past the end";
         UInt64 size = 0;
@@ -375,9 +391,13 @@ TEST(ZstdFrames, OneFrameOtherFilesAndDamageAreRefused)
     EXPECT_EQ(archive::read_zstd_frames(path, 2)->size(), 2u) << "the walk stops after two";
     const auto points = archive::zstd_seek_points(*frames);
     HRESULT result = S_OK;
-    const auto read_whole = [&](const std::string& file, const std::shared_ptr<archive::gzip_seek_points>& table) {
-        CMyComPtr<IInStream> stream =
-            new CSeekableDecodedStream(std::make_unique<archive::zstd_reader>(folder.path() + file, table));
+    const auto walked = std::make_shared<const std::vector<archive::zstd_frame>>(*frames);
+    const auto read_whole = [&](const std::string& file, const std::shared_ptr<archive::gzip_seek_points>& table,
+                                bool ahead = false) {
+        auto reader = std::make_unique<archive::zstd_reader>(folder.path() + file, table);
+        if (ahead)
+            reader->read_ahead(walked);
+        CMyComPtr<IInStream> stream = new CSeekableDecodedStream(std::move(reader));
         return read_all(*stream, 1 << 20, result);
     };
     ASSERT_TRUE(read_whole("packed.zst", points) == plain);
@@ -394,11 +414,14 @@ TEST(ZstdFrames, OneFrameOtherFilesAndDamageAreRefused)
     const std::uint64_t flipped = frames->back().input + 5000;
     run_shell(folder.path(), "printf '\\377' | dd of=packed.zst bs=1 seek=" + std::to_string(flipped) +
                                  " conv=notrunc status=none");
-    const std::string damaged = read_whole("packed.zst", points);
-    EXPECT_EQ(result, E_FAIL);
-    EXPECT_LT(damaged.size(), plain.size());
     const std::uint64_t sound = points->points.back().output;  // the decoded bytes before the last frame
-    EXPECT_TRUE(plain.compare(0, sound, damaged, 0, sound) == 0);
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "reading ahead" : "one thread");
+        const std::string damaged = read_whole("packed.zst", points, ahead);
+        EXPECT_EQ(result, E_FAIL);
+        EXPECT_LT(damaged.size(), plain.size());
+        EXPECT_TRUE(plain.compare(0, sound, damaged, 0, sound) == 0);
+    }
 }
 
 }  // namespace
