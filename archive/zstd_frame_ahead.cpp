@@ -21,8 +21,10 @@ struct stream_deleter {
 
 }  // namespace
 
-zstd_frame_ahead::zstd_frame_ahead(std::string path, std::size_t frame, std::uint64_t input, std::size_t limit)
-    : frame_(frame), thread_([this, path = std::move(path), input, limit] {
+zstd_frame_ahead::zstd_frame_ahead(std::string path, std::size_t frame, std::uint64_t input, std::size_t limit,
+                                   std::vector<unsigned char> buffer)
+    : frame_(frame), bytes_(std::move(buffer)), thread_([this, path = std::move(path), input, limit] {
+          bytes_.clear();
           try {
               sound_ = decode(path, input, limit);
           } catch (const std::exception&) {

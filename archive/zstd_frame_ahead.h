@@ -19,8 +19,10 @@ namespace archive {
 class zstd_frame_ahead {
 public:
     // Decodes the frame whose header is at `input` of the file at `path`, when
-    // it decodes to at most `limit` bytes.
-    zstd_frame_ahead(std::string path, std::size_t frame, std::uint64_t input, std::size_t limit);
+    // it decodes to at most `limit` bytes, into `buffer` (whose memory is
+    // reused: fresh memory for each frame costs more than decoding it).
+    zstd_frame_ahead(std::string path, std::size_t frame, std::uint64_t input, std::size_t limit,
+                     std::vector<unsigned char> buffer = {});
     ~zstd_frame_ahead();
     zstd_frame_ahead(const zstd_frame_ahead&) = delete;
     zstd_frame_ahead& operator=(const zstd_frame_ahead&) = delete;

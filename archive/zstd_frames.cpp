@@ -200,10 +200,7 @@ decode_status zstd_reader::restart_before(std::uint64_t offset)
     input_start_ = input_end_ = 0;
     between_frames_ = true;
     ended_ = false;
-    frames_ = nullptr;
-    ahead_.reset();
-    held_ = {};
-    held_at_ = 0;
+    stop_reading_ahead();
     std::uint64_t at = 0;
     damaged_ = !zstd_->stream || ZSTD_isError(ZSTD_DCtx_reset(zstd_->stream, ZSTD_reset_session_only)) ||
                file_.seek(static_cast<std::int64_t>(file_offset_), platform::seek_from_start, at) != S_OK ||
@@ -243,11 +240,22 @@ void zstd_reader::read_ahead(std::shared_ptr<const std::vector<zstd_frame>> fram
     frames_ = std::move(frames);
 }
 
+void zstd_reader::stop_reading_ahead()
+{
+    frames_ = nullptr;
+    ahead_.reset();
+    held_ = {};  // their memory too
+    held_at_ = 0;
+    spare_ = {};
+}
+
 void zstd_reader::look_ahead(std::size_t frame)
 {
     if (frame >= frames_->size() || (ahead_ && ahead_->frame() == frame))
         return;
-    ahead_ = std::make_unique<zstd_frame_ahead>(path_, frame, (*frames_)[frame].input, ahead_frame_limit);
+    ahead_ = std::make_unique<zstd_frame_ahead>(path_, frame, (*frames_)[frame].input, ahead_frame_limit,
+                                                std::move(spare_));
+    spare_ = {};
 }
 
 bool zstd_reader::enter_frame()
@@ -280,6 +288,7 @@ bool zstd_reader::enter_frame()
     input_start_ = input_end_ = 0;
     if (report_)
         report_(std::min(file_offset_, file_size_), file_size_);
+    spare_ = std::move(held_);
     held_ = std::move(*bytes);
     held_at_ = 0;
     look_ahead(index + 2);  // this reader decodes the one between
@@ -297,7 +306,7 @@ decode_status zstd_reader::decode(unsigned char* data, std::size_t size, std::si
             decoded += count;
             output_ += count;
             if (held_at_ == held_.size()) {
-                held_ = {};
+                held_.clear();
                 held_at_ = 0;
                 record_point();
             }
@@ -335,6 +344,8 @@ decode_status zstd_reader::decode(unsigned char* data, std::size_t size, std::si
     if (ended_ && !damaged_ && !points_->complete) {
         points_->complete_at(output_);
     }
+    if ((ended_ || damaged_) && frames_)
+        stop_reading_ahead();
     return damaged_ ? decode_status::damaged : decode_status::ok;
 }
 

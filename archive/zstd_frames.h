@@ -72,6 +72,7 @@ private:
     // decoded them (true), else sets that thread on the next frame.
     bool enter_frame();
     void look_ahead(std::size_t frame);
+    void stop_reading_ahead();  // and frees what it held
 
     std::string path_;
     std::shared_ptr<gzip_seek_points> points_;
@@ -92,6 +93,7 @@ private:
     std::unique_ptr<zstd_frame_ahead> ahead_;
     std::vector<unsigned char> held_;  // a frame decoded ahead, being served
     std::size_t held_at_ = 0;
+    std::vector<unsigned char> spare_;  // the memory of the frame served before, for the next one ahead
 };
 
 }  // namespace archive
