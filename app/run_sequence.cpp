@@ -201,7 +201,7 @@ void read_details_in_background(program& p, const std::string& archive_path)
     const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
     std::string name = archive_path.substr(archive_path.find_last_of('/') + 1);
     const std::uint64_t size = identity ? identity->size : 0;
-    p.pool->submit([&p, name = std::move(name), size](archive::archive_file* archive) {
+    p.pool->submit_background([&p, name = std::move(name), size](archive::archive_file* archive) {
         const std::vector<archive::item_details> details =
             archive ? archive->read_details() : std::vector<archive::item_details>();
         p.items.set_layout(browse::block_layout(details));
@@ -211,11 +211,10 @@ void read_details_in_background(program& p, const std::string& archive_path)
 }
 
 // The handler of a tarball listed from its lasting index opens while the
-// listing is served; the workers take their jobs once it has, the items asked
-// for meanwhile before the details (the worker with this handler takes the
-// first job). Should it not open, the served archive is closed rather than
-// left on the outer file, and items fail.
-void finish_opening(program& p, const std::string& archive_path)
+// listing is served; the workers take their jobs once it has. Should it not
+// open, the served archive is closed rather than left on the outer file, and
+// items fail.
+void finish_opening(program& p)
 {
     if (p.single_inner->finish_open() == archive::inner_status::opened)
         p.archive.take_over(p.single_inner->archive());
@@ -224,7 +223,6 @@ void finish_opening(program& p, const std::string& archive_path)
         p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
     }
     p.pool->release();
-    read_details_in_background(p, archive_path);
 }
 
 }  // namespace
@@ -287,21 +285,18 @@ int run_sequence(console& out, const char* archive_path)
         }
         p.router.progress().update(name, read, total);
     });
-    // A tarball listed from its lasting index reads its details once its handler is open.
-    const bool opening_deferred = p.single_inner && p.single_inner->open_deferred();
-    auto serve_listed = [&p, content = archive_content_of(p, archive_path), path = std::string(archive_path),
-                         opening_deferred]() mutable {
+    auto serve_listed = [&p, content = archive_content_of(p, archive_path),
+                         path = std::string(archive_path)]() mutable {
         p.router.publish(std::move(content));
-        if (!opening_deferred)
-            read_details_in_background(p, path);
+        read_details_in_background(p, path);
         p.server->stop_on_signals({SIGINT, SIGTERM});
     };
     if (p.serving.joinable())
         p.server->post(std::move(serve_listed));  // on the event loop, which serves already
     else
         serve_listed();
-    if (opening_deferred)
-        p.opening = std::thread([&p, path = std::string(archive_path)] { finish_opening(p, path); });
+    if (p.single_inner && p.single_inner->open_deferred())
+        p.opening = std::thread([&p] { finish_opening(p); });
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     if (!browser_opened) {
         platform::launch_browser(address + "/index.html");

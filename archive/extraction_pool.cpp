@@ -23,6 +23,7 @@ extraction_pool::~extraction_pool()
         std::lock_guard lock(mutex_);
         stopping_ = true;
         jobs_.clear();
+        background_.clear();
     }
     wake_.notify_all();
     for (std::thread& thread : threads_)
@@ -39,10 +40,19 @@ void extraction_pool::submit(job work)
     wake_.notify_all();
 }
 
+void extraction_pool::submit_background(job work)
+{
+    {
+        std::lock_guard lock(mutex_);
+        background_.push_back(std::move(work));
+    }
+    wake_.notify_all();
+}
+
 bool extraction_pool::has_waiting_jobs()
 {
     std::lock_guard lock(mutex_);
-    return !jobs_.empty() || stopping_;
+    return !jobs_.empty() || !background_.empty() || stopping_;
 }
 
 void extraction_pool::hold()
@@ -84,17 +94,24 @@ void extraction_pool::run_worker(worker_archive archive)
         {
             std::unique_lock lock(mutex_);
             const bool has_handler = archive.in_use != nullptr;
-            idle_with_handler_ += has_handler;
-            wake_.wait(lock, [&] {
-                return stopping_ || (!jobs_.empty() && !held_ && (has_handler || idle_with_handler_ == 0));
-            });
-            idle_with_handler_ -= has_handler;
+            std::size_t& idle = has_handler ? idle_with_handler_ : idle_without_handler_;
+            ++idle;
+            // Jobs go to workers with a handler, background jobs to those
+            // without one; either takes the other kind when none of that one is idle.
+            const auto may_take_job = [&] { return !jobs_.empty() && (has_handler || idle_with_handler_ == 0); };
+            const auto may_take_background = [&] {
+                return !background_.empty() && (!has_handler || idle_without_handler_ == 0);
+            };
+            wake_.wait(lock, [&] { return stopping_ || (!held_ && (may_take_job() || may_take_background())); });
+            --idle;
             if (stopping_)
                 return;
-            work = std::move(jobs_.front());
-            jobs_.pop_front();
-            // A worker without a handler may take what is left now.
-            if (!jobs_.empty() && has_handler && idle_with_handler_ == 0)
+            const bool background = has_handler ? !may_take_job() : may_take_background();
+            std::deque<job>& queue = background ? background_ : jobs_;
+            work = std::move(queue.front());
+            queue.pop_front();
+            // The other workers may take what is left now that this one is busy.
+            if (!jobs_.empty() || !background_.empty())
                 wake_.notify_all();
         }
         work(archive_of(archive));

@@ -3,8 +3,8 @@
 // library's handlers are not safe to share between threads): the first worker
 // takes over the handler that listed the archive, the others open the file
 // again the first time they need one, and keep it. A job goes to an idle
-// worker that has its handler when there is one: opening one again reads
-// every header.
+// worker that has its handler when there is one (opening one again reads
+// every header), a background job to one that has none.
 #pragma once
 
 #include <condition_variable>
@@ -38,6 +38,11 @@ public:
     // Queues a job; jobs start in the order they were queued.
     void submit(job work);
 
+    // Queues a job that nobody waits for (reading every item's details, say):
+    // an idle worker without a handler takes it first, so that the one with
+    // the handler stays free for the items asked for.
+    void submit_background(job work);
+
     // Whether a job waits for a worker (or the pool is stopping): work done only
     // in advance yields to it.
     bool has_waiting_jobs();
@@ -58,12 +63,15 @@ private:
 
     CCodecs& codecs_;
     archive_file& opened_;
-    std::mutex mutex_;  // guards jobs_, stopping_, held_ and idle_with_handler_
+    std::mutex mutex_;  // guards the members below
     std::condition_variable wake_;
     std::deque<job> jobs_;
+    std::deque<job> background_;
     bool stopping_ = false;
     bool held_ = false;
-    std::size_t idle_with_handler_ = 0;  // workers waiting for a job that have their handler
+    // Workers waiting for a job, with their handler and without one.
+    std::size_t idle_with_handler_ = 0;
+    std::size_t idle_without_handler_ = 0;
     std::vector<std::thread> threads_;
 };
 
