@@ -8,7 +8,7 @@
 #include <lzma.h>
 
 #include "archive/string_convert.h"
-#include "archive/xz_block_ahead.h"
+#include "archive/part_ahead.h"
 
 namespace archive {
 
@@ -140,15 +140,20 @@ void xz_reader::look_ahead(std::size_t index)
 {
     if (!reading_ahead_ || index >= blocks_->blocks.size() || block_size(index) > ahead_block_limit)
         return;
-    if (!ahead_ || ahead_->block() != index)
-        ahead_ = std::make_unique<xz_block_ahead>(path_, blocks_, index);
+    if (!ahead_ || ahead_->part() != index)
+        ahead_ = std::make_unique<part_ahead>(
+            index, [path = path_, blocks = blocks_, index](std::vector<unsigned char>& bytes,
+                                                           const std::atomic<bool>& stop) {
+                xz_reader reader(path, blocks);
+                return reader.decode_block(index, bytes, stop) == decode_status::ok;
+            });
 }
 
 bool xz_reader::enter_block(std::size_t index)
 {
     held_ = {};  // its memory too
     held_at_ = 0;
-    if (ahead_ && ahead_->block() == index) {
+    if (ahead_ && ahead_->part() == index) {
         std::optional<std::vector<unsigned char>> bytes = ahead_->take();
         ahead_.reset();
         if (bytes) {

@@ -35,7 +35,7 @@ struct xz_blocks {
 // not a sound xz file or its index cannot be read.
 std::optional<xz_blocks> read_xz_blocks(const std::string& path);
 
-class xz_block_ahead;
+class part_ahead;
 
 // Decodes the xz file at `path` from its start or from the start of a block.
 // One reader belongs to one thread (and owns the one that decodes ahead).
@@ -92,7 +92,7 @@ private:
     std::uint64_t file_size_ = 0;
     bool damaged_ = false;
     bool reading_ahead_ = false;
-    std::unique_ptr<xz_block_ahead> ahead_;
+    std::unique_ptr<part_ahead> ahead_;
     std::vector<unsigned char> held_;  // the current block, when it was decoded ahead
     std::size_t held_at_ = 0;          // how much of it has been given
 };

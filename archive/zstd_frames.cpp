@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader
 #include <zstd.h>
@@ -82,6 +83,45 @@ std::optional<std::uint64_t> frame_end(piece_reader& pieces, std::uint64_t offse
         offset += block_header_size + (type == 1 ? 1 : fields >> 3);
     }
     return offset + (has_checksum ? frame_checksum_size : 0);
+}
+
+struct stream_deleter {
+    void operator()(ZSTD_DStream* stream) const { ZSTD_freeDStream(stream); }
+};
+
+// Decodes the frame whose header is at `input` of the file at `path` into
+// `bytes`; false when it does not decode whole within `limit` bytes.
+bool decode_frame(const std::string& path, std::uint64_t input, std::size_t limit, std::vector<unsigned char>& bytes,
+                  const std::atomic<bool>& stop)
+{
+    platform::input_file file;
+    std::uint64_t at = 0;
+    const std::unique_ptr<ZSTD_DStream, stream_deleter> stream(ZSTD_createDStream());
+    if (!stream || file.open(MultiByteToUnicodeString(AString(path.c_str()))) != S_OK ||
+        file.seek(static_cast<std::int64_t>(input), platform::seek_from_start, at) != S_OK || at != input)
+        return false;
+    std::vector<unsigned char> piece(input_buffer_size);
+    const std::size_t out_size = ZSTD_DStreamOutSize();
+    ZSTD_inBuffer in{piece.data(), 0, 0};
+    bool flushed = true;  // the last call left no output behind in the decoder
+    for (;;) {
+        if (in.pos == in.size && flushed) {
+            std::uint32_t read = 0;
+            if (stop || file.read(piece.data(), static_cast<std::uint32_t>(piece.size()), read) != S_OK || read == 0)
+                return false;
+            in = {piece.data(), read, 0};
+        }
+        const std::size_t before = bytes.size();
+        bytes.resize(before + out_size);
+        ZSTD_outBuffer out{bytes.data() + before, out_size, 0};
+        const std::size_t result = ZSTD_decompressStream(stream.get(), &out, &in);
+        bytes.resize(before + out.pos);
+        flushed = out.pos < out_size;
+        if (ZSTD_isError(result) || bytes.size() > limit)
+            return false;
+        if (result == 0)
+            return true;  // the frame has ended; what follows is the next one's
+    }
 }
 
 }  // namespace
@@ -251,10 +291,15 @@ void zstd_reader::stop_reading_ahead()
 
 void zstd_reader::look_ahead(std::size_t frame)
 {
-    if (frame >= frames_->size() || (ahead_ && ahead_->frame() == frame))
+    if (frame >= frames_->size() || (ahead_ && ahead_->part() == frame))
         return;
-    ahead_ = std::make_unique<zstd_frame_ahead>(path_, frame, (*frames_)[frame].input, ahead_frame_limit,
-                                                std::move(spare_));
+    ahead_ = std::make_unique<part_ahead>(
+        frame,
+        [path = path_, input = (*frames_)[frame].input](std::vector<unsigned char>& bytes,
+                                                        const std::atomic<bool>& stop) {
+            return decode_frame(path, input, ahead_frame_limit, bytes, stop);
+        },
+        std::move(spare_));
     spare_ = {};
 }
 
@@ -267,7 +312,7 @@ bool zstd_reader::enter_frame()
     if (next == frames.end())
         return false;
     const auto index = static_cast<std::size_t>(next - frames.begin());
-    if (!ahead_ || ahead_->frame() != index) {
+    if (!ahead_ || ahead_->part() != index) {
         look_ahead(index + 1);
         return false;
     }

@@ -17,7 +17,7 @@
 
 #include "archive/decoded_source.h"
 #include "archive/gzip_seek_points.h"
-#include "archive/zstd_frame_ahead.h"
+#include "archive/part_ahead.h"
 #include "platform/input_file.h"
 
 namespace archive {
@@ -90,7 +90,7 @@ private:
     bool ended_ = false;
     bool damaged_ = false;
     std::shared_ptr<const std::vector<zstd_frame>> frames_;  // while reading ahead
-    std::unique_ptr<zstd_frame_ahead> ahead_;
+    std::unique_ptr<part_ahead> ahead_;
     std::vector<unsigned char> held_;  // a frame decoded ahead, being served
     std::size_t held_at_ = 0;
     std::vector<unsigned char> spare_;  // the memory of the frame served before, for the next one ahead
