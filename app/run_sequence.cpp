@@ -95,8 +95,9 @@ struct program {
     browse::router router{tree, items, log, page.folder};
     std::unique_ptr<http::server> server;
     // Opens the handler of a tarball listed from its lasting index, while the
-    // listing is served already; holds the pool until then.
+    // listing is made and served; holds the pool until then.
     std::thread opening;
+    bool password_given = false;  // the archive was opened with a password
     // Runs the server's event loop from the start of the listing on; what
     // made it end, when that was a failure.
     std::thread serving;
@@ -158,6 +159,21 @@ void report_names(console& out, const archive::names_outcome& names)
                     "; VORSEL_CODE_PAGE names the code page\n");
 }
 
+// The handler of a tarball listed from its lasting index opens while the
+// listing is served; the workers take their jobs once it has. Should it not
+// open, the served archive is closed rather than left on the outer file, and
+// items fail.
+void finish_opening(program& p)
+{
+    if (p.single_inner->finish_open() == archive::inner_status::opened)
+        p.archive.take_over(p.single_inner->archive());
+    else {
+        p.archive.close();
+        p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
+    }
+    p.pool->release();
+}
+
 // Opens the archive and lists it into the tree, with today's console messages;
 // ends the process when no format accepts the file.
 void open_and_list(program& p, const char* archive_path, const reading_report& report)
@@ -178,9 +194,12 @@ void open_and_list(program& p, const char* archive_path, const reading_report& r
     case archive::open_status::opened:
         break;
     }
+    p.password_given = !p.archive.password().empty();
     open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr, report);
+    // From here on only the opening thread uses the served archive, until the pool is released.
     if (p.single_inner && p.single_inner->open_deferred()) {
         p.pool->hold();
+        p.opening = std::thread([&p] { finish_opening(p); });
         report_names(p.out, browse::list_stored(p.single_inner->stored(), p.tree));
     } else
         report_names(p.out, browse::list_archive(p.archive, p.tree));
@@ -191,7 +210,7 @@ browse::archive_content archive_content_of(const program& p, const std::string& 
 {
     const std::optional<platform::file_identity> identity = platform::identify_file(archive_path);
     return {browse::build_names_listing(p.tree), identity ? browse::archive_tag(*identity) : std::string("no-archive"),
-            !p.archive.password().empty()};
+            p.password_given};
 }
 
 // What the archive records of each item is read by a worker while the server
@@ -208,21 +227,6 @@ void read_details_in_background(program& p, const std::string& archive_path)
         p.router.publish_details(browse::build_details_listing(p.tree, {details, name, size}),
                                  std::make_shared<const browse::item_facts>(details));
     });
-}
-
-// The handler of a tarball listed from its lasting index opens while the
-// listing is served; the workers take their jobs once it has. Should it not
-// open, the served archive is closed rather than left on the outer file, and
-// items fail.
-void finish_opening(program& p)
-{
-    if (p.single_inner->finish_open() == archive::inner_status::opened)
-        p.archive.take_over(p.single_inner->archive());
-    else {
-        p.archive.close();
-        p.out.print_bytes("cannot open the inner archive that its lasting index lists: its items are not served\n");
-    }
-    p.pool->release();
 }
 
 }  // namespace
@@ -295,8 +299,6 @@ int run_sequence(console& out, const char* archive_path)
         p.server->post(std::move(serve_listed));  // on the event loop, which serves already
     else
         serve_listed();
-    if (p.single_inner && p.single_inner->open_deferred())
-        p.opening = std::thread([&p] { finish_opening(p); });
     p.out.print_bytes("Press Ctrl+C to stop.\n");
     if (!browser_opened) {
         platform::launch_browser(address + "/index.html");
