@@ -1,10 +1,10 @@
 // The lasting index of a compressed tarball: its access points, what the tar
-// handler read while it opened it and the listing it gave, kept in the cache folder from one run
-// to the next, so that a second start opens it without decoding it. An index
-// is keyed by the archive's identity (size, modification time, checksums of its
-// first and last 64 KiB) and carries a format version and a checksum of its
-// own: one that is damaged, of another version or of another archive is
-// ignored, and rebuilt. The folder is kept under a bound, least recently used
+// handler read while it opened it and the listing it gave, kept in the cache
+// folder from one run to the next, so that a second start opens it without
+// decoding it. An index is keyed by the archive's identity (size, modification
+// time, checksums of its first and last 64 KiB) and carries a format version
+// and a checksum of its own: one that is damaged, of another version or of
+// another archive is ignored, and rebuilt. The folder is kept under a bound, least recently used
 // indexes removed first.
 #pragma once
 

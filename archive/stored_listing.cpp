@@ -7,7 +7,9 @@ namespace archive {
 
 namespace {
 
-constexpr std::uint64_t folder_flag = std::uint64_t{1} << 32;
+// The bit above a 32-bit value in a field: an item that is a folder, or a
+// names code page that is there.
+constexpr std::uint64_t flag_bit = std::uint64_t{1} << 32;
 
 }  // namespace
 
@@ -30,12 +32,12 @@ std::string listing_to_bytes(const stored_listing& listing)
     const names_outcome& names = listing.names;
     out.put(names.escaped);
     out.put(names.left_undecoded);
-    out.put(names.code_page ? folder_flag | *names.code_page : 0);
+    out.put(names.code_page ? flag_bit | *names.code_page : 0);
     out.put(names.detected);
     out.put_string(names.detected_charset);
     out.put(listing.items.size());
     for (const stored_item& item : listing.items) {
-        out.put(item.index | (item.folder ? folder_flag : 0));
+        out.put(item.index | (item.folder ? flag_bit : 0));
         out.put_string(item.path);
     }
     return std::move(out.bytes());
@@ -51,13 +53,13 @@ std::optional<stored_listing> listing_from_bytes(const std::string& bytes)
             return std::nullopt;
     names_outcome& names = listing.names;
     if (!in.get_string(names.detected_charset) || fields[0] > UINT32_MAX || fields[1] > UINT32_MAX ||
-        fields[2] > fields[0] || fields[3] > fields[0] || fields[4] > (folder_flag | UINT32_MAX) || fields[5] > 1)
+        fields[2] > fields[0] || fields[3] > fields[0] || fields[4] > (flag_bit | UINT32_MAX) || fields[5] > 1)
         return std::nullopt;
     listing.item_count = static_cast<std::uint32_t>(fields[0]);
     listing.code_page = static_cast<std::uint32_t>(fields[1]);
     names.escaped = static_cast<std::uint32_t>(fields[2]);
     names.left_undecoded = static_cast<std::uint32_t>(fields[3]);
-    if (fields[4] & folder_flag)
+    if (fields[4] & flag_bit)
         names.code_page = static_cast<std::uint32_t>(fields[4]);
     names.detected = fields[5] != 0;
     std::uint64_t count = 0;
@@ -67,11 +69,11 @@ std::optional<stored_listing> listing_from_bytes(const std::string& bytes)
     listing.items.resize(count);
     for (stored_item& item : listing.items) {
         std::uint64_t key = 0;
-        if (!in.get(key) || !in.get_string(item.path) || (key & ~(folder_flag | UINT32_MAX)) ||
+        if (!in.get(key) || !in.get_string(item.path) || (key & ~(flag_bit | UINT32_MAX)) ||
             static_cast<std::uint32_t>(key) >= listing.item_count)
             return std::nullopt;
         item.index = static_cast<std::uint32_t>(key);
-        item.folder = (key & folder_flag) != 0;
+        item.folder = (key & flag_bit) != 0;
     }
     if (!in.at_end())
         return std::nullopt;
