@@ -1,6 +1,8 @@
 // Console lines of requests and failed items.
 #include "app/console_log.h"
 
+#include "browse/item_head.h"
+
 #include <string>
 
 namespace app {
@@ -33,13 +35,29 @@ void console_log::request_decoded(std::string_view path)
     out_.print_bytes(escaped(path) + "\n");
 }
 
-void console_log::item_failed(archive::item_status status)
+void console_log::item_failed(std::string_view item, archive::item_status status)
 {
-    out_.print_bytes(std::string("     ") + archive::item_status_text(status) + "\n");
+    if (status == archive::item_status::archive_changed) {
+        archive_changed();
+        return;
+    }
+    out_.print_bytes("     " + escaped(item) + ": " + browse::item_failure_cause(status) + "\n");
+}
+
+void console_log::archive_changed()
+{
+    if (change_told_.exchange(true))
+        return;
+    out_.print_bytes("the archive changed on disk after it was opened: nothing more of it is served; start "
+                     "Vorsel again to see its new contents\n");
 }
 
 void console_log::download_cut(std::string_view item, archive::item_status status)
 {
+    if (status == archive::item_status::archive_changed) {
+        archive_changed();
+        return;
+    }
     out_.print_bytes(std::string("     ") + archive::item_status_text(status) + ", the download ends at " + escaped(item) +
                      "\n");
 }

@@ -2,6 +2,8 @@
 // item that failed. Both may be called from any thread; each line is one write.
 #pragma once
 
+#include <atomic>
+
 #include "app/console.h"
 #include "browse/request_log.h"
 
@@ -17,16 +19,21 @@ public:
     // user's terminal.
     void request_decoded(std::string_view path) override;
 
-    // Writes five spaces, the status's text and a newline in one piece, so that
-    // lines written from several threads never mix.
-    void item_failed(archive::item_status status) override;
+    // Writes five spaces, the item's path (control bytes escaped as above),
+    // the cause and a newline in one piece, so that lines written from several
+    // threads never mix. A changed archive is told as archive_changed tells it.
+    void item_failed(std::string_view item, archive::item_status status) override;
 
     // Writes five spaces, the status's text, the item's path (control bytes
     // escaped as above) and a newline in one piece.
     void download_cut(std::string_view item, archive::item_status status) override;
 
+    // Says once that the archive changed on disk and that nothing more of it is served.
+    void archive_changed() override;
+
 private:
     console& out_;
+    std::atomic<bool> change_told_{false};
 };
 
 }  // namespace app

@@ -39,6 +39,7 @@
 #include "platform/console_input.h"
 #include "platform/environment.h"
 #include "platform/file_identity.h"
+#include "platform/file_watch.h"
 #include "platform/process_exit.h"
 
 namespace app {
@@ -82,6 +83,9 @@ struct program {
     std::unique_ptr<archive::inner_archive> single_inner;
     // Where the seek points of compressed tarballs last; none when turned off.
     std::optional<archive::lasting_index_place> lasting;
+    // Tells whether the archive file was written over while it is served;
+    // shared by the served archive, the workers' archives and the router.
+    std::shared_ptr<platform::file_watch> watch = std::make_shared<platform::file_watch>();
     archive::archive_file archive;
     browse::content_tree tree;
     console_log log{out};
@@ -195,6 +199,10 @@ void open_and_list(program& p, const char* archive_path, const reading_report& r
         break;
     }
     p.password_given = !p.archive.password().empty();
+    if (p.watch->open(archive_path)) {
+        p.archive.set_watch(p.watch);
+        p.router.context().watch = p.watch.get();
+    }
     open_single_item_chain(p.out, p.codecs, p.archive, p.single_inner, p.lasting ? &*p.lasting : nullptr, report);
     // From here on only the opening thread uses the served archive, until the pool is released.
     if (p.single_inner && p.single_inner->open_deferred()) {

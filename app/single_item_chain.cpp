@@ -16,6 +16,8 @@ const char* inner_failure_text(archive::inner_status status)
     case archive::inner_status::no_temporary_file: return "the temporary file could not be written";
     case archive::inner_status::damaged: return "it could not be decoded";
     case archive::inner_status::not_an_archive: return "no format accepts it";
+    case archive::inner_status::password_needed: return "it needs a password";
+    case archive::inner_status::wrong_password: return "the password is wrong";
     case archive::inner_status::opened: break;
     }
     return "";
@@ -25,7 +27,7 @@ const char* inner_failure_text(archive::inner_status status)
 // compressed program stays the one item it is.
 bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::string& name)
 {
-    if (level.item_count() != 1 || !archive::item_is_archive(codecs, level, 0, false))
+    if (level.item_count() != 1 || archive::look_at_item(codecs, level, 0, false) != archive::item_start::archive)
         return false;
     level.list_items([&name](std::string_view path, std::uint32_t) { name = path; });
     return true;

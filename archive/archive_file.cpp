@@ -33,6 +33,7 @@ open_outcome archive_file::open_again(CCodecs& codecs, const archive_file& opene
     name_ = opened.name_;
     names_code_page_ = opened.names_code_page_;
     make_stream_ = opened.make_stream_;
+    watch_ = opened.watch_;
     return open_stream(codecs, opened.path_, opened.format_index_, opened.password_);
 }
 
@@ -148,14 +149,32 @@ private:
     item_status status_ = item_status::failed;  // until the library reports one
 };
 
+// The results of an extraction, checked against the file's watch as each item
+// ends: a file changed meanwhile makes an item that decoded well unsound.
+class watched_items : public items_sink {
+public:
+    watched_items(items_sink& sink, const platform::file_watch& watch) : sink_(sink), watch_(watch) {}
+    item_sink* begin_item(std::uint32_t index) override { return sink_.begin_item(index); }
+    void end_item(std::uint32_t index, item_status status) override
+    {
+        sink_.end_item(index, status == item_status::ok && watch_.changed() ? item_status::archive_changed : status);
+    }
+    bool wanted() override { return sink_.wanted(); }
+    void password_asked() override { sink_.password_asked(); }
+
+private:
+    items_sink& sink_;
+    const platform::file_watch& watch_;
+};
+
 }  // namespace
 
-item_status archive_file::extract(std::uint32_t index, item_sink& sink)
+item_status archive_file::extract(std::uint32_t index, item_sink& sink, const std::optional<std::string>& password)
 {
     single_item item(sink);
-    const item_status overall = extract_items({index}, item);
-    if (overall == item_status::aborted)
-        return item_status::aborted;
+    const item_status overall = extract_items({index}, item, password);
+    if (overall == item_status::aborted || overall == item_status::archive_changed)
+        return overall;
     if (item.status() == item_status::ok && overall != item_status::ok)
         return item_status::failed;
     return item.status();
@@ -166,11 +185,18 @@ item_status archive_file::extract_items(const std::vector<std::uint32_t>& indice
 {
     if (!handler_)
         return item_status::failed;
-    auto* callbackObject = new CArchiveExtractCallback(sink, password.value_or(password_));
+    if (watch_ && watch_->changed())
+        return item_status::archive_changed;
+    std::optional<watched_items> watched;
+    if (watch_)
+        watched.emplace(sink, *watch_);
+    auto* callbackObject =
+        new CArchiveExtractCallback(watched ? static_cast<items_sink&>(*watched) : sink, password.value_or(password_));
     CMyComPtr<IArchiveExtractCallback> callback(callbackObject);
     const HRESULT result =
         handler_->Extract(indices.data(), static_cast<UInt32>(indices.size()), 0, callback);
-    return callbackObject->Finish(result);
+    const item_status overall = callbackObject->Finish(result);
+    return overall == item_status::ok && watch_ && watch_->changed() ? item_status::archive_changed : overall;
 }
 
 bool archive_file::item_size(std::uint32_t index, std::uint64_t& size) const

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "archive/codecs.h"
 #include "archive/item_sink.h"
 #include "archive/open_archive.h"
+#include "platform/file_watch.h"
 
 namespace archive {
 
@@ -68,6 +70,12 @@ public:
     void set_names_code_page(std::uint32_t code_page) { names_code_page_ = code_page; }
     std::uint32_t names_code_page() const { return names_code_page_; }
 
+    // Watches the file that the archive's bytes come from: once it has changed
+    // on disk, no extraction starts, and an item that ends after the change
+    // ends archive_changed rather than ok (its bytes may be the new file's).
+    // Archives opened again from this one share the watch; take_over keeps it.
+    void set_watch(std::shared_ptr<const platform::file_watch> watch) { watch_ = std::move(watch); }
+
     // The password the archive was opened with; empty when none.
     const std::string& password() const { return password_; }
 
@@ -94,8 +102,10 @@ public:
     // is open. The targets of symbolic links stored as their data are read too.
     std::vector<item_details> read_details();
 
-    // Extracts item `index` into `sink`; failed when no archive is open.
-    item_status extract(std::uint32_t index, item_sink& sink);
+    // Extracts item `index` into `sink`, an encrypted one decoded with
+    // `password` (by default the archive's own); failed when no archive is open.
+    item_status extract(std::uint32_t index, item_sink& sink,
+                        const std::optional<std::string>& password = std::nullopt);
 
     // Extracts the items in one pass of the library, in the order the archive
     // holds them (a solid block is decoded once for all of its items that are
@@ -127,6 +137,7 @@ private:
     std::uint32_t names_code_page_ = 0;
     int format_index_ = -1;
     const CArcInfoEx* format_ = nullptr;
+    std::shared_ptr<const platform::file_watch> watch_;
     CMyComPtr<IInStream> stream_;
     CMyComPtr<IInArchive> handler_;  // released before the stream
 };

@@ -38,7 +38,10 @@ struct CArcInfoEx {
     bool UpdateEnabled = false;
     UString Name;
     CObjectVector<CArcExtInfo> Exts;
-    CByteBuffer StartSignature;  // empty when the format has none
+    // The byte strings that mark the format, at SignatureOffset from the
+    // archive's start; none when the format has no signature.
+    CObjectVector<CByteBuffer> Signatures;
+    UInt32 SignatureOffset = 0;
     Func_IsArc IsArc = nullptr;  // the format's check of leading bytes, when it has one
     bool KeepName = false;
 };

@@ -71,6 +71,43 @@ struct CHandlerPropertyReader {
     }
 };
 
+// Copies `length` bytes into a new signature of `format`.
+void AddSignature(CArcInfoEx& format, const unsigned char* bytes, std::size_t length)
+{
+    CByteBuffer& signature = format.Signatures.AddNew();
+    signature.SetCapacity(length);
+    if (length > 0)
+        std::memcpy(signature.Items(), bytes, length);
+}
+
+// The format's signatures: its one start signature, else the several of a
+// multi-signature value (each a length byte and its bytes; a length that runs
+// past the value ends the list), and their offset.
+void ReadSignatures(const CHandlerPropertyReader& reader, UInt32 index, CArcInfoEx& format)
+{
+    CPropVariant single;
+    if (reader.Read(index, handler_property::start_signature, &single) == S_OK && single.vt == VT_BSTR &&
+        SysStringByteLen(single.bstrVal) > 0) {
+        AddSignature(format, reinterpret_cast<const unsigned char*>(single.bstrVal), SysStringByteLen(single.bstrVal));
+    } else {
+        CPropVariant several;
+        if (reader.Read(index, handler_property::multi_signature, &several) == S_OK && several.vt == VT_BSTR) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(several.bstrVal);
+            const std::size_t size = SysStringByteLen(several.bstrVal);
+            for (std::size_t at = 0; at < size;) {
+                const std::size_t length = bytes[at];
+                if (length == 0 || at + 1 + length > size)
+                    break;
+                AddSignature(format, bytes + at + 1, length);
+                at += 1 + length;
+            }
+        }
+    }
+    CPropVariant offset;
+    if (reader.Read(index, handler_property::signature_offset, &offset) == S_OK && offset.vt == VT_UI4)
+        format.SignatureOffset = offset.ulVal;
+}
+
 // Reads a method's encoder or decoder class id: VT_BSTR assigns it, VT_EMPTY
 // leaves it unassigned, another type is E_FAIL.
 HRESULT ReadMethodClassId(Func_GetMethodProperty getMethodProperty, UInt32 index, PROPID propID, GUID& classId,
@@ -264,13 +301,7 @@ HRESULT CCodecs::LoadFormats(int libIndex)
         if (format.UpdateEnabled)
             reader.ReadBool(i, handler_property::keep_name, format.KeepName);
 
-        CPropVariant signature;
-        if (reader.Read(i, handler_property::start_signature, &signature) == S_OK && signature.vt == VT_BSTR) {
-            const UInt32 length = SysStringByteLen(signature.bstrVal);
-            format.StartSignature.SetCapacity(length);
-            if (length > 0)
-                std::memcpy(format.StartSignature.Items(), signature.bstrVal, length);
-        }
+        ReadSignatures(reader, i, format);
         if (getIsArc && getIsArc(i, &format.IsArc) != S_OK)
             format.IsArc = nullptr;
         FormatList.Add(format);

@@ -70,10 +70,14 @@ bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::
             continue;
         }
         // A format without a check of its own (xz, zstd, 7z, rar) is known by
-        // its start signature at the very start.
-        const std::size_t length = format.StartSignature.GetCapacity();
-        if (length >= 2 && length <= size && std::memcmp(format.StartSignature.Items(), data, length) == 0)
-            return true;
+        // a signature at the very start.
+        if (format.SignatureOffset != 0)
+            continue;
+        for (int s = 0; s < format.Signatures.Size(); ++s) {
+            const std::size_t length = format.Signatures[s].GetCapacity();
+            if (length >= 2 && length <= size && std::memcmp(format.Signatures[s].Items(), data, length) == 0)
+                return true;
+        }
     }
     return false;
 }
@@ -108,8 +112,12 @@ seekable_kind seekable_kind_of(const archive_file& outer)
 
 }  // namespace
 
-bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count)
+item_start look_at_item(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count,
+                        const std::optional<std::string>& password)
 {
+    const auto judged = [&](const unsigned char* data, std::size_t size) {
+        return starts_like_archive(codecs, data, size, programs_count) ? item_start::archive : item_start::other;
+    };
     // The library decodes xz a few whole blocks at a time: the first bytes of a
     // file of several blocks are read through its first block alone.
     if (index == 0 && seekable_kind_of(outer) == seekable_kind::xz) {
@@ -118,7 +126,7 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
             std::vector<unsigned char> leading(leading_size);
             std::size_t decoded = 0;
             if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
-                return starts_like_archive(codecs, leading.data(), decoded, programs_count);
+                return judged(leading.data(), decoded);
         }
     }
 #if VORSEL_ZSTD_FRAMES
@@ -128,13 +136,17 @@ bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t i
         std::vector<unsigned char> leading(leading_size);
         std::size_t decoded = 0;
         if (reader.decode(leading.data(), leading.size(), decoded) == decode_status::ok)
-            return starts_like_archive(codecs, leading.data(), decoded, programs_count);
+            return judged(leading.data(), decoded);
     }
 #endif
     leading_bytes_sink sink;
-    (void)outer.extract(index, sink);  // whatever came before a failure is judged
-    return starts_like_archive(codecs, reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size(),
-                               programs_count);
+    // Whatever came before a failure is judged, unless the password failed.
+    const item_status status = outer.extract(index, sink, password);
+    if (status == item_status::password_needed)
+        return item_start::password_needed;
+    if (status == item_status::wrong_password)
+        return item_start::wrong_password;
+    return judged(reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size());
 }
 
 namespace {
@@ -312,20 +324,30 @@ inner_status inner_archive::finish_open()
 inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
                                   std::optional<std::string> password, const inner_options& options)
 {
+    if (!password && !outer.password().empty())
+        password = outer.password();
     if (options.seek_points && reads_compressed_file(outer) && index == 0)
         return open_through_points(codecs, outer, name, std::move(password), options);
     if (file_.create() != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);
-    const item_status decoded = outer.extract(index, sink);
+    const item_status decoded = outer.extract(index, sink, password);
     if (!sink.written())
         return inner_status::no_temporary_file;
+    if (decoded == item_status::password_needed)
+        return inner_status::password_needed;
+    if (decoded == item_status::wrong_password)
+        return inner_status::wrong_password;
     if (decoded != item_status::ok)
         return inner_status::damaged;
     archive_.set_names_code_page(outer.names_code_page());
-    if (archive_.open(codecs, file_.reopen_path(), std::move(password), name).status != open_status::opened)
-        return inner_status::not_an_archive;
-    return inner_status::opened;
+    const bool had_password = password.has_value();
+    const open_outcome opened = archive_.open(codecs, file_.reopen_path(), std::move(password), name);
+    if (opened.status == open_status::opened)
+        return inner_status::opened;
+    if (opened.password_asked)
+        return had_password ? inner_status::wrong_password : inner_status::password_needed;
+    return inner_status::not_an_archive;
 }
 
 }  // namespace archive

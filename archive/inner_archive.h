@@ -31,11 +31,23 @@ namespace archive {
 bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size,
                          bool programs_count = true);
 
-// Whether item `index` of `outer` is an archive; decodes only its first bytes.
-bool item_is_archive(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count = true);
+// What the first bytes of an item tell of it.
+enum class item_start {
+    archive,          // the check of some format accepts them
+    other,            // none does, or they cannot be decoded
+    password_needed,  // the item is encrypted and no password was given
+    wrong_password,   // the item is encrypted and the password given does not decode it
+};
+
+// What item `index` of `outer` is; decodes only its first bytes, an encrypted
+// item with `password` (by default the archive's own).
+item_start look_at_item(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count = true,
+                        const std::optional<std::string>& password = std::nullopt);
 
 enum class inner_status {
     opened,
+    password_needed,    // the item, or the archive's names, are encrypted and no password was given
+    wrong_password,     // the password given does not decode them
     no_temporary_file,  // the temporary file could not be made or written (a full disk, say)
     damaged,            // the item could not be decoded whole
     not_an_archive,     // decoded, but no format accepts it
@@ -69,8 +81,9 @@ public:
     static bool reads_compressed_file(const archive_file& outer);
 
     // Decodes item `index` of `outer` and opens it; items without a path of
-    // their own are named after `name`. A handler that asks for a password gets
-    // `password`, or is refused without one. `codecs` outlives this object.
+    // their own are named after `name`. An encrypted item is decoded with
+    // `password`, and a handler that asks for one gets it; without one, the
+    // outer archive's own serves for both. `codecs` outlives this object.
     // See inner_options for `options`.
     inner_status open(CCodecs& codecs, archive_file& outer, std::uint32_t index, const std::string& name,
                       std::optional<std::string> password = std::nullopt, const inner_options& options = {});

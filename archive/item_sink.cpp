@@ -24,6 +24,8 @@ const char* item_status_text(item_status status)
         return "Wrong Password";
     case item_status::unknown_error:
         return "Unknown Error";
+    case item_status::archive_changed:
+        return "Archive Changed On Disk";
     case item_status::ok:
     case item_status::failed:
     case item_status::aborted:

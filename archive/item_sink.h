@@ -20,12 +20,13 @@ enum class item_status {
     unknown_error,       // any other result the library reported for the item
     failed,              // the library's call failed, or never reported the item's result
     aborted,             // the sink asked to stop
+    archive_changed,     // the archive's file was changed on disk: its bytes are not what was listed
 };
 
 // The console text of a status other than ok: "Unsupported Method", "Data
 // Error", "CRC Failed", "Unavailable Data", "Unexpected End", "Password
 // Needed", "Wrong Password" or "Unknown Error" for the library's item results,
-// empty for the others.
+// "Archive Changed On Disk" for a changed file, empty for the others.
 const char* item_status_text(item_status status);
 
 // Receives one item's bytes in order as the library writes them. Called on the

@@ -9,6 +9,7 @@
 #include "platform/ole_automation.h"
 #include "platform/input_file.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string_view>
 
@@ -35,6 +36,35 @@ HRESULT ReadLeadingBytes(IInStream* stream, CByteBuffer& buffer, std::size_t& co
             break;
         count += processed;
     }
+    return S_OK;
+}
+
+// Whether the stream ends with a zip's end record; only the last 64 KiB and
+// the record itself are read.
+HRESULT EndsWithZipRecord(IInStream* stream, bool& ends)
+{
+    ends = false;
+    UInt64 size = 0;
+    HRESULT result = stream->Seek(0, platform::seek_from_end, &size);
+    if (result != S_OK)
+        return result;
+    const std::size_t tail = static_cast<std::size_t>(std::min<UInt64>(size, 65535 + 22));
+    result = stream->Seek(static_cast<Int64>(size - tail), platform::seek_from_start, nullptr);
+    if (result != S_OK)
+        return result;
+    CByteBuffer buffer;
+    buffer.SetCapacity(tail);
+    std::size_t count = 0;
+    while (count < tail) {
+        UInt32 processed = 0;
+        result = stream->Read(buffer.Items() + count, static_cast<UInt32>(tail - count), &processed);
+        if (result != S_OK)
+            return result;
+        if (processed == 0)
+            return S_OK;  // shorter than it said: no record to trust
+        count += processed;
+    }
+    ends = EndsWithZipEndRecord(buffer.Items(), count);
     return S_OK;
 }
 
@@ -171,7 +201,11 @@ HRESULT OpenArchive(CCodecs& codecs, IInStream* stream, IArchiveOpenCallback* ca
         return result;
     if (count == 0 || codecs.FormatList.Size() > kMaxFormatCount)
         return S_FALSE;
-    const CRecordVector<int> order = OrderFormatsBySignature(codecs.FormatList, buffer.Items(), count);
+    bool zipEndsFile = false;
+    result = EndsWithZipRecord(stream, zipEndsFile);
+    if (result != S_OK)
+        return result;
+    const CRecordVector<int> order = OrderFormatsBySignature(codecs.FormatList, buffer.Items(), count, zipEndsFile);
     for (int i = 0; i < order.Size(); ++i) {
         result = OpenWithFormat(codecs, order[i], stream, callback, archive);
         if (result == S_OK)

@@ -168,6 +168,10 @@ inline constexpr PROPID add_extension = 3;
 inline constexpr PROPID update = 4;
 inline constexpr PROPID keep_name = 5;
 inline constexpr PROPID start_signature = 6;
+// Several signatures, each a length byte and its bytes.
+inline constexpr PROPID multi_signature = 7;
+// Where in the archive its signatures stand (a tar's "ustar" at 257).
+inline constexpr PROPID signature_offset = 8;
 }  // namespace handler_property
 
 // Properties of a coding method.

@@ -24,6 +24,8 @@ const char* test_result_kind(archive::item_status status)
         return "password";
     case item_status::unsupported_method:
         return "unsupported";
+    case item_status::archive_changed:
+        return "changed";
     case item_status::data_error:
     case item_status::unknown_error:
         break;

@@ -47,6 +47,8 @@ public:
     // holds_item() is true (nodes made on the way to deeper items hold none).
     std::uint32_t item_index() const { return item_index_; }
     bool holds_item() const { return holds_item_; }
+    // Whether the item held here is the archive's entry of a folder.
+    bool holds_folder_item() const { return holds_item_ && item_is_folder_; }
 
 private:
     friend class content_tree;

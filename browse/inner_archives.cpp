@@ -33,10 +33,10 @@ private:
 
 }  // namespace
 
-std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain)
+std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain, const item_password& password)
 {
     std::lock_guard lock(mutex_);
-    kept_archive& found = kept_[chain];
+    kept_archive& found = kept_[{chain, password}];
     if (!found.archive)
         found.archive = std::make_shared<opened_archive>();
     found.last_used = ++uses_;
@@ -52,7 +52,7 @@ std::shared_ptr<opened_archive> inner_archives::entry(const item_chain& chain)
 }
 
 bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, opened_archive* outer_archive,
-                          std::uint32_t index, const std::string& name)
+                          std::uint32_t index, const std::string& name, const item_password& password)
 {
     std::lock_guard lock(inner.opening);
     if (inner.tried)
@@ -64,9 +64,13 @@ bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, o
             outer_lease.emplace(codecs_, *outer_archive);
             outer = &outer_lease->file();
         }
-        if (!archive::item_is_archive(codecs_, *outer, index))
-            return false;
-        inner.status = inner.file.open(codecs_, *outer, index, name);
+        switch (archive::look_at_item(codecs_, *outer, index, true, password)) {
+        case archive::item_start::archive: break;
+        case archive::item_start::other: return false;
+        case archive::item_start::password_needed: inner.status = archive::inner_status::password_needed; return false;
+        case archive::item_start::wrong_password: inner.status = archive::inner_status::wrong_password; return false;
+        }
+        inner.status = inner.file.open(codecs_, *outer, index, name, password);
     }
     if (inner.status != archive::inner_status::opened)
         return false;
@@ -86,10 +90,27 @@ bool is_plain_item(const content_node& node)
 
 }  // namespace
 
-void inner_archives::locate(const content_node& item, std::vector<std::string> inside, bool into_last,
-                            std::function<void(inner_place)> done)
+namespace {
+
+inner_failure failure_of(archive::inner_status status)
 {
-    pool_.submit([this, &item, inside = std::move(inside), into_last,
+    switch (status) {
+    case archive::inner_status::not_an_archive: return inner_failure::not_found;
+    case archive::inner_status::password_needed: return inner_failure::password_needed;
+    case archive::inner_status::wrong_password: return inner_failure::wrong_password;
+    case archive::inner_status::no_temporary_file:
+    case archive::inner_status::damaged:
+    case archive::inner_status::opened: break;
+    }
+    return inner_failure::cannot_open;
+}
+
+}  // namespace
+
+void inner_archives::locate(const content_node& item, std::vector<std::string> inside, bool into_last,
+                            const item_password& password, std::function<void(inner_place)> done)
+{
+    pool_.submit([this, &item, inside = std::move(inside), into_last, password,
                   done = std::move(done)](archive::archive_file* top) {
         inner_place place;
         const content_node* holder = &item;      // the item that holds the next archive
@@ -97,12 +118,10 @@ void inner_archives::locate(const content_node& item, std::vector<std::string> i
         std::size_t used = 0;
         for (;;) {
             place.chain.push_back(holder->item_index());
-            place.archive = entry(place.chain);
-            if ((!outer && !top) ||
-                !open(*place.archive, top, outer.get(), holder->item_index(), std::string(holder->name()))) {
-                place.failure = place.archive->status == archive::inner_status::not_an_archive
-                                    ? inner_failure::not_found
-                                    : inner_failure::cannot_open;
+            place.archive = entry(place.chain, password);
+            if ((!outer && !top) || !open(*place.archive, top, outer.get(), holder->item_index(),
+                                          std::string(holder->name()), password)) {
+                place.failure = failure_of(place.archive->status);
                 break;
             }
             const path_end end = follow_path(*place.archive->tree, inside, used);
@@ -125,13 +144,14 @@ void inner_archives::locate(const content_node& item, std::vector<std::string> i
     });
 }
 
-void inner_archives::extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver)
+void inner_archives::extract(opened_archive& archive, std::uint32_t index, item_receiver& receiver,
+                             const item_password& password)
 {
     handler_lease lease(codecs_, archive);
     std::uint64_t size = 0;
     const bool sized = lease.file().item_size(index, size);
     receiver.begin(sized ? std::optional(size) : std::nullopt);
-    receiver.finish(lease.file().extract(index, receiver));
+    receiver.finish(lease.file().extract(index, receiver, password));
 }
 
 }  // namespace browse

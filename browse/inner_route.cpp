@@ -23,6 +23,10 @@ http::reply inner_failure_reply(inner_failure failure)
 {
     if (failure == inner_failure::not_found)
         return http::canned_reply(http::not_found);
+    if (failure == inner_failure::password_needed)
+        return item_failure_reply(archive::item_status::password_needed);
+    if (failure == inner_failure::wrong_password)
+        return item_failure_reply(archive::item_status::wrong_password);
     return http::text_reply(http::internal_server_error,
                             "The archive inside the archive cannot be opened: it is damaged, or it cannot be decoded.\n");
 }
@@ -40,11 +44,16 @@ void inner_route::serve(const route_request& request, http::reply& rep)
         rep = http::canned_reply(http::not_found);
         return;
     }
+    item_password password;
+    if (!password_of(request.http.headers, password)) {
+        rep = http::canned_reply(http::bad_request);
+        return;
+    }
     auto waiting = std::make_shared<pending_reply>();
     rep.stream = waiting;
     const bool compressed = http::accepts_gzip(request.http.headers);
     context_.inner->locate(
-        *end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, true,
+        *end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, true, password,
         [this, waiting, req = request.http, compressed, head_only = request.head_only](inner_place place) {
             if (place.failure != inner_failure::none) {
                 waiting->complete(inner_failure_reply(place.failure));
@@ -70,12 +79,17 @@ void inner_route::serve_item(const route_request& request, http::reply& rep)
         rep = http::canned_reply(http::not_found);
         return;
     }
+    item_password password;
+    if (!password_of(request.http.headers, password)) {
+        rep = http::canned_reply(http::bad_request);
+        return;
+    }
     auto waiting = std::make_shared<pending_reply>();
     rep.stream = waiting;
     context_.inner->locate(
-        *end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, false,
-        [this, waiting, req = request.http, name = components.back(), head_only = request.head_only](
-            inner_place place) {
+        *end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, false, password,
+        [this, waiting, req = request.http, name = components.back(), head_only = request.head_only, password,
+         path = item_path_of(components)](inner_place place) {
             if (place.failure == inner_failure::none && !place.node->holds_item())
                 place.failure = inner_failure::not_found;  // a folder made on the way to items
             if (place.failure != inner_failure::none) {
@@ -90,9 +104,11 @@ void inner_route::serve_item(const route_request& request, http::reply& rep)
                 waiting->complete(std::move(unchanged));
                 return;
             }
-            auto item = std::make_shared<streamed_item>(item_terms(context_, req, name, head_only, etag), context_.log);
+            item_request terms = item_terms(context_, req, name, head_only, etag);
+            terms.item_path = path;
+            auto item = std::make_shared<streamed_item>(std::move(terms), context_.log);
             waiting->forward(item);
-            context_.inner->extract(*place.archive, index, *item);
+            context_.inner->extract(*place.archive, index, *item, password);
         });
 }
 
@@ -104,11 +120,14 @@ void open_whole_inner_archive(route_context& context, const route_request& reque
         rep = http::canned_reply(http::not_found);
         return;
     }
+    // The callers answered a malformed password header already.
+    item_password password;
+    (void)password_of(request.http.headers, password);
     auto waiting = std::make_shared<pending_reply>();
     rep.stream = waiting;
     std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
                                     request.components.end());
-    context.inner->locate(*end.node, std::move(inside), true,
+    context.inner->locate(*end.node, std::move(inside), true, password,
                           [waiting, start = std::move(start)](inner_place place) mutable {
                               if (place.failure == inner_failure::none &&
                                   place.node != &place.archive->tree->root())

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "archive/item_names.h"
+#include "browse/folder_page.h"
 #include "browse/links.h"
 #include "browse/route_support.h"
 #include "browse/streamed_item.h"
@@ -21,6 +22,7 @@ item_request item_terms(const route_context& context, const http::request& req, 
     terms.content_type = http::mime_type_for_extension(extension_of(name));
     terms.head_only = head_only;
     terms.collect_budget = context.collect_budget;
+    terms.watch = context.watch;
     // Archive content never runs as the viewer: no sniffing and no scripts,
     // even when an item is opened from its own address. Without scripts the
     // page cannot reach this origin; it keeps it only so that its own styles and
@@ -41,6 +43,11 @@ bool item_route::claims(const route_request& request) const
 void item_route::serve(const route_request& request, http::reply& rep)
 {
     const content_node* node = context_.tree.find_node(request.components);
+    if (node && answered_as_folder(*node)) {
+        rep = request.path.ends_with('/') ? folder_page(*node, request.components)
+                                          : folder_redirect(request.components);
+        return;
+    }
     if (!node || !node->holds_item()) {
         inner_.serve_item(request, rep);
         return;
@@ -64,6 +71,7 @@ void item_route::serve(const route_request& request, http::reply& rep)
         return;
     }
     item_request terms = item_terms(context_, request.http, request.components.back(), request.head_only, etag);
+    terms.item_path = item_path_of(request.components);
     if (served.as_text)
         terms.content_type = http::mime_type_for_extension("txt");
     if (served.target) {
@@ -79,11 +87,13 @@ void item_route::serve(const route_request& request, http::reply& rep)
         rep = whole_item_reply(std::move(bytes), terms);
         return;
     }
+    const std::string item_path = terms.item_path;
     auto item = std::make_shared<streamed_item>(std::move(terms), context_.log);
     try {
         context_.items.fetch(served.item, item, password);
     } catch (const std::exception&) {
-        rep = http::canned_reply(http::internal_server_error);
+        context_.log.item_failed(item_path, archive::item_status::failed);
+        rep = item_failure_reply(archive::item_status::failed, item_path);
         return;
     }
     rep.stream = std::move(item);

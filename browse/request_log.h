@@ -15,17 +15,18 @@ public:
     // A request's decoded path, as soon as it is known.
     virtual void request_decoded(std::string_view path) = 0;
 
-    // An item whose extraction failed with a result of the library's own.
-    virtual void item_failed(archive::item_status status) = 0;
+    // An item (its path in the archive) that could not be served, and why.
+    // From any thread.
+    virtual void item_failed(std::string_view item, archive::item_status status) = 0;
 
     // A download of many items (a zip) that was cut short at `item` (its path
     // in the archive), which failed with `status`. From any thread; a log
-    // that does not name items notes the failure alone.
-    virtual void download_cut(std::string_view item, archive::item_status status)
-    {
-        (void)item;
-        item_failed(status);
-    }
+    // that does not tell the two apart notes it as the item's failure.
+    virtual void download_cut(std::string_view item, archive::item_status status) { item_failed(item, status); }
+
+    // The archive's file changed on disk, so nothing more of it is served.
+    // From any thread, as often as a request meets it: a log says it once.
+    virtual void archive_changed() {}
 };
 
 }  // namespace browse

@@ -16,6 +16,7 @@
 #include "browse/pending_reply.h"
 #include "browse/request_log.h"
 #include "browse/served_listing.h"
+#include "platform/file_watch.h"
 
 namespace browse {
 
@@ -69,6 +70,9 @@ struct route_context {
     archive_content content;                   // set before the server runs, then only read
     std::uint64_t collect_budget = UINT64_MAX; // what an item of unknown size may take while collected whole
     inner_archives* inner = nullptr;           // without it, paths into items answer 404
+    // The served file, when it is one: once it changed on disk, every request
+    // for the archive's contents answers 409. Outlives the router.
+    const platform::file_watch* watch = nullptr;
     published_details details;
 };
 

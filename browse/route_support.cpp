@@ -118,4 +118,15 @@ bool query_asks(std::string_view query, std::string_view name)
     return false;
 }
 
+std::string item_path_of(const std::vector<std::string>& components)
+{
+    std::string path;
+    for (std::size_t i = 1; i < components.size(); ++i) {
+        if (i > 1)
+            path += '/';
+        path += components[i];
+    }
+    return path;
+}
+
 }  // namespace browse

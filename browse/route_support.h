@@ -45,6 +45,10 @@ bool answer_not_modified(const http::request& req, const std::string& etag, http
 // False when it is malformed or given twice.
 bool password_of(const std::vector<http::header>& headers, item_password& password);
 
+// The path under the archive's root that `components` name ("docs/a.txt"
+// for {"ArchiveContent", "docs", "a.txt"}), for messages.
+std::string item_path_of(const std::vector<std::string>& components);
+
 // Whether the query string has a parameter named `name` ("?test", "?sha256").
 bool query_asks(std::string_view query, std::string_view name);
 

@@ -132,6 +132,13 @@ void router::dispatch(const http::request& req, bool head_only, bool post, http:
 
 void router::route_to(const route_request& request, http::reply& rep)
 {
+    // Nothing of an archive changed on disk is served: not its listing, not a cached item.
+    if (context_.watch && !request.components.empty() && request.components[0] == root_name &&
+        context_.watch->changed()) {
+        context_.log.archive_changed();
+        rep = archive_changed_reply();
+        return;
+    }
     for (route* candidate : routes_) {
         if (request.post ? candidate->body_limit(request) > 0 : candidate->claims(request)) {
             candidate->serve(request, rep);

@@ -115,18 +115,19 @@ void streamed_item::finish(archive::item_status status)
         if (finished_)
             return;  // the range could not be satisfied: nothing was extracted
         const bool ok = status == archive::item_status::ok && !overrun_ && begun_ && (collect_ || received_ == size_);
-        status_ = status;
+        // Bytes short of or beyond the size the archive records are the library's failure.
+        status_ = status == archive::item_status::ok && !ok ? archive::item_status::failed : status;
         if (collect_ && ok) {
             serve_whole(std::make_shared<const std::string>(std::move(collected_)));
         } else {
             finished_ = true;
             ok_ = ok;
         }
-        report = !ok_ && !range_complete_ && !cancelled_ && *archive::item_status_text(status);
+        report = !ok_ && !range_complete_ && !cancelled_ && status_ != archive::item_status::aborted;
         hand_over();
     }
     if (report)
-        log_.item_failed(status);
+        log_.item_failed(terms_.item_path, status_);
 }
 
 void streamed_item::take_whole(std::shared_ptr<const std::string> bytes)
@@ -200,8 +201,12 @@ std::optional<stream_event> streamed_item::ready_event()
         head_delivered_ = true;
         event.what = stream_event::kind::head;
         if (finished_ && !succeeded()) {
-            event.head = item_failure_reply(status_);
+            event.head = item_failure_reply(status_, terms_.item_path);
             event.complete = true;
+        } else if (archive_changed()) {
+            event.head = item_failure_reply(archive::item_status::archive_changed);
+            event.complete = true;
+            log_.archive_changed();
         } else {
             event.head = std::move(head_);
             event.complete = queue_.empty() && delivered_ == body_length_ && succeeded();
@@ -220,6 +225,12 @@ std::optional<stream_event> streamed_item::ready_event()
         if (filling)
             filling_.reset();
         const bool last_piece = delivered_ + queue_.front().bytes.size() == body_length_;
+        if (last_piece && succeeded() && archive_changed()) {
+            // The bytes sent may be the new file's: the client sees a short body.
+            event.what = stream_event::kind::failed;
+            log_.archive_changed();
+            return event;
+        }
         if (last_piece && !succeeded()) {
             if (!finished_)
                 return std::nullopt;  // held back until the library reports the result

@@ -77,6 +77,7 @@ private:
     void hand_over();
     std::optional<http::stream_event> ready_event();
     bool succeeded() const { return range_complete_ || (finished_ && ok_); }
+    bool archive_changed() const { return terms_.watch && terms_.watch->changed(); }
 
     const item_request terms_;
     request_log& log_;

@@ -1,6 +1,8 @@
 // Writing a zip of items as they are decoded.
 #include "browse/zip_download.h"
 
+#include "browse/zip_entry_name.h"
+
 namespace browse {
 namespace {
 
@@ -47,7 +49,7 @@ void zip_download::start(archive::archive_file* top)
     units_->with_archive(top, [this](archive::archive_file& archive) {
         for (std::size_t at = 0; at < items_.size(); ++at) {
             zip_entry& entry = entries_[at];
-            entry.name = items_[at].path;
+            entry.name = zip_entry_name(items_[at].path);
             std::uint64_t value = 0;
             if (archive.item_size(items_[at].index, value))
                 entry.size = value;

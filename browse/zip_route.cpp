@@ -113,9 +113,9 @@ void zip_route::serve(const route_request& request, http::reply& rep)
     rep.stream = waiting;
     std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
                                     request.components.end());
-    context_.inner->locate(*end.node, std::move(inside), true,
+    context_.inner->locate(*end.node, std::move(inside), true, password,
                            [this, waiting, folder, head_only = request.head_only,
-                            password = std::move(password)](inner_place place) mutable {
+                            password](inner_place place) mutable {
                                if (place.failure != inner_failure::none) {
                                    waiting->complete(inner_failure_reply(place.failure));
                                    return;

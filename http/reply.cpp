@@ -39,6 +39,8 @@ constexpr status_text status_texts[] = {
      "<html><head><title>Forbidden</title></head><body><h1>403 Forbidden</h1></body></html>"},
     {not_found, "HTTP/1.0 404 Not Found\r\n",
      "<html><head><title>Not Found</title></head><body><h1>404 Not Found</h1></body></html>"},
+    {conflict, "HTTP/1.0 409 Conflict\r\n",
+     "<html><head><title>Conflict</title></head><body><h1>409 Conflict</h1></body></html>"},
     {length_required, "HTTP/1.0 411 Length Required\r\n",
      "<html><head><title>Length Required</title></head><body><h1>411 Length Required</h1></body></html>"},
     {payload_too_large, "HTTP/1.0 413 Payload Too Large\r\n",

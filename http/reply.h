@@ -28,6 +28,7 @@ enum status_code : int {
     unauthorized = 401,
     forbidden = 403,
     not_found = 404,
+    conflict = 409,
     length_required = 411,
     payload_too_large = 413,
     range_not_satisfiable = 416,

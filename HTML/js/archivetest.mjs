@@ -15,6 +15,7 @@ export const RESULTS = {
   password: 'wrong or no password',
   unsupported: 'method not supported',
   truncated: 'archive ends early',
+  changed: 'archive changed on disk',
 };
 
 // `url`: the archive's address with "?test"; `onReveal(path)` shows an item

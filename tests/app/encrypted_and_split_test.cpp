@@ -125,8 +125,8 @@ TEST_F(EncryptedAndSplit, EncryptedItemsAnswerTheirPasswordOnly)
         EXPECT_EQ(server->wait_for_exit(), 0);
         EXPECT_EQ(server->output().find(c.password), std::string::npos) << server->output();
         EXPECT_EQ(server->output().find(c.header), std::string::npos);
-        EXPECT_NE(server->output().find("     Password Needed\n"), std::string::npos);
-        EXPECT_NE(server->output().find("     Wrong Password\n"), std::string::npos);
+        EXPECT_NE(server->output().find(": it is encrypted and needs a password\n"), std::string::npos);
+        EXPECT_NE(server->output().find(": the password is wrong, or the encrypted item is damaged\n"), std::string::npos);
     }
 }
 

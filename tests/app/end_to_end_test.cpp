@@ -134,15 +134,21 @@ TEST_F(EndToEnd, ServesListingItemsAndPagesAndOpensTheBrowser)
     EXPECT_TRUE(program->wait_for_output("/ArchiveContent/caf\xc3\xa9.txt\n"));
 }
 
-TEST_F(EndToEnd, FolderMadeOnlyOnTheWayToItsItemsIsNotFound)
+TEST_F(EndToEnd, AFolderAddressLeadsToItsItems)
 {
     // Listed without folder entries, "docs" is only the way to docs/readme.txt.
     run_7z({"a", "-bd", work_.path() + "flat.zip", "docs/readme.txt", "b.txt"}, work_.path() + "content");
     auto program = start("flat.zip");
     unsigned short port = program->wait_for_port();
     ASSERT_NE(port, 0);
-    EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent/docs")), "HTTP/1.0 404 Not Found");
-    EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/docs/readme.txt")), "read me\n");
+    const std::string moved = http_get(port, "/ArchiveContent/docs");
+    EXPECT_EQ(reply_status_line(moved), "HTTP/1.0 301 Moved Permanently");
+    EXPECT_EQ(reply_header(moved, "Location"), "/ArchiveContent/docs/");
+    EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent/docs/")), "HTTP/1.0 200 OK");
+    // A client that mirrors by links finds the items.
+    const std::string mirror = work_.make_folder("mirror");
+    run_in(mirror, "wget -q -r -np -nH http://127.0.0.1:" + std::to_string(port) + "/ArchiveContent/docs/");
+    EXPECT_EQ(read_file(mirror + "/ArchiveContent/docs/readme.txt"), "read me\n");
 }
 
 TEST_F(EndToEnd, SingleStreamArchiveServesItsItemUnderTheArchivesName)
@@ -255,7 +261,7 @@ TEST_F(EndToEnd, DamagedItemIsAnErrorNotASuccess)
     unsigned short port = program->wait_for_port();
     ASSERT_NE(port, 0);
     EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent/plain.txt")), "HTTP/1.0 500 Internal Server Error");
-    EXPECT_TRUE(program->wait_for_output("/ArchiveContent/plain.txt\n     CRC Failed"));
+    EXPECT_TRUE(program->wait_for_output("/ArchiveContent/plain.txt\n     plain.txt: its data does not match its checksum: the archive is damaged (CRC Failed)\n"));
     // The server goes on.
     EXPECT_EQ(reply_status_line(http_get(port, "/ArchiveContent")), "HTTP/1.0 200 OK");
 }

@@ -78,9 +78,19 @@ TEST(CodecsRealLibrary, LoadsItsFormatsAndMethods)
     }
     const CArcInfoEx& seven_zip = codecs.FormatList[FindFormatByName(codecs.FormatList, L"7Z")];
     const unsigned char signature[] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
-    ASSERT_EQ(seven_zip.StartSignature.GetCapacity(), sizeof signature);
-    EXPECT_EQ(std::memcmp(seven_zip.StartSignature.Items(), signature, sizeof signature), 0);
+    ASSERT_EQ(seven_zip.Signatures.Size(), 1);
+    ASSERT_EQ(seven_zip.Signatures[0].GetCapacity(), sizeof signature);
+    EXPECT_EQ(std::memcmp(seven_zip.Signatures[0].Items(), signature, sizeof signature), 0);
+    EXPECT_EQ(seven_zip.SignatureOffset, 0u);
     EXPECT_TRUE(seven_zip.UpdateEnabled);
+    // Zip gives several signatures, a local header's first; tar's stands at 257.
+    const CArcInfoEx& zip = codecs.FormatList[FindFormatByName(codecs.FormatList, L"zip")];
+    ASSERT_GE(zip.Signatures.Size(), 2);
+    ASSERT_EQ(zip.Signatures[0].GetCapacity(), 4u);
+    EXPECT_EQ(std::memcmp(zip.Signatures[0].Items(), "PK\x03\x04", 4), 0);
+    const CArcInfoEx& tar = codecs.FormatList[FindFormatByName(codecs.FormatList, L"tar")];
+    ASSERT_EQ(tar.Signatures.Size(), 1);
+    EXPECT_EQ(tar.SignatureOffset, 257u);
 
     for (int i = 0; i < codecs.MethodList.Size(); ++i)
         EXPECT_TRUE(codecs.MethodList[i].DecoderIsAssigned) << "method " << i;
@@ -133,8 +143,9 @@ TEST(CodecsPlugins, ReadsFormatsAndMethodsByTheRules)
     EXPECT_EQ(extensions_of(codecs.FormatList[2]), "iso: img:");
     EXPECT_TRUE(codecs.FormatList[0].KeepName);
     EXPECT_FALSE(codecs.FormatList[1].KeepName);
-    EXPECT_EQ(codecs.FormatList[0].StartSignature.GetCapacity(), 4u);
-    EXPECT_EQ(codecs.FormatList[2].StartSignature.GetCapacity(), 0u);
+    ASSERT_EQ(codecs.FormatList[0].Signatures.Size(), 1);
+    EXPECT_EQ(codecs.FormatList[0].Signatures[0].GetCapacity(), 4u);
+    EXPECT_EQ(codecs.FormatList[2].Signatures.Size(), 0);
     EXPECT_EQ(FindFormatByName(codecs.FormatList, L"UDF"), 3);
     EXPECT_EQ(FindFormatByName(codecs.FormatList, L"noclass"), -1);
 

@@ -17,6 +17,8 @@ namespace {
 struct format_row {
     const wchar_t* name;
     std::string signature;
+    unsigned offset = 0;
+    std::string second_signature = "";
 };
 
 CObjectVector<CArcInfoEx> make_formats(const std::vector<format_row>& rows)
@@ -25,18 +27,23 @@ CObjectVector<CArcInfoEx> make_formats(const std::vector<format_row>& rows)
     for (const format_row& row : rows) {
         CArcInfoEx& format = formats.AddNew();
         format.Name = row.name;
-        format.StartSignature.SetCapacity(row.signature.size());
-        if (!row.signature.empty())
-            std::memcpy(format.StartSignature.Items(), row.signature.data(), row.signature.size());
+        format.SignatureOffset = row.offset;
+        for (const std::string& bytes : {row.signature, row.second_signature}) {
+            if (bytes.empty())
+                continue;
+            CByteBuffer& signature = format.Signatures.AddNew();
+            signature.SetCapacity(bytes.size());
+            std::memcpy(signature.Items(), bytes.data(), bytes.size());
+        }
     }
     return formats;
 }
 
-std::vector<int> order_for(const std::vector<format_row>& rows, const std::string& data)
+std::vector<int> order_for(const std::vector<format_row>& rows, const std::string& data, bool zip_ends_file)
 {
     const CObjectVector<CArcInfoEx> formats = make_formats(rows);
-    const CRecordVector<int> order =
-        OrderFormatsBySignature(formats, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    const CRecordVector<int> order = OrderFormatsBySignature(
+        formats, reinterpret_cast<const unsigned char*>(data.data()), data.size(), zip_ends_file);
     std::vector<int> result;
     for (int i = 0; i < order.Size(); ++i)
         result.push_back(order[i]);
@@ -59,6 +66,7 @@ TEST(SignatureOrder, OrdersByPositionThenReverseListOrderThenUnmatched)
         std::vector<format_row> formats;
         std::string data;
         std::vector<int> order;
+        bool zip_ends_file = false;
     } table[] = {
         {"earliest position first, whatever the list order",
          {{L"b", "BBB"}, {L"a", "AA"}},
@@ -96,9 +104,44 @@ TEST(SignatureOrder, OrdersByPositionThenReverseListOrderThenUnmatched)
          {{L"iso", ""}, {L"z", ""}, {L"udf", ""}},
          at(0, "...."),
          {0, 1, 2}},
+        {"a signature at its offset wins over one found earlier inside the archive",
+         {{L"7z", "7z"}, {L"tar", "ustar", 100}},
+         at(40, "7z").replace(100, 5, "ustar"),
+         {1, 0}},
+        {"a signature away from its offset is found by scanning, at its position",
+         {{L"7z", "7z"}, {L"tar", "ustar", 100}},
+         at(40, "7z").replace(120, 5, "ustar"),
+         {0, 1}},
+        {"formats at their offsets: nearer the start first",
+         {{L"far", "FAR", 150}, {L"near", "NEAR", 3}, {L"zero", "ZZ"}},
+         at(0, "ZZ").replace(3, 4, "NEAR").replace(150, 3, "FAR"),
+         {2, 1, 0}},
+        {"any of several signatures places a format, at the first that occurs",
+         {{L"7z", "7z"}, {L"zip", "PK34", 0, "PK56"}},
+         at(60, "7z").replace(20, 4, "PK56").replace(90, 4, "PK34"),
+         {1, 0}},
+        {"a second signature at the start",
+         {{L"7z", "7z"}, {L"zip", "PK34", 0, "PK56"}},
+         at(0, "PK56").replace(30, 2, "7z"),
+         {1, 0}},
+        {"zip whose end record ends the file goes before what scanning finds",
+         {{L"7z", "7z"}, {L"zip", "PK34"}, {L"other", ""}},
+         at(10, "7z").replace(150, 4, "PK34"),
+         {1, 0, 2},
+         true},
+        {"after the formats at their offsets",
+         {{L"zip", "PK34"}, {L"pe", "MZ"}, {L"7z", "7z"}},
+         at(0, "MZ").replace(10, 2, "7z"),
+         {1, 0, 2},
+         true},
+        {"and only once when its signature is at the start too",
+         {{L"zip", "PK34"}, {L"7z", "7z"}},
+         at(0, "PK34").replace(10, 2, "7z"),
+         {0, 1},
+         true},
     };
     for (const auto& row : table)
-        EXPECT_EQ(order_for(row.formats, row.data), row.order) << row.what;
+        EXPECT_EQ(order_for(row.formats, row.data, row.zip_ends_file), row.order) << row.what;
 }
 
 namespace {
@@ -152,6 +195,20 @@ TEST_F(plugin_open, HandlersAreAskedInSignatureOrder)
     EXPECT_EQ(log, "tar first udf iso accepting");
     EXPECT_EQ(open("SIGA", log, format_index), S_FALSE);
     EXPECT_EQ(log, "first tar udf iso accepting");
+}
+
+TEST(SignatureOrder, AZipEndRecordMustEndTheFile)
+{
+    const auto ends = [](const std::string& tail) {
+        return EndsWithZipEndRecord(reinterpret_cast<const unsigned char*>(tail.data()), tail.size());
+    };
+    const std::string record = std::string("PK\x05\x06", 4) + std::string(16, '\0');
+    EXPECT_TRUE(ends("data" + record + std::string(2, '\0')));
+    EXPECT_TRUE(ends("data" + record + std::string("\x03\x00", 2) + "abc"));
+    EXPECT_FALSE(ends("data" + record + std::string("\x03\x00", 2) + "ab")) << "comment cut short";
+    EXPECT_FALSE(ends("data" + record + std::string(2, '\0') + "trailing")) << "bytes after the record";
+    EXPECT_FALSE(ends(record.substr(0, 21))) << "too short";
+    EXPECT_FALSE(ends(std::string(100, '\0')));
 }
 
 TEST_F(plugin_open, TheFirstHandlerThatAcceptsWins)

@@ -191,7 +191,7 @@ TEST_F(ArchiveItems, AClientThatReadsNothingDoesNotHoldUpTheOthersOfItsPass)
     open_solid(3, browse::streamed_item::queue_limit + (1 << 20), 2);
     struct silent_log : browse::request_log {
         void request_decoded(std::string_view) override {}
-        void item_failed(item_status) override {}
+        void item_failed(std::string_view, item_status) override {}
     } log;
     auto unread = std::make_shared<browse::streamed_item>(browse::item_request{}, log);
     items_->fetch(indices_.at("f00.txt"), unread, std::nullopt);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -96,7 +98,10 @@ class text_log : public browse::request_log {
 public:
     std::string text;
     void request_decoded(std::string_view path) override { text.append(path).append("\n"); }
-    void item_failed(item_status status) override { text += std::string("     ") + archive::item_status_text(status); }
+    void item_failed(std::string_view item, item_status status) override
+    {
+        text.append("     ").append(item).append(": ").append(archive::item_status_text(status));
+    }
 };
 
 class RequestHandler : public ::testing::Test {
@@ -250,7 +255,6 @@ TEST_F(RequestHandler, RefusalsAndMisses)
         {"/folder", not_found, "/folder\n"},
         {"/index.json", not_found, "/index.json\n"},
         {"/archivecontent/docs", not_found, "/archivecontent/docs\n"},
-        {"/ArchiveContent/docs", not_found, "/ArchiveContent/docs\n"},  // made only on the way to docs/readme.txt
         {"/ArchiveContent/DOCS/readme.txt", not_found, "/ArchiveContent/DOCS/readme.txt\n"},
         {"/ArchiveContent/docs/readme.txt/x", not_found, "/ArchiveContent/docs/readme.txt/x\n"},
     };
@@ -262,6 +266,33 @@ TEST_F(RequestHandler, RefusalsAndMisses)
         EXPECT_EQ(header_value(rep, "Content-Type"), "text/html") << r.uri;
         EXPECT_EQ(console_, r.console) << r.uri;
     }
+}
+
+TEST_F(RequestHandler, AFolderAddressAnswersAPageOfLinks)
+{
+    tree_.add_item("docs/caf\xc3\xa9 <1>.txt", 1);
+    tree_.add_item("docs/deeper/x.txt", 2);
+    tree_.add_item("docs/empty", 3, true);  // the archive's entry of a folder with nothing in it
+    reply rep = get("/ArchiveContent/docs");
+    EXPECT_EQ(rep.status, moved_permanently);
+    EXPECT_EQ(header_value(rep, "Location"), "/ArchiveContent/docs/");
+    rep = get("/ArchiveContent/docs/empty");
+    EXPECT_EQ(rep.status, moved_permanently);
+    EXPECT_EQ(header_value(rep, "Location"), "/ArchiveContent/docs/empty/");
+
+    rep = get("/ArchiveContent/docs/");
+    EXPECT_EQ(rep.status, ok);
+    EXPECT_EQ(header_value(rep, "Content-Type"), "text/html; charset=utf-8");
+    EXPECT_EQ(header_value(rep, "Content-Length"), std::to_string(rep.content.size()));
+    for (const char* link : {"<a href=\"/#/docs\">Open in the viewer</a>", "<a href=\"../\">",
+                             "<a href=\"readme.txt\">readme.txt</a>",
+                             "<a href=\"caf%C3%A9%20%3C1%3E.txt\">caf\xc3\xa9 &lt;1&gt;.txt</a>",
+                             "<a href=\"deeper/\">deeper/</a>", "<a href=\"empty/\">empty/</a>"})
+        EXPECT_NE(rep.content.find(link), std::string::npos) << link << " in " << rep.content;
+    EXPECT_EQ(get("/ArchiveContent/docs/empty/").status, ok);
+    // A file is never answered as a folder, with or without a slash.
+    items_.items = {{0, {item_status::ok, "read me"}}};
+    EXPECT_EQ(receive(get("/ArchiveContent/docs/readme.txt")).body, "read me");
 }
 
 TEST_F(RequestHandler, ForeignHostsAndCrossSiteRequestsAreForbidden)
@@ -298,9 +329,9 @@ TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
         {"/ArchiveContent/pics/a.png", ok, std::string("\x89PNG\0 and more than one piece", 30), "image/png",
          "/ArchiveContent/pics/a.png\n"},
         {"/ArchiveContent/pics", ok, "", "text/plain", "/ArchiveContent/pics\n"},
-        {"/ArchiveContent/pics/b.png", internal_server_error, "", "", "/ArchiveContent/pics/b.png\n     CRC Failed"},
-        {"/ArchiveContent/pics/c.png", internal_server_error, "", "", "/ArchiveContent/pics/c.png\n"},
-        {"/ArchiveContent/pics/d.png", internal_server_error, "", "", "/ArchiveContent/pics/d.png\n"},
+        {"/ArchiveContent/pics/b.png", internal_server_error, "", "", "/ArchiveContent/pics/b.png\n     pics/b.png: CRC Failed"},
+        {"/ArchiveContent/pics/c.png", internal_server_error, "", "", "/ArchiveContent/pics/c.png\n     pics/c.png: "},
+        {"/ArchiveContent/pics/d.png", internal_server_error, "", "", "/ArchiveContent/pics/d.png\n     pics/d.png: "},
         {"/ArchiveContent/pics/e.png", not_found, "", "", "/ArchiveContent/pics/e.png\n"},
     };
     for (const row& r : table) {
@@ -308,6 +339,12 @@ TEST_F(RequestHandler, ItemsFromTheSourceAndTheirFailures)
         EXPECT_EQ(rep.head.status, r.status) << r.uri;
         EXPECT_EQ(console_, r.console) << r.uri;
         EXPECT_FALSE(rep.cut) << r.uri;
+        if (r.status == internal_server_error) {
+            // A sentence that names the item and the cause.
+            const std::string named = "The item " + r.uri.substr(std::strlen("/ArchiveContent/")) + " could not be extracted: ";
+            EXPECT_EQ(rep.body.substr(0, named.size()), named) << r.uri;
+            continue;
+        }
         if (r.status != ok) {
             EXPECT_EQ(rep.body, canned_reply(r.status).content) << r.uri;
             continue;

@@ -59,6 +59,7 @@ TEST(Reply, EveryCannedReplyByteForByte)
         {http::unauthorized, "Unauthorized", "401 Unauthorized"},
         {http::forbidden, "Forbidden", "403 Forbidden"},
         {http::not_found, "Not Found", "404 Not Found"},
+        {http::conflict, "Conflict", "409 Conflict"},
         {http::range_not_satisfiable, "Range Not Satisfiable", "416 Range Not Satisfiable"},
         {http::internal_server_error, "Internal Server Error", "500 Internal Server Error"},
         {http::not_implemented, "Not Implemented", "501 Not Implemented"},

@@ -67,7 +67,8 @@ TEST(PluginLibrary, LoadsFormatsAndMethodsWithTheirStrings)
         EXPECT_GE(FindFormatByName(codecs.FormatList, MultiByteToUnicodeString(name)), 0) << name;
     const int seven_zip = FindFormatByName(codecs.FormatList, L"7z");
     ASSERT_GE(seven_zip, 0);
-    const CByteBuffer& signature = codecs.FormatList[seven_zip].StartSignature;
+    ASSERT_EQ(codecs.FormatList[seven_zip].Signatures.Size(), 1);
+    const CByteBuffer& signature = codecs.FormatList[seven_zip].Signatures[0];
     ASSERT_EQ(signature.GetCapacity(), 6u);  // a BSTR whose byte length is the signature's
     EXPECT_EQ(signature[0], '7');
     EXPECT_EQ(signature[1], 'z');
