@@ -40,7 +40,20 @@ constexpr charset_code_page known[] = {
     {"ISO-8859-11", 874},    {"ISO-8859-13", 28603},   {"ISO-8859-15", 28605},
 };
 
+// The "Host OS" texts of zip, rar, arj and lzh items that stand for DOS and
+// Windows; of Unix there is one.
+constexpr std::string_view dos_hosts[] = {"FAT",   "VFAT",  "NTFS",  "HPFS",  "OS/2",  "MS DOS",
+                                          "MS-DOS", "MSDOS", "WIN95", "WIN32", "Windows"};
+
 }  // namespace
+
+names_origin origin_of_host(std::string_view host_os)
+{
+    for (const std::string_view host : dos_hosts)
+        if (same_ignoring_case(host, host_os))
+            return names_origin::dos;
+    return same_ignoring_case(host_os, "Unix") ? names_origin::unix_like : names_origin::unknown;
+}
 
 std::optional<std::uint32_t> code_page_of_charset(std::string_view charset)
 {

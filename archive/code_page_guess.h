@@ -1,6 +1,7 @@
 // Guessing the code page of text from its bytes, with uchardet where the build
 // has it (archive/charset_detection/): for item names that are not UTF-8 and
-// whose archive does not say which code page they are in.
+// whose archive does not say which code page they are in. Where it says which
+// system made an item, that tells the family of code pages to expect.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +18,15 @@ std::optional<std::uint32_t> code_page_of_charset(std::string_view charset);
 // The charset that uchardet finds in `text`, as it names it; empty when it
 // finds none or the build has no detector.
 std::string detected_charset(std::string_view text);
+
+// The system that wrote an item's name, as far as it tells the code page:
+// DOS, OS/2 and Windows write names in an OEM code page (437, 850, 866, 932...),
+// Unix in its locale's charset (ISO-8859-x, KOI8-R, EUC-JP...).
+enum class names_origin : std::uint8_t { unknown, dos, unix_like };
+
+// The origin of an item whose "Host OS" the library gives as `host_os` ("FAT",
+// "NTFS", "Unix", "MS DOS", "Win32"...), ignoring case; unknown for the others
+// (classic Mac OS, Amiga, VMS...) and for none.
+names_origin origin_of_host(std::string_view host_os);
 
 }  // namespace archive

@@ -2,6 +2,7 @@
 #include "archive/item_names.h"
 
 #include "archive/code_page_guess.h"
+#include "archive/latin_code_page.h"
 #include "platform/utf8.h"
 
 namespace archive {
@@ -212,7 +213,8 @@ std::string shown_name(std::string_view name)
     return shown;
 }
 
-std::optional<std::uint32_t> detect_names_code_page(const std::vector<std::string>& names, std::string& charset)
+std::optional<std::uint32_t> detect_names_code_page(const std::vector<std::string>& names, names_origin origin,
+                                                    std::string& charset)
 {
     std::string text;
     std::size_t high = 0;
@@ -223,23 +225,30 @@ std::optional<std::uint32_t> detect_names_code_page(const std::vector<std::strin
     }
     charset = detected_charset(text);
     constexpr std::size_t fewest_bytes = 6;
-    if (high < fewest_bytes)
+    std::optional<std::uint32_t> detected = code_page_of_charset(charset);
+    if (detected == 65001u)
+        detected.reset();  // the names are not UTF-8
+    if (detected && !is_latin_code_page(*detected) && high >= fewest_bytes) {
+        platform::code_page_decoder decoder(*detected);
+        std::size_t undecoded = 0;
+        if (decoder.usable())
+            for (const std::string& name : names)
+                undecoded += count_escapes(decoded_name(name, &decoder));
+        if (decoder.usable() && undecoded * 10 <= high)
+            return detected;
+    }
+    if (high < fewest_bytes && origin == names_origin::unknown)
         return std::nullopt;
-    const std::optional<std::uint32_t> code_page = code_page_of_charset(charset);
-    if (!code_page || *code_page == 65001)
-        return std::nullopt;
-    platform::code_page_decoder decoder(*code_page);
-    if (!decoder.usable())
-        return std::nullopt;
-    std::size_t undecoded = 0;
-    for (const std::string& name : names)
-        undecoded += count_escapes(decoded_name(name, &decoder));
-    if (undecoded * 10 > high)
-        return std::nullopt;
-    return code_page;
+    const std::optional<std::uint32_t> latin = latin_code_page(names, origin, detected);
+    if (latin && latin != detected) {
+        charset = latin_charset(*latin);
+        if (origin != names_origin::unknown)
+            charset += origin == names_origin::dos ? ", names from DOS or Windows" : ", names from Unix";
+    }
+    return latin;
 }
 
-void names_decoder::add(std::string_view name, std::uint32_t index)
+void names_decoder::add(std::string_view name, std::uint32_t index, names_origin origin)
 {
     const bool escaped = holds_escapes(name);
     if (!holding_ && !escaped) {
@@ -247,8 +256,11 @@ void names_decoder::add(std::string_view name, std::uint32_t index)
         return;
     }
     holding_ = true;
-    if (escaped)
+    if (escaped) {
         escaped_.push_back(held_.size());
+        from_dos_ += origin == names_origin::dos;
+        from_unix_ += origin == names_origin::unix_like;
+    }
     held_.emplace_back(index, std::string(name));
 }
 
@@ -271,7 +283,10 @@ names_outcome names_decoder::finish()
     if (code_page_ != 0 && platform::code_page_decoder(code_page_).usable()) {
         code_page = code_page_;
     } else if (!bytes.empty()) {
-        code_page = detect_names_code_page(bytes, outcome.detected_charset);
+        const names_origin origin = from_dos_ > from_unix_   ? names_origin::dos
+                                    : from_unix_ > from_dos_ ? names_origin::unix_like
+                                                             : names_origin::unknown;
+        code_page = detect_names_code_page(bytes, origin, outcome.detected_charset);
         outcome.detected = code_page.has_value();
     }
     if (code_page && !bytes.empty()) {
@@ -286,6 +301,7 @@ names_outcome names_decoder::finish()
         visit_(name, index);
     held_.clear();
     escaped_.clear();
+    from_dos_ = from_unix_ = 0;
     holding_ = false;
     return outcome;
 }

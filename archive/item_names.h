@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/code_page_guess.h"
 #include "platform/code_page_decoder.h"
 
 namespace archive {
@@ -54,17 +55,22 @@ struct names_outcome {
     std::string detected_charset;       // what the detector found, also when it was not taken
 };
 
-// The code page that the detector finds in `names` (each the bytes of one name
-// that is not UTF-8), when it is found from enough bytes (at least six that are
-// not ASCII) and decodes them nearly all (at most one in ten of those bytes
-// left undecoded, which a wrong guess of a multibyte code page leaves far more
-// of); `charset` gets the detector's answer in any case.
-std::optional<std::uint32_t> detect_names_code_page(const std::vector<std::string>& names, std::string& charset);
+// The code page of `names` (each the bytes of one name that is not UTF-8),
+// made by a system of `origin`. What the detector finds is taken when it is
+// found from enough bytes (at least six that are not ASCII) and decodes them
+// nearly all (at most one in ten of those bytes left undecoded, which a wrong
+// guess of a multibyte code page leaves far more of), unless it is a Latin
+// single-byte one: among those, and where the detector finds nothing that
+// decodes, latin_code_page() chooses, from fewer bytes too when the origin is
+// known. `charset` gets the detector's answer, or the name of the code page
+// chosen in its stead and the origin that led to it.
+std::optional<std::uint32_t> detect_names_code_page(const std::vector<std::string>& names, names_origin origin,
+                                                    std::string& charset);
 
 // Decodes the names of one listing, given in index order, and hands each on in
 // that order: at once while no name before it needed decoding; from the first
 // that does, names are held until finish(), when the code page is known from
-// all of them.
+// all of them and from the origin of most of those that need it.
 class names_decoder {
 public:
     using visitor = std::function<void(std::string_view name, std::uint32_t index)>;
@@ -72,7 +78,8 @@ public:
     // `code_page` decodes the names that are not UTF-8, 0 to detect one; `visit` outlives the decoder.
     names_decoder(std::uint32_t code_page, const visitor& visit) : code_page_(code_page), visit_(visit) {}
 
-    void add(std::string_view name, std::uint32_t index);
+    // `origin`: the system that made the item, which matters only for a name that needs decoding.
+    void add(std::string_view name, std::uint32_t index, names_origin origin = names_origin::unknown);
 
     // Decodes and hands on the names held; tells how.
     names_outcome finish();
@@ -83,6 +90,8 @@ private:
     bool holding_ = false;
     std::vector<std::pair<std::uint32_t, std::string>> held_;
     std::vector<std::size_t> escaped_;  // positions in held_ of the names with escapes
+    std::uint32_t from_dos_ = 0;        // of those, the ones made on DOS or Windows
+    std::uint32_t from_unix_ = 0;       // and on Unix
 };
 
 }  // namespace archive

@@ -172,10 +172,16 @@ archive::names_outcome ListItems(IInArchive* archive, std::string_view pathlessN
         path.Clear();
         archive->GetProperty(i, item_property::path, &path);
         ItemPathBytes(path, bytes);
-        if (bytes.Length() == 0)
-            names.add(pathless, i);
-        else
-            names.add(std::string_view(bytes, static_cast<std::size_t>(bytes.Length())), i);
+        const std::string_view name =
+            bytes.Length() == 0 ? std::string_view(pathless)
+                                : std::string_view(bytes, static_cast<std::size_t>(bytes.Length()));
+        // The system that made the item tells which code pages its name may be
+        // in; it is asked only of the few names that need decoding.
+        const archive::names_origin origin =
+            archive::holds_escapes(name)
+                ? archive::origin_of_host(ReadItemText(archive, i, item_property::host_os))
+                : archive::names_origin::unknown;
+        names.add(name, i, origin);
     }
     return names.finish();
 }

@@ -195,6 +195,7 @@ inline constexpr PROPID modified = 12;
 inline constexpr PROPID encrypted = 15;
 inline constexpr PROPID crc = 19;
 inline constexpr PROPID method = 22;
+inline constexpr PROPID host_os = 23;
 inline constexpr PROPID block = 27;
 inline constexpr PROPID comment = 28;
 inline constexpr PROPID posix_attributes = 53;

@@ -1,11 +1,13 @@
 // Item names in other encodings, through the real program over plain sockets:
 // archives made at test time (zip with raw code-page names and the UTF-8 flag
-// off, from DOS and from Unix; GNU tar; cpio made by Debian's cpio; zip with the
-// flag), each listed and each item served by the address that the listing
-// gives, with the code page from VORSEL_CODE_PAGE or detected.
+// off, from DOS, Windows and Unix, and by Info-ZIP's zip; GNU tar; cpio made by
+// Debian's cpio; zip with the flag), each listed and each item served by the
+// address that the listing gives, with the code page from VORSEL_CODE_PAGE or
+// detected within those of the system that made the archive.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "tests/support/archive_tools.h"
@@ -70,11 +72,13 @@ const std::map<std::string, std::vector<name_row>> tables = {
       {"ok.txt", "ok.txt", "ok.txt"}}},
 };
 
-// Makes the archive `path` of `format` with the rows' names, each item's bytes
-// "item N" for row N.
-void make_archive(const std::string& format, const std::string& path, const std::vector<name_row>& rows)
+// Makes the archive `path` of `format` with the rows' names (in `charset`, as
+// Python names it, when one is given: the stored names are then UTF-8), each
+// item's bytes "item N" for row N.
+void make_archive(const std::string& format, const std::string& path, const std::vector<name_row>& rows,
+                  const std::string& charset = "")
 {
-    std::vector<std::string> arguments{format, path};
+    std::vector<std::string> arguments{format, path, charset};
     for (const name_row& row : rows) {
         static constexpr char hex[] = "0123456789abcdef";
         std::string text;
@@ -84,20 +88,36 @@ void make_archive(const std::string& format, const std::string& path, const std:
     }
     run_python(R"(
 import io, os, subprocess, sys, tarfile, tempfile, zipfile
-kind, path = sys.argv[1], sys.argv[2]
-names = [bytes.fromhex(n) for n in sys.argv[3:]]
+kind, path, charset = sys.argv[1], sys.argv[2], sys.argv[3]
+names = [bytes.fromhex(n) for n in sys.argv[4:]]
+if charset:
+    names = [n.decode('utf-8').encode(charset) for n in names]
 data = [b'item %d' % i for i in range(len(names))]
 class RawName(zipfile.ZipInfo):
     # The name's bytes as they are, and no UTF-8 flag.
     def _encodeFilenameFlags(self):
         return self.raw, self.flag_bits
-if kind in ('zip-dos', 'zip-unix'):
+hosts = {'zip-dos': 0, 'zip-unix': 3, 'zip-ntfs': 11}
+if kind in hosts:
     with zipfile.ZipFile(path, 'w') as z:
         for name, body in zip(names, data):
             info = RawName(name.decode('latin-1'), date_time=(2020, 1, 1, 0, 0, 0))
             info.raw = name
-            info.create_system = 0 if kind == 'zip-dos' else 3
+            info.create_system = hosts[kind]
             z.writestr(info, body)
+elif kind == 'infozip':
+    # Info-ZIP's zip in the C locale stores the names' bytes as they are, with
+    # Unix as the host and neither the UTF-8 flag nor a Unicode path field.
+    with tempfile.TemporaryDirectory() as folder:
+        root = os.fsencode(folder)
+        for name, body in zip(names, data):
+            file = os.path.join(root, name)
+            os.makedirs(os.path.dirname(file), exist_ok=True)
+            with open(file, 'wb') as f:
+                f.write(body)
+        environment = dict(os.environ, LC_ALL='C')
+        subprocess.run(['zip', '-X', '-q', '-r', os.path.abspath(path), '.'], cwd=folder, env=environment,
+                       check=True)
 elif kind == 'zip-flag':
     with zipfile.ZipFile(path, 'w') as z:
         for name, body in zip(names, data):
@@ -178,12 +198,19 @@ protected:
     // gives the console output up to the listing.
     std::string check(const std::string& format, const std::string& table, std::vector<std::string> environment)
     {
+        return check(format, table, tables.at(table), "", std::move(environment));
+    }
+
+    // The same with the rows' names (UTF-8) stored in `charset`.
+    std::string check(const std::string& format, const std::string& table, const std::vector<name_row>& rows,
+                      const std::string& charset, std::vector<std::string> environment)
+    {
         SCOPED_TRACE(format + " " + table);
-        const std::vector<name_row>& rows = tables.at(table);
         const std::string archive = work_.path() + table + "." + format;
-        make_archive(format, archive, rows);
+        make_archive(format, archive, rows, charset);
         environment.insert(environment.begin(), "LC_ALL=C");
         unsigned short port = 0;
+        EXPECT_TRUE(std::filesystem::exists(archive));
         auto program = start_server(VORSEL_EXECUTABLE, work_.path(), archive, port, environment);
         EXPECT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n"));
 
@@ -301,4 +328,44 @@ TEST_F(ItemNamesEndToEnd, TheDetailsListingShowsAndAddressesAlike)
             EXPECT_EQ(file.at("size").number, 6);
         }
     EXPECT_EQ(bad, 2u);
+}
+
+TEST_F(ItemNamesEndToEnd, NamesReadInTheCodePagesOfTheSystemThatMadeTheZip)
+{
+    // Each row: the names' charset (as Python names it), the zip that holds
+    // them as made on that system, and the names.
+    const struct {
+        std::string charset;
+        std::string format;
+        std::vector<std::string> names;
+    } table[] = {
+        {"iso-8859-1", "infozip", {"café crème.txt"}},
+        {"iso-8859-1", "zip-unix", {"Übersicht März.txt", "niño señor/año.txt"}},
+        {"cp1252", "infozip", {"€ budget – 2020.txt", "“Œuvre” complète.txt"}},
+        {"cp850", "zip-dos", {"café crème.txt"}},
+        {"cp850", "zip-dos", {"Smørrebrød.txt", "Ærø/Ålborg.txt"}},
+        {"cp437", "zip-dos", {"naïve façade.txt", "Größe ½.txt"}},
+        {"cp866", "zip-dos", {"Привет/мир.txt", "Документы/Отчёт.txt"}},
+        {"cp1251", "zip-ntfs", {"Привет/мир.txt", "Документы/Отчёт.txt"}},
+        {"koi8-r", "infozip", {"Привет/мир.txt", "Документы/Отчёт.txt"}},
+        {"cp932", "zip-dos", {"表示/ソフト.txt", "日本語のファイル.txt"}},
+        {"euc-jp", "infozip", {"表示/ソフト.txt", "日本語のファイル.txt"}},
+        {"gbk", "zip-dos", {"中文文件.txt", "报告/说明书.txt"}},
+        {"big5", "zip-ntfs", {"中文檔案.txt", "報告/說明書.txt"}},
+        {"euc-kr", "infozip", {"한국어 파일.txt", "보고서/설명서.txt"}},
+    };
+    std::size_t number = 0;
+    for (const auto& row : table) {
+        std::vector<name_row> rows;
+        for (const std::string& name : row.names)
+            rows.push_back({name, name, name});
+        const std::string console = check(row.format, row.charset + "-" + std::to_string(number++), rows, row.charset, {});
+        EXPECT_NE(console.find(" not UTF-8: read in code page "), std::string::npos) << row.charset << "\n" << console;
+        if (number == 1) {
+            EXPECT_NE(console.find("1 item name is not UTF-8: read in code page 1252, detected (WINDOWS-1252, names "
+                                   "from Unix); VORSEL_CODE_PAGE sets another\n"),
+                      std::string::npos)
+                << console;
+        }
+    }
 }

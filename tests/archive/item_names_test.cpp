@@ -7,6 +7,7 @@
 #include <map>
 
 #include "archive/code_page_guess.h"
+#include "archive/latin_code_page.h"
 
 using archive::decoded_name;
 
@@ -120,26 +121,91 @@ TEST(ItemNames, UchardetsCharsetsHaveTheirCodePages)
 
 TEST(ItemNames, DetectionTakesEnoughBytesThatItDecodes)
 {
+    using archive::names_origin;
     const struct {
         std::vector<std::string> names;
+        names_origin origin;
         std::optional<std::uint32_t> code_page;
     } table[] = {
         // Names from Japanese Windows, in code page 932.
         {{"\x95\x5C\x8E\xA6/\x83\x5C\x83\x74\x83\x67.txt", "\x94\x5C\x97\xCD.txt",
           "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x74\x83\x40\x83\x43\x83\x8B.txt"},
-         932},
+         names_origin::unknown, 932},
         // Russian names in the DOS code page 866 and in Windows's 1251.
         {{"\x8F\xE0\xA8\xA2\xA5\xE2/\xAC\xA8\xE0.txt", "\x84\xAE\xAA\xE3\xAC\xA5\xAD\xE2\xEB/\x8E\xE2\xE7\xF1\xE2.txt"},
-         866},
+         names_origin::unknown, 866},
         {{"\xCF\xF0\xE8\xE2\xE5\xF2/\xEC\xE8\xF0.txt", "\xC4\xEE\xEA\xF3\xEC\xE5\xED\xF2\xFB/\xCE\xF2\xF7\xB8\xF2.txt"},
-         1251},
-        // Too few bytes to tell anything from.
-        {{"bad\xFF\xFE.txt"}, std::nullopt},
-        {{}, std::nullopt},
+         names_origin::unknown, 1251},
+        // Too few bytes to tell anything from, when nothing tells where they were written.
+        {{"bad\xFF\xFE.txt"}, names_origin::unknown, std::nullopt},
+        {{"caf\xE9 cr\xE8me.txt"}, names_origin::unknown, std::nullopt},
+        {{}, names_origin::unknown, std::nullopt},
+        // From Unix and from DOS, a few Western bytes are enough.
+        {{"caf\xE9 cr\xE8me.txt"}, names_origin::unix_like, 1252},
+        {{"caf\x82 cr\x8Ame.txt"}, names_origin::dos, 850},
+        // The bytes say otherwise: Latin-1 from DOS (as the detector finds,
+        // which reads as cp1252 does), cp850 from Unix.
+        {{"caf\xE9 cr\xE8me.txt"}, names_origin::dos, 28591},
+        {{"caf\x82 cr\x8Ame.txt"}, names_origin::unix_like, 850},
+        // A few bytes that read as no word in any of them stay undecoded.
+        {{"\x94\x5C\x97\xCD.txt"}, names_origin::dos, std::nullopt},
+        {{"\x81\x8D.txt"}, names_origin::unix_like, std::nullopt},
     };
     for (const auto& row : table) {
         std::string charset;
-        EXPECT_EQ(archive::detect_names_code_page(row.names, charset), row.code_page) << charset;
+        EXPECT_EQ(archive::detect_names_code_page(row.names, row.origin, charset), row.code_page)
+            << (row.names.empty() ? "" : row.names[0]) << " " << charset;
+    }
+}
+
+TEST(ItemNames, HostsTellWhereNamesWereWritten)
+{
+    using archive::names_origin;
+    const std::map<std::string, names_origin> table = {
+        {"FAT", names_origin::dos},          {"NTFS", names_origin::dos},        {"HPFS", names_origin::dos},
+        {"VFAT", names_origin::dos},         {"OS/2", names_origin::dos},        {"MS DOS", names_origin::dos},
+        {"Win32", names_origin::dos},        {"Windows", names_origin::dos},     {"Unix", names_origin::unix_like},
+        {"UNIX", names_origin::unix_like},   {"Macintosh", names_origin::unknown}, {"OS/X", names_origin::unknown},
+        {"", names_origin::unknown},         {"FAT32", names_origin::unknown},
+    };
+    for (const auto& [host, origin] : table)
+        EXPECT_EQ(archive::origin_of_host(host), origin) << host;
+}
+
+TEST(ItemNames, NamesReadOddlyInTheWrongCodePage)
+{
+    const struct {
+        std::string_view name;  // with {XX} for escapes
+        std::optional<std::size_t> odd;
+        std::size_t in_words;
+    } table[] = {
+        {"café crème.txt", 0, 2},
+        {"cafÚ crÈme.txt", 2, 0},        // Latin-1 read as cp850
+        {"cafÚ crŔme.txt", 2, 0},        // and as cp852
+        {"cafΘ crΦme.txt", 2, 0},        // and as cp437: Greek among Latin letters
+        {"caf‚ crŠme.txt", 1, 0},        // cp850 read as cp1252
+        {"Sm›rrebr›d.txt", 2, 0},
+        {"Smørrebrød.txt", 0, 2},
+        {"ÉTÉ 2020.TXT", 0, 2},
+        {"don’t · “Œuvre”.txt", 0, 1},
+        {"€ budget – 2020.txt", 0, 0},
+        {"¥and£.txt", 2, 0},
+        {"dir╬╦.txt", 1, 0},
+        {"Привет/мир.txt", 0, 0},
+        {"Приvет.txt", 2, 0},            // two scripts in one word
+        {"üì.txt", 0, 0},
+        {"plain.txt", 0, 0},
+        {"bad{FF}.txt", std::nullopt, 0},  // a byte left undecoded
+        {"ctl\x01.txt", std::nullopt, 0},
+        {"c1\u0085.txt", std::nullopt, 0},
+    };
+    for (const auto& row : table) {
+        const std::optional<archive::name_reading> reading = archive::read_name(escaped(row.name));
+        ASSERT_EQ(reading.has_value(), row.odd.has_value()) << row.name;
+        if (reading) {
+            EXPECT_EQ(reading->odd, *row.odd) << row.name;
+            EXPECT_EQ(reading->in_words, row.in_words) << row.name;
+        }
     }
 }
 
