@@ -25,9 +25,10 @@ if [[ "${1:-}" == "--test" ]]; then
   # cpio makes the rpm-like chain of single items and the cpio archives of the
   # tests of names in other encodings; unzip tests the zips of folders; zstd
   # (with pzstd) and xz-utils make the compressed tarballs of several frames
-  # and blocks.
+  # and blocks; curl, wget and aria2 are the HTTP/1.1 clients whose kept and
+  # pipelined connections the tests check.
   packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip zstd
-             xz-utils)
+             xz-utils curl wget aria2)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
