@@ -1,5 +1,6 @@
-// The lifecycle of one connection: read the request, write the reply (in one
-// gathered write, or event by event from its stream), linger, close.
+// The lifecycle of one connection: read a request, write the reply (in one
+// gathered write, or event by event from its stream), then read the next one,
+// or linger and close.
 #include "http/connection.h"
 
 #include <algorithm>
@@ -84,6 +85,7 @@ void connection::stop()
 
 void connection::read_more()
 {
+    read_pending_ = true;
     socket_.async_read_some(boost::asio::buffer(buffer_),
                             [self = shared_from_this()](const boost::system::error_code& error, std::size_t n) {
                                 self->handle_read(error, n);
@@ -92,25 +94,46 @@ void connection::read_more()
 
 void connection::handle_read(const boost::system::error_code& error, std::size_t bytes_transferred)
 {
+    read_pending_ = false;
     if (phase_ == phase::stopped)
         return;
+    // While reading, a client that closes is done; while replying, it has
+    // given up on the reply; while lingering, it is done.
     if (error) {
         connections_.stop(shared_from_this());
         return;
     }
-    const char* const end = buffer_.data() + bytes_transferred;
+    if (phase_ == phase::reading) {
+        take_input(buffer_.data(), buffer_.data() + bytes_transferred);
+        return;
+    }
+    if (keep_ && phase_ == phase::replying) {
+        pending_.append(buffer_.data(), bytes_transferred);  // the next requests
+        watch_client();
+        return;
+    }
+    client_may_send_more_ = true;  // dropped
+    read_more();
+}
+
+void connection::take_input(const char* begin, const char* end)
+{
     if (reading_body_) {
-        take_body(buffer_.data(), end);
+        take_body(begin, end);
         return;
     }
     // Bytes after the end of the request header are never looked at, but for
-    // the body of a request whose handler takes one.
-    const auto [result, decided_at] = parser_.parse(request_, buffer_.data(), end);
+    // the body of a request whose handler takes one and, on a kept
+    // connection, the requests that follow.
+    const auto [result, decided_at] = parser_.parse(request_, begin, end);
     if (boost::indeterminate(result)) {
-        read_more();
+        if (!read_pending_)
+            read_more();
         return;
     }
-    if (result) {
+    const bool complete = static_cast<bool>(result);
+    http11_ = (complete || parser_.request_line_read()) && speaks_http11(request_);
+    if (complete) {
         if (const std::size_t limit = handler_.body_limit(request_)) {
             const std::optional<status_code> refusal = body_refusal(request_, limit, body_left_);
             if (!refusal) {
@@ -126,8 +149,14 @@ void connection::handle_read(const boost::system::error_code& error, std::size_t
         }
     }
     phase_ = phase::replying;
-    client_may_send_more_ = decided_at != end || !static_cast<bool>(result) || announces_body(request_);
-    if (result)
+    // A malformed request, or a body no handler reads, leaves bytes that no
+    // request can be told from: the connection ends with the reply.
+    keep_ = http11_ && complete && !announces_body(request_) && !asks_to_close(request_.headers);
+    if (keep_)
+        pending_.assign(decided_at, end);
+    else
+        client_may_send_more_ = decided_at != end || !complete || announces_body(request_);
+    if (complete)
         handle_request();
     else
         reply_ = canned_reply(bad_request);
@@ -140,12 +169,17 @@ void connection::take_body(const char* begin, const char* end)
     request_.body.append(begin, taken);
     body_left_ -= taken;
     if (body_left_ > 0) {
-        read_more();
+        if (!read_pending_)
+            read_more();
         return;
     }
     reading_body_ = false;
     phase_ = phase::replying;
-    client_may_send_more_ = begin + taken != end;
+    keep_ = http11_ && !asks_to_close(request_.headers);
+    if (keep_)
+        pending_.assign(begin + taken, end);
+    else
+        client_may_send_more_ = begin + taken != end;
     handle_request();
     start_reply();
 }
@@ -175,25 +209,10 @@ void connection::handle_request()
 
 void connection::watch_client()
 {
-    watching_ = true;
-    socket_.async_read_some(boost::asio::buffer(buffer_),
-                            [self = shared_from_this()](const boost::system::error_code& error, std::size_t) {
-                                self->handle_client_bytes(error);
-                            });
-}
-
-void connection::handle_client_bytes(const boost::system::error_code& error)
-{
-    if (phase_ == phase::stopped)
-        return;
-    // While replying, a client that closed or reset has given up on the reply;
-    // while lingering, it is done. What it sends besides is dropped.
-    if (error) {
-        connections_.stop(shared_from_this());
-        return;
-    }
-    client_may_send_more_ = true;
-    watch_client();
+    // A kept connection reads what comes ahead only up to its bound; the rest
+    // waits in the socket.
+    if (!read_pending_ && (!keep_ || pending_.size() < limits_.read_ahead))
+        read_more();
 }
 
 template <class Buffers>
@@ -218,9 +237,53 @@ void connection::write(const Buffers& buffers, bool last)
 
 void connection::write_reply(bool last)
 {
-    head_ = wire_head(reply_);
-    const std::string_view body = wire_body(reply_);
-    write(std::array<boost::asio::const_buffer, 2>{boost::asio::buffer(head_), boost::asio::buffer(body.data(), body.size())},
+    if (http11_) {
+        framing_ = frame_http11_head(reply_, request_.method == "HEAD", last, keep_);
+        keep_ = framing_.keep;
+        head_ = http11_head(reply_);
+    } else {
+        framing_ = reply_framing{};  // as the handler made it, ended by the close
+        head_ = wire_head(reply_);
+    }
+    write_body(wire_body(reply_), last);
+}
+
+void connection::write_body(std::string_view body, bool last)
+{
+    static constexpr std::string_view crlf = "\r\n";
+    static constexpr std::string_view last_chunk = "0\r\n\r\n";
+    bool chunked = false;
+    switch (framing_.framing) {
+    case body_framing::none:
+        body = {};
+        break;
+    case body_framing::length:
+        if (body.size() > framing_.length) {
+            // More than the head promised: what it promised goes, then the
+            // close, so that the rest is never taken for the next reply.
+            body = body.substr(0, static_cast<std::size_t>(framing_.length));
+            keep_ = false;
+            last = true;
+            if (stream_) {
+                stream_->cancel();
+                stream_.reset();
+            }
+        }
+        framing_.length -= body.size();
+        break;
+    case body_framing::chunked:
+        chunked = true;
+        break;
+    case body_framing::until_close:
+        break;
+    }
+    chunk_line_ = chunked && !body.empty() ? chunk_line(body.size()) : std::string();
+    const std::string_view chunk_end = chunked && !body.empty() ? crlf : std::string_view();
+    const std::string_view terminator = chunked && last ? last_chunk : std::string_view();
+    write(std::array<boost::asio::const_buffer, 5>{boost::asio::buffer(head_), boost::asio::buffer(chunk_line_),
+                                                    boost::asio::buffer(body.data(), body.size()),
+                                                    boost::asio::buffer(chunk_end.data(), chunk_end.size()),
+                                                    boost::asio::buffer(terminator.data(), terminator.size())},
           last);
 }
 
@@ -233,6 +296,7 @@ void connection::handle_write(const boost::system::error_code& error, bool last)
         connections_.stop(shared_from_this());
         return;
     }
+    head_.clear();
     if (last) {
         finish_reply();
         return;
@@ -244,6 +308,16 @@ void connection::handle_write(const boost::system::error_code& error, bool last)
 void connection::finish_reply()
 {
     stream_.reset();
+    piece_.reset();
+    if (keep_ && (framing_.framing != body_framing::length || framing_.length == 0)) {
+        next_request();
+        return;
+    }
+    // A body shorter than its head promised ends with the connection: the
+    // client sees that it is short. Requests it may have sent after it are
+    // left unanswered.
+    if (keep_)
+        client_may_send_more_ = true;
     // Closing while the client's bytes are unread could reset the connection
     // and lose the reply's end at the client: such a client is given time to
     // finish. Any other is done, and the close sends the reply's end and FIN.
@@ -255,8 +329,22 @@ void connection::finish_reply()
     boost::system::error_code ignored;
     socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ignored);
     arm_deadline(limits_.linger_time);
-    if (!watching_)
-        watch_client();
+    if (!read_pending_)
+        read_more();
+}
+
+void connection::next_request()
+{
+    phase_ = phase::reading;
+    request_ = request();
+    parser_ = request_parser();
+    reply_ = reply();
+    framing_ = reply_framing{};
+    http11_ = keep_ = false;
+    arm_deadline(limits_.header_timeout);
+    std::string input;
+    input.swap(pending_);
+    take_input(input.data(), input.data() + input.size());
 }
 
 void connection::ask_stream()
@@ -270,7 +358,7 @@ void connection::ask_stream()
 
 void connection::handle_event(stream_event event)
 {
-    if (phase_ != phase::replying)
+    if (phase_ != phase::replying || !stream_)
         return;
     switch (event.what) {
     case stream_event::kind::head:
@@ -279,10 +367,13 @@ void connection::handle_event(stream_event event)
         return;
     case stream_event::kind::data:
         piece_ = std::move(event.owner);
-        write(boost::asio::buffer(event.data.data(), event.data.size()), false);
+        write_body(event.data, false);
         return;
     case stream_event::kind::end:
-        finish_reply();
+        if (framing_.framing == body_framing::chunked)
+            write_body({}, true);  // the last chunk
+        else
+            finish_reply();
         return;
     case stream_event::kind::failed:
         // Closing before the body is complete tells the client that it failed.
@@ -290,7 +381,6 @@ void connection::handle_event(stream_event event)
         return;
     }
 }
-
 void connection::arm_deadline(std::chrono::milliseconds after)
 {
     // The timer is set again only when the new deadline comes first: one that

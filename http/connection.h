@@ -1,12 +1,17 @@
-// One accepted connection: reads one request, writes one reply, closes. A reply
+// One accepted connection: reads a request, writes its reply, and for an
+// HTTP/1.1 client goes on to the next request on the same connection. A reply
 // that comes as a stream is written event by event as the stream delivers them.
 // Its lifecycle: reading the request header (and, for the few requests whose
-// handler takes one, a body of a bounded length; both within the header timeout),
+// handler takes one, a body of a bounded length; both within the header
+// timeout, counted from the accept or from the end of the previous reply),
 // replying (each write must make progress within the write timeout; a client
 // that closes or resets during a streamed reply ends it at once, cancelling its
-// stream), then, when the client sent or announced more than its request
-// header, lingering (the sending side shut down, what the client still sends
-// read and dropped until it closes or the linger time passes), then closed.
+// stream), then either reading the next request (a kept connection: requests
+// that came early, pipelined, wait in order, at most read_ahead bytes of them
+// read while a reply goes out) or, when the client sent or announced more than
+// its request, lingering (the sending side shut down, what the client still
+// sends read and dropped until it closes or the linger time passes), then closed.
+// A reply whose body cannot be delivered whole always ends with the connection.
 #pragma once
 
 #include <array>
@@ -19,6 +24,7 @@
 
 #include "http/connection_limits.h"
 #include "http/reply.h"
+#include "http/reply_framing.h"
 #include "http/reply_stream.h"
 #include "http/request.h"
 #include "http/request_parser.h"
@@ -37,7 +43,7 @@ public:
 
     boost::asio::ip::tcp::socket& socket() { return socket_; }
 
-    // Starts reading the request.
+    // Starts reading the first request.
     void start();
 
     // Closes the socket and cancels a streamed reply; pending operations
@@ -47,24 +53,30 @@ public:
 private:
     enum class phase { reading, replying, lingering, stopped };
 
+    // One read of the client's side, whatever the phase.
     void read_more();
     void handle_read(const boost::system::error_code& error, std::size_t bytes_transferred);
-    void handle_request();
+    // Bytes of the request being read; what follows it is kept for the next.
+    void take_input(const char* begin, const char* end);
     // The body of a request that may carry one, as it comes; then the reply.
     void take_body(const char* begin, const char* end);
+    void handle_request();
     // Writes reply_ or starts its stream.
     void start_reply();
-
-    // The client's side while the reply goes out and afterwards.
+    // Whatever the client sends while a streamed reply goes out is read, so
+    // that its leaving is seen.
     void watch_client();
-    void handle_client_bytes(const boost::system::error_code& error);
 
     // Writes, each watched for progress; `last` ends the reply.
     template <class Buffers>
     void write(const Buffers& buffers, bool last);
     void write_reply(bool last);  // reply_'s head and body
+    // head_ (when not empty) and a piece of the body, framed as the reply is.
+    void write_body(std::string_view body, bool last);
     void handle_write(const boost::system::error_code& error, bool last);
     void finish_reply();
+    // A kept connection goes on to the request that comes next.
+    void next_request();
 
     // A streamed reply: ask for the next event, take it on the event loop.
     void ask_stream();
@@ -81,11 +93,15 @@ private:
     const connection_limits& limits_;
     phase phase_ = phase::reading;
     bool writing_ = false;
-    bool watching_ = false;               // a read of the client's side is pending
-    bool client_may_send_more_ = false;   // bytes came, or may come, after the request header
+    bool read_pending_ = false;           // a read of the client's side is pending
+    bool client_may_send_more_ = false;   // bytes came, or may come, that no request will take
     bool deadline_armed_ = false;
     bool reading_body_ = false;
     std::size_t body_left_ = 0;           // of the body being read
+    bool http11_ = false;                 // the reply names HTTP/1.1 and is framed for it
+    bool keep_ = false;                   // the connection stays open after the reply
+    reply_framing framing_;               // of the reply's body, and what of it is still to go
+    std::string pending_;                 // read after the current request: the next ones
     std::chrono::steady_clock::time_point deadline_at_;  // of the current phase
     std::chrono::steady_clock::time_point last_progress_;
     std::array<char, 8192> buffer_;
@@ -93,6 +109,7 @@ private:
     request_parser parser_;
     reply reply_;
     std::string head_;  // reply_'s head while it is written
+    std::string chunk_line_;  // the line that opens the chunk being written
     std::shared_ptr<reply_stream> stream_;
     std::shared_ptr<const std::string> piece_;  // keeps the body piece being written alive
 };

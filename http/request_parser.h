@@ -7,7 +7,8 @@
 //
 // Each step answers true (the header is complete), false (the request is
 // malformed) or indeterminate (more bytes are needed). A parser and its request
-// serve one request: after true or false the caller stops feeding it.
+// serve one request: after true or false the caller stops feeding it, and
+// takes a fresh pair for the next request on the connection.
 //
 // Memory is bounded: a header that has not ended within max_header_bytes bytes
 // is malformed, so a client cannot make a connection buffer without end.
@@ -33,6 +34,9 @@ public:
     // that outcome and the position just after the deciding byte, or
     // indeterminate and `end` when no byte decided it.
     std::pair<boost::tribool, const char*> parse(request& req, const char* begin, const char* end);
+
+    // Whether the request line, and with it the version, has been read whole.
+    bool request_line_read() const { return state_ >= state::header_line_start; }
 
 private:
     enum class state {

@@ -26,9 +26,11 @@ if [[ "${1:-}" == "--test" ]]; then
   # tests of names in other encodings; unzip tests the zips of folders; zstd
   # (with pzstd) and xz-utils make the compressed tarballs of several frames
   # and blocks; zip and bzip2 make archives as their own tools do, to be
-  # opened as themselves whatever they hold; wget follows a folder's links.
+  # opened as themselves whatever they hold; curl, wget and aria2 are the
+  # HTTP/1.1 clients whose kept and pipelined connections the tests check (wget
+  # also follows a folder's links).
   packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip zstd
-             xz-utils zip bzip2 wget)
+             xz-utils zip bzip2 curl wget aria2)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi

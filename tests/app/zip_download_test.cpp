@@ -50,12 +50,12 @@ reply_parts ask(unsigned short port, const std::string& request)
 
 std::string get(const std::string& method, const std::string& target)
 {
-    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    return method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
 }
 
 std::string post_selection(const std::string& body, const std::string& headers = "")
 {
-    return "POST /ArchiveContent?select HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain; charset=utf-8\r\n" +
+    return "POST /ArchiveContent?select HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Type: text/plain; charset=utf-8\r\n" +
            headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
@@ -143,9 +143,9 @@ TEST_F(ZipDownload, ASelectionAcrossFoldersIsZippedFromTheDeepestFolderHoldingIt
         {post_selection("0:top/docs\n9:x"), "HTTP/1.0 400 Bad Request", "Line 2"},
         {post_selection("top/docs"), "HTTP/1.0 400 Bad Request", "Line 1"},
         {post_selection(std::string((1 << 20) + 1, 'x')), "HTTP/1.0 413 Payload Too Large", ""},
-        {"POST /ArchiveContent?select HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+        {"POST /ArchiveContent?select HTTP/1.0\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
          "HTTP/1.0 411 Length Required", ""},
-        {"POST /ArchiveContent?zip HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.0 501 Not Implemented", ""},
+        {"POST /ArchiveContent?zip HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.0 501 Not Implemented", ""},
         {get("GET", "/ArchiveContent?zip=999"), "HTTP/1.0 404 Not Found", ""},
     };
     for (const refusal& r : refusals) {
