@@ -44,6 +44,11 @@ void console_log::item_failed(std::string_view item, archive::item_status status
     out_.print_bytes("     " + escaped(item) + ": " + browse::item_failure_cause(status) + "\n");
 }
 
+void console_log::inner_archive_failed(std::string_view item, std::string_view cause)
+{
+    out_.print_bytes("     " + escaped(item) + ": cannot be opened: " + escaped(cause) + "\n");
+}
+
 void console_log::archive_changed()
 {
     if (change_told_.exchange(true))

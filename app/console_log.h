@@ -30,6 +30,7 @@ public:
 
     // Says once that the archive changed on disk and that nothing more of it is served.
     void archive_changed() override;
+    void inner_archive_failed(std::string_view item, std::string_view cause) override;
 
 private:
     console& out_;

@@ -36,14 +36,15 @@ public:
     explicit file_sink(platform::temporary_file& file) : file_(file) {}
     bool write(const char* data, std::size_t size) override
     {
-        written_ = file_.append(data, size) == S_OK;
-        return written_;
+        failure_ = file_.append(data, size);
+        return failure_ == S_OK;
     }
-    bool written() const { return written_; }
+    // S_OK, or why the write that stopped the item failed.
+    HRESULT failure() const { return failure_; }
 
 private:
     platform::temporary_file& file_;
-    bool written_ = true;
+    HRESULT failure_ = S_OK;
 };
 
 // Programs and object files: the library lists their sections as items, but
@@ -328,11 +329,13 @@ inner_status inner_archive::open(CCodecs& codecs, archive_file& outer, std::uint
         password = outer.password();
     if (options.seek_points && reads_compressed_file(outer) && index == 0)
         return open_through_points(codecs, outer, name, std::move(password), options);
-    if (file_.create() != S_OK)
+    file_failure_ = file_.create();
+    if (file_failure_ != S_OK)
         return inner_status::no_temporary_file;
     file_sink sink(file_);
     const item_status decoded = outer.extract(index, sink, password);
-    if (!sink.written())
+    file_failure_ = sink.failure();
+    if (file_failure_ != S_OK)
         return inner_status::no_temporary_file;
     if (decoded == item_status::password_needed)
         return inner_status::password_needed;

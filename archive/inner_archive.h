@@ -91,6 +91,9 @@ public:
     // The opened archive: open again from it for other threads.
     archive_file& archive() { return archive_; }
 
+    // Why the last open() answered no_temporary_file, in the system's words.
+    std::string temporary_file_failure() const { return platform::temporary_file_failure(file_failure_); }
+
     // Whether the archive reads the file of `outer` (see reads_compressed_file).
     bool reads_outer_file() const { return points_ != nullptr; }
 
@@ -119,6 +122,7 @@ private:
 
     std::unique_ptr<inner_archive> outer_level_;  // the level whose file archive_ reads; closed last
     platform::temporary_file file_;
+    HRESULT file_failure_ = S_OK;  // of the last create or write of file_
     std::shared_ptr<gzip_seek_points> points_;  // complete once open() succeeded
     std::shared_ptr<recorded_reads> reads_;     // what the handler read while it opened; finished then
     bool from_index_ = false;

@@ -72,6 +72,9 @@ bool inner_archives::open(opened_archive& inner, archive::archive_file* outer, o
         }
         inner.status = inner.file.open(codecs_, *outer, index, name, password);
     }
+    // A temporary folder without room may have it at the next request.
+    if (inner.status == archive::inner_status::no_temporary_file)
+        inner.tried = false;
     if (inner.status != archive::inner_status::opened)
         return false;
     inner.tree = std::make_unique<content_tree>(name);
@@ -122,6 +125,12 @@ void inner_archives::locate(const content_node& item, std::vector<std::string> i
             if ((!outer && !top) || !open(*place.archive, top, outer.get(), holder->item_index(),
                                           std::string(holder->name()), password)) {
                 place.failure = failure_of(place.archive->status);
+                if (place.failure == inner_failure::cannot_open) {
+                    place.failed_item = std::string(holder->name());
+                    place.cause = place.archive->status == archive::inner_status::no_temporary_file
+                                      ? place.archive->file.temporary_file_failure()
+                                      : "it is damaged, or it cannot be decoded";
+                }
                 break;
             }
             const path_end end = follow_path(*place.archive->tree, inside, used);

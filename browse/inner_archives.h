@@ -54,6 +54,9 @@ struct opened_archive {
 // its chain, and the node there (its root for the archive itself).
 struct inner_place {
     inner_failure failure = inner_failure::none;
+    // With cannot_open: the item that holds the archive, and why it cannot be opened.
+    std::string failed_item;
+    std::string cause;
     std::shared_ptr<opened_archive> archive;
     item_chain chain;
     const content_node* node = nullptr;

@@ -19,16 +19,18 @@ std::string chain_text(const item_chain& chain)
     return text;
 }
 
-http::reply inner_failure_reply(inner_failure failure)
+http::reply inner_failure_reply(const inner_place& place, request_log& log)
 {
+    const inner_failure failure = place.failure;
     if (failure == inner_failure::not_found)
         return http::canned_reply(http::not_found);
     if (failure == inner_failure::password_needed)
         return item_failure_reply(archive::item_status::password_needed);
     if (failure == inner_failure::wrong_password)
         return item_failure_reply(archive::item_status::wrong_password);
-    return http::text_reply(http::internal_server_error,
-                            "The archive inside the archive cannot be opened: it is damaged, or it cannot be decoded.\n");
+    log.inner_archive_failed(place.failed_item, place.cause);
+    return http::text_reply(http::internal_server_error, "The archive inside the archive, " + place.failed_item +
+                                                             ", cannot be opened: " + place.cause + ".\n");
 }
 
 bool inner_route::claims(const route_request& request) const
@@ -56,7 +58,7 @@ void inner_route::serve(const route_request& request, http::reply& rep)
         *end.node, {components.begin() + static_cast<std::ptrdiff_t>(end.used), components.end()}, true, password,
         [this, waiting, req = request.http, compressed, head_only = request.head_only](inner_place place) {
             if (place.failure != inner_failure::none) {
-                waiting->complete(inner_failure_reply(place.failure));
+                waiting->complete(inner_failure_reply(place, context_.log));
                 return;
             }
             const std::string etag = quoted(context_.content.tag + "-inner-" + chain_text(place.chain) +
@@ -93,7 +95,7 @@ void inner_route::serve_item(const route_request& request, http::reply& rep)
             if (place.failure == inner_failure::none && !place.node->holds_item())
                 place.failure = inner_failure::not_found;  // a folder made on the way to items
             if (place.failure != inner_failure::none) {
-                waiting->complete(inner_failure_reply(place.failure));
+                waiting->complete(inner_failure_reply(place, context_.log));
                 return;
             }
             const std::uint32_t index = place.node->item_index();
@@ -128,12 +130,12 @@ void open_whole_inner_archive(route_context& context, const route_request& reque
     std::vector<std::string> inside(request.components.begin() + static_cast<std::ptrdiff_t>(end.used),
                                     request.components.end());
     context.inner->locate(*end.node, std::move(inside), true, password,
-                          [waiting, start = std::move(start)](inner_place place) mutable {
+                          [waiting, &log = context.log, start = std::move(start)](inner_place place) mutable {
                               if (place.failure == inner_failure::none &&
                                   place.node != &place.archive->tree->root())
                                   place.failure = inner_failure::not_found;  // a folder inside, not an archive
                               if (place.failure != inner_failure::none) {
-                                  waiting->complete(inner_failure_reply(place.failure));
+                                  waiting->complete(inner_failure_reply(place, log));
                                   return;
                               }
                               start(place, waiting);

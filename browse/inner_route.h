@@ -18,7 +18,7 @@ namespace browse {
 std::string chain_text(const item_chain& chain);
 
 // The reply for a path that inner archives do not lead to.
-http::reply inner_failure_reply(inner_failure failure);
+http::reply inner_failure_reply(const inner_place& place, request_log& log);
 
 // For a route that works on the whole of an archive inside the served one
 // ("<item>?search=", "<item>?test"): a path that leads to no item answers 404;

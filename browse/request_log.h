@@ -27,6 +27,8 @@ public:
     // The archive's file changed on disk, so nothing more of it is served.
     // From any thread, as often as a request meets it: a log says it once.
     virtual void archive_changed() {}
+    // An archive inside the archive, the item `item`, could not be opened, for `cause`.
+    virtual void inner_archive_failed(std::string_view item, std::string_view cause) = 0;
 };
 
 }  // namespace browse

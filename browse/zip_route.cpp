@@ -117,7 +117,7 @@ void zip_route::serve(const route_request& request, http::reply& rep)
                            [this, waiting, folder, head_only = request.head_only,
                             password](inner_place place) mutable {
                                if (place.failure != inner_failure::none) {
-                                   waiting->complete(inner_failure_reply(place.failure));
+                                   waiting->complete(inner_failure_reply(place, context_.log));
                                    return;
                                }
                                std::vector<std::string> there;  // the place's path in its archive

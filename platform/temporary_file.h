@@ -42,4 +42,9 @@ private:
     std::string path_;  // the file's name where it has one (Windows)
 };
 
+// What went wrong with a temporary file, in the system's words: "no space
+// left in TMPDIR" (TEMP on Windows) for a full disk, else the system's text of
+// `failure`, with the folder named.
+std::string temporary_file_failure(HRESULT failure);
+
 }  // namespace platform

@@ -25,7 +25,7 @@ function failure(error, name, encrypted) {
   const said = {
     404: encrypted ? `“${name}” is stored encrypted, and Vorsel cannot open an encrypted item as an archive. Download it to open it with another program.`
       : `Vorsel cannot open “${name}” as an archive: the 7-Zip library does not know its format, or it is not an archive.`,
-    500: `“${name}” could not be opened: the archive inside is damaged, or it is stored in a way that the 7-Zip library cannot decode.`,
+    500: error.message || `“${name}” could not be opened: the archive inside is damaged, or it is stored in a way that the 7-Zip library cannot decode.`,
     401: `“${name}” is encrypted, and it cannot be opened without the password.`,
   }[error.status];
   return said ? new FetchFailure(error.status, said) : error;

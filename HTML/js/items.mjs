@@ -115,9 +115,16 @@ export class ItemStore {
     return this.asking;
   }
 
-  check(response) {
+  // A failure's plain-text sentence from the server (the item and the cause
+  // for a 500, the change for a 409) is said as it is.
+  async check(response) {
     if (response.status === 404) throw new FetchFailure(404, 'The archive holds no item under this name. It may be a folder that holds nothing, or a folder that the archive only implies.');
-    if (response.status === 500) throw new FetchFailure(500, 'Vorsel could not extract it: the archive may be damaged here, or the item may be stored with a method or password that the 7-Zip library cannot handle.');
+    if (response.status === 500 || response.status === 409) {
+      const said = (response.headers.get('Content-Type') ?? '').startsWith('text/plain') ? (await response.text()).trim() : '';
+      throw new FetchFailure(response.status, said || (response.status === 409
+        ? 'The archive changed on disk after Vorsel opened it. Start Vorsel again on it to see its new contents.'
+        : 'Vorsel could not extract it: the archive may be damaged here, or the item may be stored with a method or password that the 7-Zip library cannot handle.'));
+    }
     if (!response.ok) throw new FetchFailure(response.status, `The server refused this item (status ${response.status}).`);
     return response;
   }

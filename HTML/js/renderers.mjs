@@ -34,16 +34,18 @@ export function showEmpty(ctx) {
 // A failed fetch, said in plain words; a retry where trying again can help.
 export function showFailure(ctx, error, retry) {
   const encrypted = error.status === 500 && ctx.entry.info?.encrypted;
-  const titles = { 401: 'This item is encrypted', 404: 'Nothing to show', 500: 'This item is damaged or cannot be decoded', 0: 'No answer from Vorsel' };
+  const titles = { 401: 'This item is encrypted', 404: 'Nothing to show', 409: 'The archive changed on disk', 500: 'This item is damaged or cannot be decoded', 0: 'No answer from Vorsel' };
   ctx.setMeta([error.status ? 'Not extracted · status ' + error.status : 'No connection']);
   const again = el('button', { class: 'btn', type: 'button', onclick: retry }, icon('retry'),
     error.status === 401 ? 'Enter the password' : 'Try again');
+  // A changed archive is served no more: the page is loaded again to see where things stand.
+  const reload = el('button', { class: 'btn', type: 'button', onclick: () => location.reload() }, icon('retry'), 'Reload the page');
   ctx.body.append(centered(el('div', { role: 'alert' }, message({
     iconName: error.status === 404 ? 'empty' : error.status === 500 ? 'broken' : 'alert',
     bad: error.status !== 404,
     title: encrypted ? 'This item is encrypted' : titles[error.status] || 'The item could not be fetched',
     text: encrypted ? 'The archive stores it encrypted, and Vorsel has no password to decrypt it with.' : error.message,
-    buttons: error.status === 404 || error.status === 500 ? [] : [again],
+    buttons: error.status === 409 ? [reload] : error.status === 404 || error.status === 500 ? [] : [again],
   }))));
 }
 

@@ -5,7 +5,9 @@
 #include "platform/posix/system_error.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -80,6 +82,24 @@ void temporary_file::close()
     if (handle_ != -1)
         ::close(static_cast<int>(handle_));
     handle_ = -1;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::string temporary_file_failure(HRESULT failure)
+{
+    const bool system_error = (static_cast<std::uint32_t>(failure) & 0xFFFF0000u) == 0x80070000u;
+    const int code = system_error ? static_cast<int>(static_cast<std::uint32_t>(failure) & 0xFFFFu) : 0;
+    if (code == ENOSPC || code == EDQUOT)
+        return "no space left in TMPDIR (" + temporary_folder() + ")";
+    if (!system_error)
+        return "the temporary file in " + temporary_folder() + " could not be written";
+    char buffer[256];
+    // The GNU strerror_r, which may return a text of its own rather than fill the buffer.
+    const char* text = ::strerror_r(code, buffer, sizeof buffer);
+    return "the temporary file in " + temporary_folder() + " could not be written: " + text;
 }
 
 }  // namespace platform

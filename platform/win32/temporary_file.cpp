@@ -71,3 +71,28 @@ void temporary_file::close()
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string temporary_file_failure(HRESULT failure)
+{
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    const std::string where = length == 0 || length > MAX_PATH ? std::string("TEMP") : utf8_path(folder);
+    if (failure == HRESULT_FROM_WIN32(ERROR_DISK_FULL) || failure == HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL))
+        return "no space left in TEMP (" + where + ")";
+    wchar_t* text = nullptr;
+    const DWORD size = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(failure), 0, reinterpret_cast<wchar_t*>(&text),
+                                        0, nullptr);
+    std::wstring said = size && text ? std::wstring(text, size) : std::wstring();
+    if (text)
+        ::LocalFree(text);
+    while (!said.empty() && (said.back() == L'\r' || said.back() == L'\n' || said.back() == L'.' || said.back() == L' '))
+        said.pop_back();
+    const std::string written = "the temporary file in " + where + " could not be written";
+    return said.empty() ? written : written + ": " + utf8_path(said);
+}
+
+}  // namespace platform

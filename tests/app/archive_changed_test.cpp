@@ -45,7 +45,7 @@ protected:
         for (const char* version : {"old", "new"}) {
             const std::string folder = std::string(version) + "/";
             work_.write_file(folder + "notes.txt", std::string("the notes of the ") + version + " archive\n");
-            work_.write_file(folder + "data/big.bin", known_bytes(version[0] == 'o' ? big_size : 2'000'000, 7));
+            work_.write_file(folder + "data/big.bin", known_bytes(version[0] == 'o' ? 3'000'000 : 2'000'000, 7));
         }
     }
 
@@ -63,9 +63,6 @@ protected:
         run_in(work_.path() + version, make);
     }
 
-    // Larger than what a streamed reply queues and the sockets hold together,
-    // so that its extraction is under way while the client waits.
-    static constexpr std::size_t big_size = 40'000'000;
     temp_folder work_;
 };
 
@@ -115,7 +112,11 @@ TEST_F(ArchiveChanged, AnArchiveWrittenOverInPlaceServesNothingStale)
 
 TEST_F(ArchiveChanged, AReplyUnderWayWhenTheFileChangesEndsShort)
 {
-    // Stored, so that the item's bytes are read from the file as they are sent.
+    // Larger than what a streamed reply queues and the sockets hold together,
+    // so that its extraction is under way while the client waits; stored, so
+    // that its bytes are read from the file as they are sent.
+    const std::size_t big_size = 40'000'000;
+    work_.write_file("old/data/big.bin", known_bytes(big_size, 7));
     make("a.zip", "old", "zip -q -r -0 $out notes.txt data");
     make("other.zip", "new", "zip -q -r -0 $out notes.txt data");
     unsigned short port = 0;
@@ -148,7 +149,7 @@ TEST_F(ArchiveChanged, ADeletedOrRenamedArchiveIsStillServedFromTheOpenFile)
     ASSERT_EQ(reply_status_line(http_get(port, "/ArchiveContent")), "HTTP/1.0 200 OK");  // opened and listed
     std::filesystem::remove(work_.path() + "a.7z");
     EXPECT_EQ(reply_body(http_get(port, "/ArchiveContent/notes.txt")), "the notes of the old archive\n");
-    EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/data/big.bin")) == known_bytes(big_size, 7));
+    EXPECT_TRUE(reply_body(http_get(port, "/ArchiveContent/data/big.bin")) == known_bytes(3'000'000, 7));
 
     auto renamed = serve("b.7z", port);
     ASSERT_NE(port, 0);

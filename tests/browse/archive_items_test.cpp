@@ -192,6 +192,7 @@ TEST_F(ArchiveItems, AClientThatReadsNothingDoesNotHoldUpTheOthersOfItsPass)
     struct silent_log : browse::request_log {
         void request_decoded(std::string_view) override {}
         void item_failed(std::string_view, item_status) override {}
+        void inner_archive_failed(std::string_view, std::string_view) override {}
     } log;
     auto unread = std::make_shared<browse::streamed_item>(browse::item_request{}, log);
     items_->fetch(indices_.at("f00.txt"), unread, std::nullopt);

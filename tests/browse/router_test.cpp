@@ -102,6 +102,10 @@ public:
     {
         text.append("     ").append(item).append(": ").append(archive::item_status_text(status));
     }
+    void inner_archive_failed(std::string_view item, std::string_view cause) override
+    {
+        text.append("     ").append(item).append(": ").append(cause);
+    }
 };
 
 class RequestHandler : public ::testing::Test {

@@ -73,6 +73,8 @@ test('heads and whole items: sizes learnt, kinds sniffed, bytes kept, failures s
     '/ArchiveContent/small': () => new Response(small),
     '/ArchiveContent/empty': ({ headers }) => new Response(null, { status: headers?.Range ? 416 : 200 }),
     '/ArchiveContent/broken': status(500),
+    '/ArchiveContent/crc': status(500, 'The item crc.bin could not be extracted: its data does not match its checksum: the archive is damaged (CRC Failed).\n'),
+    '/ArchiveContent/changed': status(409, 'The archive changed on disk after it was opened.\n'),
     '/ArchiveContent/odd': status(418),
   });
   const learnt = [];
@@ -99,6 +101,9 @@ test('heads and whole items: sizes learnt, kinds sniffed, bytes kept, failures s
   assert.deepEqual(learnt, ['/ArchiveContent/big', '/ArchiveContent/big', '/ArchiveContent/big', '/ArchiveContent/small', '/ArchiveContent/empty']);
 
   const failures = [['/ArchiveContent/broken', 500, /could not extract/], ['/ArchiveContent/none', 404, /no item under this name/],
+    // The server's own sentence, which names the item and the cause, is said as it is.
+    ['/ArchiveContent/crc', 500, /^The item crc\.bin could not be extracted: .* \(CRC Failed\)\.$/],
+    ['/ArchiveContent/changed', 409, /^The archive changed on disk after it was opened\.$/],
     ['/ArchiveContent/odd', 418, /status 418/]];
   for (const [url, code, message] of failures) {
     await assert.rejects(store.fetchItem(url), (error) => error instanceof FetchFailure && error.status === code && message.test(error.message));
