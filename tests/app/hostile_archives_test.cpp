@@ -135,6 +135,8 @@ void serve_damaged(const std::string& path, const std::string& label, std::size_
     paths.resize(std::min(paths.size(), item_cap));
 
     for (const std::string& item : paths) {
+        if (item.empty())
+            continue;  // a damaged entry without a name: its address is the root folder's page
         ++counts.items;
         const timed_reply reply = timed_get(server.port(), item_target(item), reply_limit);
         ASSERT_TRUE(reply.ended) << label << ", " << item << ": no reply nor cut within the limit";
