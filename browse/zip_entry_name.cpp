@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "http/header_values.h"
+
 namespace browse {
 namespace {
 
@@ -12,33 +14,18 @@ bool is_forbidden(char c)
     return byte < 0x20 || byte == 0x7F || std::string_view("<>:\"|?*\\").find(c) != std::string_view::npos;
 }
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
 // Whether `stem` (a name up to its first dot, trailing spaces gone) names a
 // device on Windows: CON, PRN, AUX, NUL, COM0-9 and LPT0-9, also with the
 // superscript digits ¹²³.
 bool names_device(std::string_view stem)
 {
     for (const char* device : {"con", "prn", "aux", "nul"})
-        if (equals_ignoring_case(stem, device))
+        if (http::equals_ignoring_case(stem, device))
             return true;
     if (stem.size() < 4)
         return false;
     const std::string_view prefix = stem.substr(0, 3);
-    if (!equals_ignoring_case(prefix, "com") && !equals_ignoring_case(prefix, "lpt"))
+    if (!http::equals_ignoring_case(prefix, "com") && !http::equals_ignoring_case(prefix, "lpt"))
         return false;
     const std::string_view number = stem.substr(3);
     static constexpr std::array<std::string_view, 3> superscripts = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};

@@ -1,6 +1,8 @@
 // Case-blind names, trimmed values and the accepted content codings.
 #include "http/header_values.h"
 
+#include "http/uri_encoding.h"
+
 #include <functional>
 #include <optional>
 
@@ -103,22 +105,8 @@ namespace {
 
 std::string disposition(std::string_view kind, std::string_view file_name)
 {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    static constexpr std::string_view unreserved_marks = "!#$&+-.^_`|~";
-    std::string value = std::string(kind) + "; filename*=UTF-8''";
-    for (char c : file_name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           unreserved_marks.find(c) != std::string_view::npos;
-        if (plain) {
-            value += c;
-        } else {
-            value += '%';
-            value += hex[byte >> 4];
-            value += hex[byte & 0xF];
-        }
-    }
-    return value;
+    // The attribute characters of an extended parameter value stay plain.
+    return std::string(kind) + "; filename*=UTF-8''" + percent_encode(file_name, "!#$&+-.^_`|~");
 }
 
 }  // namespace
