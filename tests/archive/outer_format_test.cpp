@@ -1,5 +1,5 @@
 // An archive that holds another archive opens as itself: every pair of
-// formats with a signature, made by their own tools, the inner archive stored
+// formats with a signature, made by their own tools (rar by the tests' writer), the inner archive stored
 // before and after a text file, and as the one stream of a compressor.
 #include "archive/string_convert.h"
 #include "tests/support/archive_listing.h"
@@ -32,6 +32,9 @@ const archive_kind several[] = {
     {"tar", "tar", "tar cf $out $in"},
     {"cab", "Cab", "gcab -c $out $in"},
     {"iso", "Iso", "genisoimage -quiet -J -R -o $out $in"},
+    // Stored, laid out by the tests' own writer: no free tool makes rar archives.
+    {"rar", "Rar", "python3 $src/tests/support/make_rar.py 4 $out $in"},
+    {"rar5.rar", "Rar5", "python3 $src/tests/support/make_rar.py 5 $out $in"},
 };
 // Those that hold one stream.
 const archive_kind one[] = {
@@ -46,6 +49,8 @@ std::string command_for(const archive_kind& kind, const std::string& out, const 
     std::string command = kind.make;
     command.replace(command.find("$out"), 4, out);
     command.replace(command.find("$in"), 3, in);
+    if (const std::size_t at = command.find("$src"); at != std::string::npos)
+        command.replace(at, 4, VORSEL_SOURCE_DIR);
     return command;
 }
 
