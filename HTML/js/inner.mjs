@@ -19,12 +19,12 @@ export function mayBeArchive(name, sniffed = null) {
   return kind?.kind === 'archive' || CONTAINERS.has(extensionOf(name));
 }
 
-// The failures of opening, said in plain words. The server does not open an
-// encrypted item as an archive: it answers as for one that is not an archive.
-function failure(error, name, encrypted) {
+// The failures of opening, said in plain words; a 500 says the server's own
+// sentence, which names the cause. An encrypted item opens with the password,
+// which the store asks for on a 401 as for any encrypted item.
+function failure(error, name) {
   const said = {
-    404: encrypted ? `“${name}” is stored encrypted, and Vorsel cannot open an encrypted item as an archive. Download it to open it with another program.`
-      : `Vorsel cannot open “${name}” as an archive: the 7-Zip library does not know its format, or it is not an archive.`,
+    404: `Vorsel cannot open “${name}” as an archive: the 7-Zip library does not know its format, or it is not an archive.`,
     500: error.message || `“${name}” could not be opened: the archive inside is damaged, or it is stored in a way that the 7-Zip library cannot decode.`,
     401: `“${name}” is encrypted, and it cannot be opened without the password.`,
   }[error.status];
@@ -45,9 +45,8 @@ export class InnerArchives {
     if (opened) return Promise.resolve(opened);
     const url = innerListingUrl(folder, name);
     if (!this.opening.has(url)) {
-      const encrypted = folder.info?.[folder.files.indexOf(name)]?.encrypted === true;
       const label = folder.labelOf(name);
-      const opening = this.listing(url, label, encrypted).then((json) => {
+      const opening = this.listing(url, label).then((json) => {
         try {
           return folder.innerArchive(name) ?? folder.openInnerArchive(name, json);
         } catch (error) {
@@ -60,12 +59,12 @@ export class InnerArchives {
     return this.opening.get(url);
   }
 
-  async listing(url, name, encrypted) {
+  async listing(url, name) {
     let text;
     try {
       text = await (await this.store.request(url)).text();
     } catch (error) {
-      throw failure(error, name, encrypted);
+      throw failure(error, name);
     }
     try {
       return JSON.parse(text);

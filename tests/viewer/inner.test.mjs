@@ -108,7 +108,7 @@ test('opening: one fetch however many ask, the archive kept; failures said in pl
     [zipUrl]: json(listing(['a.txt'], [folderOf('docs', ['b.txt'])])),
     [innerListingUrl(sub, 'plain.txt')]: () => new Response('Not Found', { status: 404 }),
     [innerListingUrl(root, 'top.txt')]: () => new Response('The archive inside the archive, top.txt, cannot be opened: no space left in TMPDIR (/tmp).\n', { status: 500 }),
-    [innerListingUrl(sub, 'locked.zip')]: () => new Response('Not Found', { status: 404 }),
+    [innerListingUrl(sub, 'locked.zip')]: () => new Response('This item is encrypted: it needs a password.\n', { status: 401 }),
   });
   const inner = new InnerArchives(new ItemStore({ fetch: fake.fetch }));
   const [a, b] = await Promise.all([inner.open(sub, 'in #1.zip'), inner.open(sub, 'in #1.zip')]);
@@ -121,7 +121,7 @@ test('opening: one fetch however many ask, the archive kept; failures said in pl
   const failures = [
     [sub, 'plain.txt', 404, /cannot open “plain\.txt” as an archive/],
     [root, 'top.txt', 500, /^The archive inside the archive, top\.txt, cannot be opened: no space left in TMPDIR \(\/tmp\)\.$/],
-    [sub, 'locked.zip', 404, /“locked\.zip” is stored encrypted/],
+    [sub, 'locked.zip', 401, /“locked\.zip” is encrypted, and it cannot be opened without the password/],
   ];
   for (const [folder, name, status, message] of failures) {
     for (let round = 0; round < 2; round++) {  // a failure is not kept: asking again fetches again
