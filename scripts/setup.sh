@@ -27,8 +27,12 @@ if [[ "${1:-}" == "--test" ]]; then
   # (with pzstd) and xz-utils make the compressed tarballs of several frames
   # and blocks; zip and bzip2 make archives as their own tools do, to be
   # opened as themselves whatever they hold; wget follows a folder's links.
+  # The disk images' tests partition a disk with fdisk's sfdisk, format its
+  # partitions with dosfstools' mkfs.fat (filled by mtools' mcopy), e2fsprogs'
+  # mke2fs and ntfs-3g's mkntfs (filled by ntfscp), and convert it with
+  # qemu-utils' qemu-img to VHD, VHDX, VDI, VMDK and QCOW2.
   packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip zstd
-             xz-utils zip bzip2 wget)
+             xz-utils zip bzip2 wget fdisk dosfstools mtools e2fsprogs ntfs-3g qemu-utils)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi
