@@ -1,6 +1,7 @@
 // Following the chain of single items, level by level, with its console lines.
 #include "app/single_item_chain.h"
 
+#include <optional>
 #include <string>
 
 #include "app/progress_line.h"
@@ -23,14 +24,15 @@ const char* inner_failure_text(archive::inner_status status)
     return "";
 }
 
-// The name of the one item of `level`, when that item is an archive. A
-// compressed program stays the one item it is.
-bool single_archive_item(CCodecs& codecs, archive::archive_file& level, std::string& name)
+// The name of item `index` of `level`.
+std::string item_name(const archive::archive_file& level, std::uint32_t index)
 {
-    if (level.item_count() != 1 || archive::look_at_item(codecs, level, 0, false) != archive::item_start::archive)
-        return false;
-    level.list_items([&name](std::string_view path, std::uint32_t) { name = path; });
-    return true;
+    std::string name;
+    level.list_items([&name, index](std::string_view path, std::uint32_t at) {
+        if (at == index)
+            name = path;
+    });
+    return name;
 }
 
 }  // namespace
@@ -44,8 +46,12 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
     archive::archive_file* level = &served;
     std::string level_name;  // empty for the served archive itself
     const std::string served_name = served.path().substr(served.path().find_last_of('/') + 1);
-    std::string name;
-    for (int depth = 0; single_archive_item(codecs, *level, name); ++depth) {
+    for (int depth = 0;; ++depth) {
+        const std::optional<std::uint32_t> single = archive::single_archive_item(codecs, *level);
+        if (!single)
+            break;
+        const std::uint32_t index = *single;
+        const std::string name = item_name(*level, index);
         if (depth == single_item_levels) {
             out.print_bytes("not opening the inner archive " + name + ": " + std::to_string(single_item_levels) +
                             " levels are opened at most\n");
@@ -58,7 +64,7 @@ void open_single_item_chain(console& out, CCodecs& codecs, archive::archive_file
         const std::string& reading = level_name.empty() ? served_name : level_name;
         progress_line progress(out, reading, platform::output_is_terminal());
         const archive::inner_status status =
-            next->open(codecs, *level, 0, name, password.empty() ? std::nullopt : std::optional(password),
+            next->open(codecs, *level, index, name, password.empty() ? std::nullopt : std::optional(password),
                        {true, depth == 0 ? lasting : nullptr,
                         [&](std::uint64_t read, std::uint64_t total) {
                             progress.update(read, total);

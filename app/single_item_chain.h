@@ -1,7 +1,8 @@
 // The chain of single items: an archive whose one item is an archive (a
-// compressed tarball, an rpm's gzipped cpio, a .tar.gz zipped alone) is served
-// as that inner archive, and again while the inner archive's one item is an
-// archive too, a few levels at most. The console names each step.
+// compressed tarball, an rpm's gzipped cpio, a .tar.gz zipped alone, a disk
+// image's raw disk and that disk's one partition) is served as that inner
+// archive, and again while the inner archive's one item is an archive too, a
+// few levels at most. The console names each step.
 #pragma once
 
 #include <cstdint>

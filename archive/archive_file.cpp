@@ -124,6 +124,15 @@ std::uint32_t archive_file::item_count() const
     return count;
 }
 
+std::optional<std::uint32_t> archive_file::main_item() const
+{
+    CPropVariant value;
+    if (!handler_ || handler_->GetArchiveProperty(archive_property::main_item, &value) != S_OK || value.vt != VT_UI4 ||
+        value.ulVal >= item_count())
+        return std::nullopt;
+    return value.ulVal;
+}
+
 std::vector<item_details> archive_file::read_details()
 {
     if (!handler_)

@@ -98,6 +98,10 @@ public:
     // How many items the archive holds; 0 when none is open.
     std::uint32_t item_count() const;
 
+    // The item that the archive names its main one, when it names one among
+    // several: the partition of a disk beside its unpartitioned space, say.
+    std::optional<std::uint32_t> main_item() const;
+
     // What the archive records of every item, by index; empty when no archive
     // is open. The targets of symbolic links stored as their data are read too.
     std::vector<item_details> read_details();

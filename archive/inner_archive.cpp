@@ -2,10 +2,11 @@
 #include "archive/inner_archive.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
+#include "archive/partition_table.h"
 #include "archive/seekable_decoded_stream.h"
+#include "archive/signature_order.h"
 #include "archive/string_convert.h"
 #include "archive/xz_blocks.h"
 #if VORSEL_ZSTD_FRAMES
@@ -49,10 +50,10 @@ private:
 
 // Programs and object files: the library lists their sections as items, but
 // they are files, not archives of files.
-bool is_program_format(const CArcInfoEx& format)
+bool is_program_format(const wchar_t* format_name)
 {
     for (const wchar_t* name : {L"ELF", L"PE", L"TE", L"MachO", L"Mub", L"COFF"})
-        if (CompareNoCase(format.Name, name) == 0)
+        if (CompareNoCase(format_name, name) == 0)
             return true;
     return false;
 }
@@ -63,22 +64,20 @@ bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::
 {
     for (int i = 0; i < codecs.FormatList.Size(); ++i) {
         const CArcInfoEx& format = codecs.FormatList[i];
-        if (!programs_count && is_program_format(format))
+        if (!programs_count && is_program_format(format.Name))
             continue;
         if (format.IsArc) {
             if (format.IsArc(data, size) == is_archive_answer::yes)
                 return true;
             continue;
         }
-        // A format without a check of its own (xz, zstd, 7z, rar) is known by
-        // a signature at the very start.
-        if (format.SignatureOffset != 0)
-            continue;
-        for (int s = 0; s < format.Signatures.Size(); ++s) {
-            const std::size_t length = format.Signatures[s].GetCapacity();
-            if (length >= 2 && length <= size && std::memcmp(format.Signatures[s].Items(), data, length) == 0)
-                return true;
-        }
+        // A format without a check of its own is known by a signature where
+        // it belongs: at the start for xz, zstd, 7z or rar, further in for a
+        // GPT disk (512) or an NTFS volume (3). The MBR format declares none.
+        if (SignatureSitsAtItsOffset(format, data, size))
+            return true;
+        if (CompareNoCase(format.Name, L"MBR") == 0 && starts_with_partition_table(data, size))
+            return true;
     }
     return false;
 }
@@ -148,6 +147,22 @@ item_start look_at_item(const CCodecs& codecs, archive_file& outer, std::uint32_
     if (status == item_status::wrong_password)
         return item_start::wrong_password;
     return judged(reinterpret_cast<const unsigned char*>(sink.bytes.data()), sink.bytes.size());
+}
+
+std::optional<std::uint32_t> single_archive_item(const CCodecs& codecs, archive_file& level)
+{
+    const std::uint32_t count = level.item_count();
+    std::optional<std::uint32_t> single;
+    if (count == 1)
+        single = 0;
+    else if (count > 1 && !is_program_format(level.format_name().c_str()))
+        single = level.main_item();
+    if (!single || look_at_item(codecs, level, *single, false) != item_start::archive)
+        return std::nullopt;
+    for (std::uint32_t index = 0; index < count; ++index)
+        if (index != *single && look_at_item(codecs, level, index, false) != item_start::other)
+            return std::nullopt;
+    return single;
 }
 
 namespace {

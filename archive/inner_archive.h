@@ -25,7 +25,8 @@
 namespace archive {
 
 // Whether `data`, the first bytes of an item, starts an archive by the check of
-// some format of `codecs` (its start signature for a format that has no check).
+// some format of `codecs` (for a format that has no check, a signature of its
+// own at its offset; for MBR, which has neither, a sound partition table).
 // Programs and object files (ELF, PE and the like), whose sections the library
 // can list, count only when `programs_count`.
 bool starts_like_archive(const CCodecs& codecs, const unsigned char* data, std::size_t size,
@@ -43,6 +44,14 @@ enum class item_start {
 // item with `password` (by default the archive's own).
 item_start look_at_item(const CCodecs& codecs, archive_file& outer, std::uint32_t index, bool programs_count = true,
                         const std::optional<std::string>& password = std::nullopt);
+
+// The item of `level` that a chain of single items goes on through, when it
+// is an archive that no program wraps (see starts_like_archive): the only
+// item, or among several the one that the handler names its main one (a disk's
+// partition beside its unpartitioned space) when none of the others is an
+// archive or encrypted and `level` is no program (whose main item may be the
+// archive a self-extractor appends).
+std::optional<std::uint32_t> single_archive_item(const CCodecs& codecs, archive_file& level);
 
 enum class inner_status {
     opened,

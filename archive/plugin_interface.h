@@ -138,6 +138,7 @@ public:
     virtual HRESULT STDMETHODCALLTYPE GetProperty(UInt32 index, PROPID propID, PROPVARIANT* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Extract(const UInt32* indices, UInt32 numItems, Int32 testMode,
                             IArchiveExtractCallback* extractCallback) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetArchiveProperty(PROPID propID, PROPVARIANT* value) = 0;
 
 protected:
     ~IInArchive() = default;
@@ -183,6 +184,11 @@ inline constexpr PROPID encoder_is_assigned = 8;
 }  // namespace method_property
 
 // Properties of an archive item.
+// Properties of a whole archive.
+namespace archive_property {
+inline constexpr PROPID main_item = 1;  // the index of the item that the archive is chiefly a wrapping of
+}  // namespace archive_property
+
 namespace item_property {
 inline constexpr PROPID path = 3;
 inline constexpr PROPID is_folder = 6;

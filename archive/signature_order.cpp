@@ -18,14 +18,6 @@ bool matches_at(const CByteBuffer& signature, const unsigned char* data, std::si
            std::memcmp(signature.Items(), data + position, length) == 0;
 }
 
-bool sits_at_start(const CArcInfoEx& format, const unsigned char* data, std::size_t size)
-{
-    for (int i = 0; i < format.Signatures.Size(); ++i)
-        if (matches_at(format.Signatures[i], data, size, format.SignatureOffset))
-            return true;
-    return false;
-}
-
 // One signature of one format in a bucket.
 struct bucket_entry {
     int format;
@@ -34,6 +26,14 @@ struct bucket_entry {
 };
 
 }  // namespace
+
+bool SignatureSitsAtItsOffset(const CArcInfoEx& format, const unsigned char* data, std::size_t size)
+{
+    for (int i = 0; i < format.Signatures.Size(); ++i)
+        if (matches_at(format.Signatures[i], data, size, format.SignatureOffset))
+            return true;
+    return false;
+}
 
 CRecordVector<int> OrderFormatsBySignature(const CObjectVector<CArcInfoEx>& formats, const unsigned char* data,
                                            std::size_t size, bool zip_ends_file)
@@ -49,7 +49,7 @@ CRecordVector<int> OrderFormatsBySignature(const CObjectVector<CArcInfoEx>& form
     // At the start: by offset, and at one offset the later format first.
     std::vector<int> at_start;
     for (int i = count - 1; i >= 0; --i)
-        if (sits_at_start(formats[i], data, size))
+        if (SignatureSitsAtItsOffset(formats[i], data, size))
             at_start.push_back(i);
     std::stable_sort(at_start.begin(), at_start.end(),
                      [&](int a, int b) { return formats[a].SignatureOffset < formats[b].SignatureOffset; });

@@ -19,6 +19,10 @@
 CRecordVector<int> OrderFormatsBySignature(const CObjectVector<CArcInfoEx>& formats, const unsigned char* data,
                                            std::size_t size, bool zip_ends_file = false);
 
+// Whether one of the signatures of `format` sits at its offset in `data`, the
+// first `size` bytes of a file.
+bool SignatureSitsAtItsOffset(const CArcInfoEx& format, const unsigned char* data, std::size_t size);
+
 // Whether the last `size` bytes of a file, `tail`, end with a zip's end of
 // central directory record: its signature, then 18 bytes, then exactly the
 // comment length it gives.

@@ -28,9 +28,12 @@ if [[ "${1:-}" == "--test" ]]; then
   # and blocks; zip and bzip2 make archives as their own tools do, to be
   # opened as themselves whatever they hold; curl, wget and aria2 are the
   # HTTP/1.1 clients whose kept and pipelined connections the tests check (wget
-  # also follows a folder's links).
+  # also follows a folder's links). The disk images' tests partition a disk with
+  # fdisk's sfdisk, format its partitions with dosfstools' mkfs.fat (filled by
+  # mtools' mcopy), e2fsprogs' mke2fs and ntfs-3g's mkntfs (filled by ntfscp),
+  # and convert it with qemu-utils' qemu-img to VHD, VHDX, VDI, VMDK and QCOW2.
   packages+=(libgtest-dev python3 clang libclang-rt-14-dev chromium vpx-tools gcab genisoimage wrk cpio unzip zstd
-             xz-utils zip bzip2 curl wget aria2)
+             xz-utils zip bzip2 curl wget aria2 fdisk dosfstools mtools e2fsprogs ntfs-3g qemu-utils)
   # The browser tests run on node; a machine that has its own node keeps it.
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 fi

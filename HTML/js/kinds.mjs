@@ -60,6 +60,8 @@ define('code', 'text/plain', '# source', 'java kt kts scala groovy gradle swift 
   'ex exs erl hrl hs clj cljs el lisp scm rkt ml mli nim zig d asm s m mm vue svelte cmake mk make ' +
   'sln csproj vcxproj proto graphql gql tf hcl nix jl f f90 pas dpr cob ada v sv vhd');
 define('archive', '', '# archive', 'zip 7z rar tar gz tgz bz2 tbz tbz2 xz txz zst tzst lz tlz lzma z cab arj lzh lha iso wim jar war apk deb rpm dmg cpio xar');
+// Disk images and the partitions that they hold (".vhd" stays VHDL source).
+define('archive', '', '# disk image', 'img vhdx vdi vmdk qcow qcow2 fat ntfs');
 define('binary', '', '# program', 'exe dll so dylib o obj a lib sys msi com elf class pyc wasm');
 define('binary', '', '# font', 'ttf otf woff woff2 eot');
 define('binary', '', '# data', 'bin dat raw');
@@ -115,6 +117,11 @@ export function kindFromBytes(bytes) {
   if (at(0, '\x28\xb5\x2f\xfd')) return kind('archive', '', 'Zstandard data');
   if (at(257, 'ustar')) return kind('archive', '', 'Tar archive');
   if (at(0, 'MSCF')) return kind('archive', '', 'Cabinet archive');
+  if (at(0, 'conectix') || at(0, 'vhdxfile') || at(0, 'QFI\xfb') || at(0, 'KDMV') || at(64, '\x7f\x10\xda\xbe'))
+    return kind('archive', '', 'Disk image');
+  if (at(512, 'EFI PART')) return kind('archive', '', 'Disk (GPT)');
+  if (at(3, 'NTFS    ')) return kind('archive', '', 'NTFS volume');
+  if (at(510, '\x55\xaa')) return kind('archive', '', 'Disk or volume');
   if (at(0, '\x7fELF')) return kind('binary', '', 'ELF program');
   if (at(0, 'MZ')) return kind('binary', '', 'Windows program');
   if (at(0, 'wOFF') || at(0, 'wOF2')) return kind('binary', '', 'Web font');

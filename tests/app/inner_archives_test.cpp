@@ -353,6 +353,23 @@ TEST_F(InnerArchives, ChainsOfSingleItemsOpenAsTheirInnermostArchive)
     }
 }
 
+TEST_F(InnerArchives, APackageWhoseMainItemIsNotItsOnlyArchiveIsServedAsItself)
+{
+    // The library names a Debian package's data tar its main item, but the
+    // control tar beside it is an archive too: no chain.
+    work_.write_file("pkg/DEBIAN/control", "Package: sample\nVersion: 1\nArchitecture: all\n"
+                                           "Maintainer: Nobody <nobody@example.org>\nDescription: a sample\n");
+    work_.write_file("pkg/usr/share/sample/a.txt", "hello\n");
+    run_in(work_.path(), "dpkg-deb -Zgzip --root-owner-group --build pkg sample.deb >/dev/null");
+    unsigned short port = 0;
+    auto program = serve("sample.deb", port);
+    ASSERT_TRUE(program->wait_for_output("Press Ctrl+C to stop.\n")) << program->output();
+    EXPECT_EQ(program->output().find("inner archive"), std::string::npos) << program->output();
+    const std::string listing = reply_body(http_get(port, "/ArchiveContent"));
+    EXPECT_NE(listing.find("\"control.tar.gz\""), std::string::npos) << listing;
+    EXPECT_NE(listing.find("\"data.tar.gz\""), std::string::npos) << listing;
+}
+
 // The password of VORSEL_PASSWORD reaches every level of a chain: it opens an
 // inner archive whose names are encrypted, and decodes the innermost archive's
 // encrypted items that a request brings no password for.

@@ -107,6 +107,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetProperty(UInt32, PROPID, PROPVARIANT*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Extract(const UInt32*, UInt32, Int32, IArchiveExtractCallback*) override { return E_FAIL; }
+    HRESULT STDMETHODCALLTYPE GetArchiveProperty(PROPID, PROPVARIANT*) override { return S_OK; }
 
 private:
     UInt32 format_;
