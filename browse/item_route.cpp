@@ -43,7 +43,9 @@ bool item_route::claims(const route_request& request) const
 void item_route::serve(const route_request& request, http::reply& rep)
 {
     const content_node* node = context_.tree.find_node(request.components);
-    if (node && answered_as_folder(*node)) {
+    // The archive's entry of an empty folder is listed among the files: asked
+    // for without the closing slash, it stays the empty item that it is there.
+    if (node && answered_as_folder(*node) && (request.path.ends_with('/') || !node->children().empty())) {
         rep = request.path.ends_with('/') ? folder_page(*node, request.components)
                                           : folder_redirect(request.components);
         return;
