@@ -3,7 +3,7 @@
 // at the end; the page shows it in a task card, the bad items listed (a click
 // reveals one in the listing), and Stop drops the reply.
 import { el } from './dom.mjs';
-import { count, formatNumber, formatSize } from './format.mjs';
+import { count, formatNumber, formatSize } from './model/format.mjs';
 import { NdjsonRun } from './ndjson.mjs';
 import { TaskCard } from './tasks.mjs';
 

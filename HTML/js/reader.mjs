@@ -7,12 +7,12 @@
 // key that the owner gives for the folder (its archive's name and size).
 // Closing is the owner's to do: the reader only asks, through `onClose`.
 import { el, icon } from './dom.mjs';
-import { itemUrl } from './places.mjs';
+import { itemUrl } from './model/places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import {
   FITS, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed,
-} from './pages.mjs';
+} from './model/pages.mjs';
 import { Prefetcher } from './prefetch.mjs';
 
 const STRIP_SIDE = 7;         // thumbnails on each side of the page on show

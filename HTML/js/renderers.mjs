@@ -4,10 +4,10 @@
 // preview makes for the item on show (see preview.mjs); `current()` turns
 // false once another item took its place.
 import { el, icon } from './dom.mjs';
-import { count, formatSize, formatDuration } from './format.mjs';
+import { count, formatSize, formatDuration } from './model/format.mjs';
 import { mayBeArchive } from './inner.mjs';
-import { KINDS } from './kinds.mjs';
-import { decodeText, splitLines, hexDump } from './text.mjs';
+import { KINDS } from './model/kinds.mjs';
+import { decodeText, splitLines, hexDump } from './model/text.mjs';
 import { matchedPieces } from './contentsearch.mjs';
 import { VirtualList } from './vlist.mjs';
 

@@ -3,7 +3,7 @@
 // and the item being written, and Cancel. Where the browser offers no folder
 // picker the zip is offered instead (see download.mjs).
 import { toast } from './dom.mjs';
-import { count, formatSize } from './format.mjs';
+import { count, formatSize } from './model/format.mjs';
 import { extractTo, planExtract } from './extract.mjs';
 import { TaskCard } from './tasks.mjs';
 

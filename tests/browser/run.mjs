@@ -14,8 +14,8 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
 import { chromium } from 'playwright-core';
-import { formatSize } from '../../HTML/js/format.mjs';
-import { THUMBNAIL_BOX, THUMBNAIL_LOADS } from '../../HTML/js/tiles.mjs';
+import { formatSize } from '../../HTML/js/model/format.mjs';
+import { THUMBNAIL_BOX, THUMBNAIL_LOADS } from '../../HTML/js/model/tiles.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceRoot = path.resolve(here, '..', '..');

@@ -3,7 +3,7 @@
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { commonFolder, planExtract } from '../../HTML/js/extract.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const { root } = buildTree({
   SubDirectories: [

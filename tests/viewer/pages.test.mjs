@@ -7,7 +7,7 @@ import test from 'node:test';
 import {
   comicFolder, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed, ZOOM_LIMITS,
-} from '../../HTML/js/pages.mjs';
+} from '../../HTML/js/model/pages.mjs';
 import { Prefetcher } from '../../HTML/js/prefetch.mjs';
 
 const tall = { width: 300, height: 450 };

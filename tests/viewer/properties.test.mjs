@@ -1,7 +1,7 @@
 // The properties panel's rows: only what the listing tells, in words.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { formatDate } from '../../HTML/js/format.mjs';
+import { formatDate } from '../../HTML/js/model/format.mjs';
 import { propertyRows } from '../../HTML/js/properties.mjs';
 
 test('the rows hold what is known of an item and nothing else', () => {
