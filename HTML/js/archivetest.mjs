@@ -4,7 +4,7 @@
 // reveals one in the listing), and Stop drops the reply.
 import { el } from './dom.mjs';
 import { count, formatNumber, formatSize } from './model/format.mjs';
-import { NdjsonRun } from './ndjson.mjs';
+import { NdjsonRun } from './net/ndjson.mjs';
 import { TaskCard } from './tasks.mjs';
 
 // What each result says, in words.

@@ -11,15 +11,15 @@ import { canPickFolder, commonFolder } from './extract.mjs';
 import { FolderTree } from './foldertree.mjs';
 import { count, formatDate, formatSize } from './model/format.mjs';
 import { Grid } from './grid.mjs';
-import { ItemStore } from './items.mjs';
+import { ItemStore } from './net/items.mjs';
 import { askPassword } from './password.mjs';
 import { kindFromName, lookOf } from './model/kinds.mjs';
 import { closeDrawer, setUpPanes } from './layout.mjs';
-import { loadListing } from './listing.mjs';
+import { loadListing } from './net/listing.mjs';
 import { DETAIL_SORTS, SORTS } from './model/order.mjs';
-import { InnerArchives, mayBeArchive } from './inner.mjs';
-import { followReading, readingShare, readingText } from './reading.mjs';
-import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './contentsearch.mjs';
+import { InnerArchives, mayBeArchive } from './net/inner.mjs';
+import { followReading, readingShare, readingText } from './net/reading.mjs';
+import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './net/contentsearch.mjs';
 import { LISTING_URL, addressOf, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, resolveShown, trail } from './model/places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { Preview } from './preview.mjs';
@@ -28,7 +28,7 @@ import { Reader } from './reader.mjs';
 import { SearchIndex } from './model/search.mjs';
 import { SELECTION_LIMIT, Selection } from './model/selection.mjs';
 import { pickAndExtract } from './takeout.mjs';
-import { Thumbnails } from './thumbs.mjs';
+import { Thumbnails } from './net/thumbs.mjs';
 
 const app = {
   listing: null,        // { root, archive, detailed, stats } from buildTree

@@ -4,7 +4,7 @@
 import { $, el, setIcon, toast } from './dom.mjs';
 import { download } from './download.mjs';
 import { formatSize } from './model/format.mjs';
-import { mayBeArchive } from './inner.mjs';
+import { mayBeArchive } from './net/inner.mjs';
 import { kindFromName, lookOf } from './model/kinds.mjs';
 import { linkPlace } from './model/links.mjs';
 import { itemUrl } from './model/places.mjs';

@@ -13,7 +13,7 @@ import {
   FITS, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed,
 } from './model/pages.mjs';
-import { Prefetcher } from './prefetch.mjs';
+import { Prefetcher } from './net/prefetch.mjs';
 
 const STRIP_SIDE = 7;         // thumbnails on each side of the page on show
 const CONTROLS_MS = 2500;     // the bars stay this long after the pointer last moved

@@ -5,10 +5,10 @@
 // false once another item took its place.
 import { el, icon } from './dom.mjs';
 import { count, formatSize, formatDuration } from './model/format.mjs';
-import { mayBeArchive } from './inner.mjs';
+import { mayBeArchive } from './net/inner.mjs';
 import { KINDS } from './model/kinds.mjs';
 import { decodeText, splitLines, hexDump } from './model/text.mjs';
-import { matchedPieces } from './contentsearch.mjs';
+import { matchedPieces } from './net/contentsearch.mjs';
 import { VirtualList } from './vlist.mjs';
 
 const TEXT_LIMIT = 2 * 1024 * 1024;   // a text preview shows at most this many bytes
