@@ -2,7 +2,7 @@
 import assert from 'node:assert/strict';
 import test from 'node:test';
 import { formatDate } from '../../HTML/js/model/format.mjs';
-import { propertyRows } from '../../HTML/js/properties.mjs';
+import { propertyRows } from '../../HTML/js/views/properties.mjs';
 
 test('the rows hold what is known of an item and nothing else', () => {
   const modified = Date.UTC(2024, 2, 1, 14, 5);

@@ -5,7 +5,7 @@
 // (see selection.mjs) from its `picked` field, which its check box shows.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
 import { EntryView } from './entryview.mjs';
-import { matchPieces } from './model/search.mjs';
+import { matchPieces } from '../model/search.mjs';
 import { VirtualList } from './vlist.mjs';
 
 export class Contents extends EntryView {

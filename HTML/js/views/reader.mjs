@@ -7,13 +7,13 @@
 // key that the owner gives for the folder (its archive's name and size).
 // Closing is the owner's to do: the reader only asks, through `onClose`.
 import { el, icon } from './dom.mjs';
-import { itemUrl } from './model/places.mjs';
+import { itemUrl } from '../model/places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import {
   FITS, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed,
-} from './model/pages.mjs';
-import { Prefetcher } from './net/prefetch.mjs';
+} from '../model/pages.mjs';
+import { Prefetcher } from '../net/prefetch.mjs';
 
 const STRIP_SIDE = 7;         // thumbnails on each side of the page on show
 const CONTROLS_MS = 2500;     // the bars stay this long after the pointer last moved
