@@ -3,11 +3,11 @@
 // archive open as folders when the address leads into them (see places.mjs).
 // The views (contents list or grid, folder tree, preview) hold their own state
 // and report what the reader asks for through the callbacks given here.
-import { testArchive } from './archivetest.mjs';
+import { testArchive } from './actions/archivetest.mjs';
 import { Contents } from './views/contents.mjs';
 import { $, el, icon, toast } from './views/dom.mjs';
-import { download, downloadFolderZip, downloadSelectionZip } from './download.mjs';
-import { canPickFolder, commonFolder } from './extract.mjs';
+import { download, downloadFolderZip, downloadSelectionZip } from './actions/download.mjs';
+import { canPickFolder, commonFolder } from './actions/extract.mjs';
 import { FolderTree } from './views/foldertree.mjs';
 import { count, formatDate, formatSize } from './model/format.mjs';
 import { Grid } from './views/grid.mjs';
@@ -27,7 +27,7 @@ import { comicFolder } from './model/pages.mjs';
 import { Reader } from './views/reader.mjs';
 import { SearchIndex } from './model/search.mjs';
 import { SELECTION_LIMIT, Selection } from './model/selection.mjs';
-import { pickAndExtract } from './takeout.mjs';
+import { pickAndExtract } from './actions/takeout.mjs';
 import { Thumbnails } from './net/thumbs.mjs';
 
 const app = {

@@ -2,7 +2,7 @@
 // the pictures of its folder. Where the page goes when the preview closes is its
 // owner's to decide: the dialog only asks, through `onClose`.
 import { $, el, setIcon, toast } from './dom.mjs';
-import { download } from '../download.mjs';
+import { download } from '../actions/download.mjs';
 import { formatSize } from '../model/format.mjs';
 import { mayBeArchive } from '../net/inner.mjs';
 import { kindFromName, lookOf } from '../model/kinds.mjs';
