@@ -3,32 +3,32 @@
 // archive open as folders when the address leads into them (see places.mjs).
 // The views (contents list or grid, folder tree, preview) hold their own state
 // and report what the reader asks for through the callbacks given here.
-import { testArchive } from './actions/archivetest.mjs';
-import { Contents } from './views/contents.mjs';
-import { $, el, icon, toast } from './views/dom.mjs';
-import { download, downloadFolderZip, downloadSelectionZip } from './actions/download.mjs';
-import { canPickFolder, commonFolder } from './actions/extract.mjs';
-import { FolderTree } from './views/foldertree.mjs';
-import { count, formatDate, formatSize } from './model/format.mjs';
-import { Grid } from './views/grid.mjs';
-import { ItemStore } from './net/items.mjs';
-import { askPassword } from './views/password.mjs';
-import { kindFromName, lookOf } from './model/kinds.mjs';
-import { closeDrawer, setUpPanes } from './views/layout.mjs';
-import { loadListing } from './net/listing.mjs';
-import { DETAIL_SORTS, SORTS } from './model/order.mjs';
-import { InnerArchives, mayBeArchive } from './net/inner.mjs';
-import { followReading, readingShare, readingText } from './net/reading.mjs';
-import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from './net/contentsearch.mjs';
-import { LISTING_URL, addressOf, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, resolveShown, trail } from './model/places.mjs';
-import { loadPref, savePref } from './views/prefs.mjs';
-import { Preview } from './views/preview.mjs';
-import { comicFolder } from './model/pages.mjs';
-import { Reader } from './views/reader.mjs';
-import { SearchIndex } from './model/search.mjs';
-import { SELECTION_LIMIT, Selection } from './model/selection.mjs';
-import { pickAndExtract } from './actions/takeout.mjs';
-import { Thumbnails } from './net/thumbs.mjs';
+import { testArchive } from '../actions/archivetest.mjs';
+import { Contents } from '../views/contents.mjs';
+import { $, el, icon, toast } from '../views/dom.mjs';
+import { download, downloadFolderZip, downloadSelectionZip } from '../actions/download.mjs';
+import { canPickFolder, commonFolder } from '../actions/extract.mjs';
+import { FolderTree } from '../views/foldertree.mjs';
+import { count, formatDate, formatSize } from '../model/format.mjs';
+import { Grid } from '../views/grid.mjs';
+import { ItemStore } from '../net/items.mjs';
+import { askPassword } from '../views/password.mjs';
+import { kindFromName, lookOf } from '../model/kinds.mjs';
+import { closeDrawer, setUpPanes } from '../views/layout.mjs';
+import { loadListing } from '../net/listing.mjs';
+import { DETAIL_SORTS, SORTS } from '../model/order.mjs';
+import { InnerArchives, mayBeArchive } from '../net/inner.mjs';
+import { followReading, readingShare, readingText } from '../net/reading.mjs';
+import { ContentSearch, ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from '../net/contentsearch.mjs';
+import { LISTING_URL, addressOf, endsInFolder, innerArchiveHash, itemUrl, partsOf, placeHash, resolve, resolveShown, trail } from '../model/places.mjs';
+import { loadPref, savePref } from '../views/prefs.mjs';
+import { Preview } from '../views/preview.mjs';
+import { comicFolder } from '../model/pages.mjs';
+import { Reader } from '../views/reader.mjs';
+import { SearchIndex } from '../model/search.mjs';
+import { SELECTION_LIMIT, Selection } from '../model/selection.mjs';
+import { pickAndExtract } from '../actions/takeout.mjs';
+import { Thumbnails } from '../net/thumbs.mjs';
 
 const app = {
   listing: null,        // { root, archive, detailed, stats } from buildTree
