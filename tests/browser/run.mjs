@@ -1830,8 +1830,10 @@ test('with the password given, extracting and the zip of an encrypted archive se
 
 // What axe-core finds wrong on the page as it stands, one line per rule: its id,
 // how many nodes, and the first few of them. Axe's script goes in through the
-// driver, which the page's policy does not hold back.
+// driver, which the page's policy does not hold back. Colours are judged once
+// what fades in (the preview) has finished; spinners turn for ever.
 async function accessibilityFaults(page) {
+  await page.waitForFunction(() => document.getAnimations().every((a) => a.playState !== 'running' || a.effect.getTiming().iterations === Infinity));
   if (!await page.evaluate(() => 'axe' in window)) await page.evaluate(axe.source);
   const found = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] })
     .then((result) => result.violations.map((v) => ({ id: v.id, targets: v.nodes.map((n) => n.target.join(' ')) }))));
