@@ -54,7 +54,9 @@ if ((${#missing[@]})); then
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The browser tests' driver, from the npm registry at the version of the lock file.
-if [[ "${1:-}" == "--test" && ! -f "$(dirname "$0")/../tests/browser/node_modules/.package-lock.json" ]]; then
-  (cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+# The browser tests' driver and axe-core, from the npm registry at the versions of
+# the lock file; again whenever the lock file is newer than what was installed.
+browser_tests="$(dirname "$0")/../tests/browser"
+if [[ "${1:-}" == "--test" && ! "$browser_tests/node_modules/.package-lock.json" -nt "$browser_tests/package-lock.json" ]]; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

@@ -13,9 +13,10 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import zlib from 'node:zlib';
+import axe from 'axe-core';
 import { chromium } from 'playwright-core';
-import { formatSize } from '../../HTML/js/format.mjs';
-import { THUMBNAIL_BOX, THUMBNAIL_LOADS } from '../../HTML/js/tiles.mjs';
+import { formatSize } from '../../HTML/js/model/format.mjs';
+import { THUMBNAIL_BOX, THUMBNAIL_LOADS } from '../../HTML/js/model/tiles.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const sourceRoot = path.resolve(here, '..', '..');
@@ -1825,6 +1826,53 @@ test('with the password given, extracting and the zip of an encrypted archive se
   assert.equal(Buffer.from(entries.find((e) => e.name === 'secret.txt').data, 'hex').toString(), 'the first secret\n');
   assert.deepEqual(page.errors, []);
   await page.close();
+});
+
+// What axe-core finds wrong on the page as it stands, one line per rule: its id,
+// how many nodes, and the first few of them. Axe's script goes in through the
+// driver, which the page's policy does not hold back. Colours are judged once
+// what fades in (the preview) has finished; spinners turn for ever.
+async function accessibilityFaults(page) {
+  await page.waitForFunction(() => document.getAnimations().every((a) => a.playState !== 'running' || a.effect.getTiming().iterations === Infinity));
+  if (!await page.evaluate(() => 'axe' in window)) await page.evaluate(axe.source);
+  const found = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] })
+    .then((result) => result.violations.map((v) => ({ id: v.id, targets: v.nodes.map((n) => n.target.join(' ')) }))));
+  return found.map((v) => `${v.id} on ${v.targets.length}: ${v.targets.slice(0, 4).join(' | ')}`);
+}
+
+test('axe-core finds nothing wrong on the folder view, the grid, the preview, the reader and the contents search', async () => {
+  const faults = {};
+  for (const scheme of ['light', 'dark']) {
+    const at = (view) => view + ' (' + scheme + ')';
+    const page = await openPage(sample, '', { colorScheme: scheme });
+    faults[at('folder view')] = await accessibilityFaults(page);
+    await page.goto(pageUrl(sample, hashOf('images', 'sunrise.png')));
+    await page.waitForFunction(() => document.querySelector('#pvBody img')?.naturalWidth > 0);
+    faults[at('preview')] = await accessibilityFaults(page);
+    await page.goto(pageUrl(sample, '#?search=open+a+folder'));
+    await page.waitForFunction(() => / searched/.test(document.getElementById('csStatus').textContent) &&
+      document.querySelector('#csResults .cs-line'), null, { timeout: 30000 });
+    await page.focus('#csResults');
+    await page.keyboard.press('ArrowDown');
+    faults[at('contents search')] = await accessibilityFaults(page);
+    await page.close();
+    const grid = await openPage(gallery, hashOf('pictures'), {
+      noWait: true,
+      colorScheme: scheme,
+      before: (p) => p.addInitScript(() => localStorage.setItem('vorsel.look', 'grid')),
+    });
+    await grid.waitForSelector('#grid .tile');
+    await thumbnailsInView(grid);
+    faults[at('grid')] = await accessibilityFaults(grid);
+    await grid.close();
+    const reader = await openPage(comic, '', { ...serversDetails, noWait: true, colorScheme: scheme });
+    await reader.waitForFunction(() => document.getElementById('reader')?.dataset.pages === '1');
+    await reader.waitForSelector('#reader .rd-strip img');
+    faults[at('reader')] = await accessibilityFaults(reader);
+    await reader.close();
+  }
+  const found = Object.entries(faults).filter(([, list]) => list.length);
+  assert.ok(!found.length, found.map(([view, list]) => view + ':\n  ' + list.join('\n  ')).join('\n'));
 });
 
 test('screenshot of a selection', async () => {

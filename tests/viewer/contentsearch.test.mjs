@@ -2,7 +2,7 @@
 // highlighting by byte ranges and grouping.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from '../../HTML/js/contentsearch.mjs';
+import { ResultGroups, matchedPieces, readSearchHash, searchHash, searchUrl } from '../../HTML/js/net/contentsearch.mjs';
 
 test('the address of a search and the search in the page address round-trip', () => {
   assert.equal(searchUrl('/ArchiveContent', { pattern: 'a b&c' }), '/ArchiveContent?search=a+b%26c');

@@ -2,8 +2,8 @@
 // made safe and kept apart, folders before their files, links left out.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { commonFolder, planExtract } from '../../HTML/js/extract.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { commonFolder, planExtract } from '../../HTML/js/actions/extract.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const { root } = buildTree({
   SubDirectories: [

@@ -2,8 +2,8 @@
 // and whole items. A fake fetch stands in for the server, answering as it does.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { FetchFailure, ItemStore, PASSWORD_HEADER, SNIFF_BYTES, sizeFromReply } from '../../HTML/js/items.mjs';
-import { DETAILS_URL, loadListing } from '../../HTML/js/listing.mjs';
+import { FetchFailure, ItemStore, PASSWORD_HEADER, SNIFF_BYTES, sizeFromReply } from '../../HTML/js/net/items.mjs';
+import { DETAILS_URL, loadListing } from '../../HTML/js/net/listing.mjs';
 
 const plain = { name: 'ArchiveContent', SubDirectories: [{ name: 'docs', SubDirectories: [], files: ['a.txt'] }], files: ['b.bin'] };
 const details = {

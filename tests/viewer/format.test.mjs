@@ -5,7 +5,7 @@ import test from 'node:test';
 // Half an hour off whole hours from UTC, so that a date written in UTC, or a
 // zone's hours without its minutes, cannot pass.
 process.env.TZ = 'Asia/Kolkata';
-const { count, formatDate, formatDuration, formatSize } = await import('../../HTML/js/format.mjs');
+const { count, formatDate, formatDuration, formatSize } = await import('../../HTML/js/model/format.mjs');
 
 test('sizes in bytes, then in binary units with at most three digits', () => {
   const cases = [

@@ -3,7 +3,7 @@
 // 1 MiB at a hundred thousand realistic names.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { frontCode } from '../../HTML/js/frontcode.mjs';
+import { frontCode } from '../../HTML/js/model/frontcode.mjs';
 
 // Each line "<N>:<rest>": the first N bytes of the previous address, then rest.
 function decode(bytes) {

@@ -3,10 +3,10 @@
 // that go on through it. A fake fetch stands in for the server.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { InnerArchives, mayBeArchive } from '../../HTML/js/inner.mjs';
-import { ItemStore, PASSWORD_HEADER } from '../../HTML/js/items.mjs';
-import { endsInFolder, hashFor, innerArchiveHash, innerListingUrl, itemUrl, partsOf, placeHash, resolve, trail } from '../../HTML/js/places.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { InnerArchives, mayBeArchive } from '../../HTML/js/net/inner.mjs';
+import { ItemStore, PASSWORD_HEADER } from '../../HTML/js/net/items.mjs';
+import { endsInFolder, hashFor, innerArchiveHash, innerListingUrl, itemUrl, partsOf, placeHash, resolve, trail } from '../../HTML/js/model/places.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const listing = (files, SubDirectories = []) => ({ name: 'ignored', SubDirectories, files });
 const folderOf = (name, files, subs = []) => ({ name, SubDirectories: subs, files });

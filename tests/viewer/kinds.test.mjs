@@ -1,7 +1,7 @@
 // What names and first bytes tell about an item.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { extensionOf, kindFromBytes, kindFromName, lookOf } from '../../HTML/js/kinds.mjs';
+import { extensionOf, kindFromBytes, kindFromName, lookOf } from '../../HTML/js/model/kinds.mjs';
 
 const bytes = (text) => Uint8Array.from(text, (c) => c.charCodeAt(0));
 

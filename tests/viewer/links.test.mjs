@@ -3,8 +3,8 @@
 // listing as the server writes it.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { linkPlace } from '../../HTML/js/links.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { linkPlace } from '../../HTML/js/model/links.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const listing = {
   name: 'ArchiveContent',

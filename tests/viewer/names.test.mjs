@@ -3,9 +3,9 @@
 // shows the first and reaches the item by the second.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { hashFor, innerListingUrl, itemUrl, partsOf, placeHash, resolve } from '../../HTML/js/places.mjs';
-import { SearchIndex } from '../../HTML/js/search.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { hashFor, innerListingUrl, itemUrl, partsOf, placeHash, resolve } from '../../HTML/js/model/places.mjs';
+import { SearchIndex } from '../../HTML/js/model/search.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 // As the server writes it: U+EF00 + byte stands for a byte that nothing decoded.
 const escaped = (text) => text.replace(/\{([0-9A-F]{2})\}/g, (_, hex) => String.fromCharCode(0xef00 + parseInt(hex, 16)));

@@ -2,7 +2,7 @@
 // that hands on what arrives, says why a request was refused, and stops.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { NdjsonRun, ndjsonLines } from '../../HTML/js/ndjson.mjs';
+import { NdjsonRun, ndjsonLines } from '../../HTML/js/net/ndjson.mjs';
 
 const encoder = new TextEncoder();
 

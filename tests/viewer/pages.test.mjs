@@ -7,8 +7,8 @@ import test from 'node:test';
 import {
   comicFolder, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed, ZOOM_LIMITS,
-} from '../../HTML/js/pages.mjs';
-import { Prefetcher } from '../../HTML/js/prefetch.mjs';
+} from '../../HTML/js/model/pages.mjs';
+import { Prefetcher } from '../../HTML/js/net/prefetch.mjs';
 
 const tall = { width: 300, height: 450 };
 const wide = { width: 600, height: 450 };

@@ -1,8 +1,8 @@
 // The properties panel's rows: only what the listing tells, in words.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { formatDate } from '../../HTML/js/format.mjs';
-import { propertyRows } from '../../HTML/js/properties.mjs';
+import { formatDate } from '../../HTML/js/model/format.mjs';
+import { propertyRows } from '../../HTML/js/views/properties.mjs';
 
 test('the rows hold what is known of an item and nothing else', () => {
   const modified = Date.UTC(2024, 2, 1, 14, 5);

@@ -2,7 +2,7 @@
 // NDJSON stream followed until the archive is served.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { followReading, readingShare, readingText, PROGRESS_URL } from '../../HTML/js/reading.mjs';
+import { followReading, readingShare, readingText, PROGRESS_URL } from '../../HTML/js/net/reading.mjs';
 
 test('the figures in the console\'s words', () => {
   const table = [

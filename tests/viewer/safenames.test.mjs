@@ -2,7 +2,7 @@
 // the chosen folder and is one that Windows takes.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { safeName, uniqueName } from '../../HTML/js/safenames.mjs';
+import { safeName, uniqueName } from '../../HTML/js/model/safenames.mjs';
 
 test('names are made safe to create in a folder', () => {
   const table = [

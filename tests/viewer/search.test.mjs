@@ -1,8 +1,8 @@
 // The filter: every name in the archive, searched by words.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { SearchIndex, matchPieces } from '../../HTML/js/search.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { SearchIndex, matchPieces } from '../../HTML/js/model/search.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const where = (entry) => [...entry.parent.path(), entry.name].join('/');
 

@@ -2,9 +2,9 @@
 // what they hold, picks kept across folders and the limit, on real trees.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { addressOf } from '../../HTML/js/places.mjs';
-import { Selection } from '../../HTML/js/selection.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { addressOf } from '../../HTML/js/model/places.mjs';
+import { Selection } from '../../HTML/js/model/selection.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const { root } = buildTree({
   SubDirectories: [

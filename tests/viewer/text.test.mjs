@@ -1,7 +1,7 @@
 // Bytes made readable: decoding, lines and the hexadecimal dump.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { decodeText, hexDump, splitLines } from '../../HTML/js/text.mjs';
+import { decodeText, hexDump, splitLines } from '../../HTML/js/model/text.mjs';
 
 const utf8 = (text) => new TextEncoder().encode(text);
 

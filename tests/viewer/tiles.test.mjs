@@ -2,7 +2,7 @@
 // thumbnail, and which thumbnails load when.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { fitWithin, gridColumns, planLoads, rowCount, tilesInView } from '../../HTML/js/tiles.mjs';
+import { fitWithin, gridColumns, planLoads, rowCount, tilesInView } from '../../HTML/js/model/tiles.mjs';
 
 test('columns and rows: as many tiles as the width takes, with gaps between them and at the edges', () => {
   // Tiles of 100 pixels and gaps of 10: n columns take 10 + 110 n pixels.

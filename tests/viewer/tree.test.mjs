@@ -2,8 +2,8 @@
 // the page's address that lead to them.
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { hashFor, itemUrl, partsOf, placeHash, resolve } from '../../HTML/js/places.mjs';
-import { buildTree } from '../../HTML/js/tree.mjs';
+import { hashFor, itemUrl, partsOf, placeHash, resolve } from '../../HTML/js/model/places.mjs';
+import { buildTree } from '../../HTML/js/model/tree.mjs';
 
 const names = (folder, mode) => folder.list(mode).map((entry) => entry.name);
 

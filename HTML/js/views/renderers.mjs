@@ -4,11 +4,11 @@
 // preview makes for the item on show (see preview.mjs); `current()` turns
 // false once another item took its place.
 import { el, icon } from './dom.mjs';
-import { count, formatSize, formatDuration } from './format.mjs';
-import { mayBeArchive } from './inner.mjs';
-import { KINDS } from './kinds.mjs';
-import { decodeText, splitLines, hexDump } from './text.mjs';
-import { matchedPieces } from './contentsearch.mjs';
+import { count, formatSize, formatDuration } from '../model/format.mjs';
+import { mayBeArchive } from '../net/inner.mjs';
+import { KINDS } from '../model/kinds.mjs';
+import { decodeText, splitLines, hexDump } from '../model/text.mjs';
+import { matchedPieces } from '../net/contentsearch.mjs';
 import { VirtualList } from './vlist.mjs';
 
 const TEXT_LIMIT = 2 * 1024 * 1024;   // a text preview shows at most this many bytes

@@ -2,10 +2,10 @@
 // folder that the reader picks, with a task card that follows items, bytes
 // and the item being written, and Cancel. Where the browser offers no folder
 // picker the zip is offered instead (see download.mjs).
-import { toast } from './dom.mjs';
-import { count, formatSize } from './format.mjs';
+import { toast } from '../views/dom.mjs';
+import { count, formatSize } from '../model/format.mjs';
 import { extractTo, planExtract } from './extract.mjs';
-import { TaskCard } from './tasks.mjs';
+import { TaskCard } from '../views/tasks.mjs';
 
 // Writes `entries`, with paths from `base`, below the directory handle `root`;
 // resolves with { items, bytes } once written, or null when cancelled or failed.

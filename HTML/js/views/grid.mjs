@@ -6,8 +6,8 @@
 // the pictures of a solid block in the order it holds them.
 import { cssPixels, el, icon, setIcon } from './dom.mjs';
 import { EntryView } from './entryview.mjs';
-import { itemUrl } from './places.mjs';
-import { gridColumns, planLoads, rowCount, THUMBNAIL_LOADS, tilesInView } from './tiles.mjs';
+import { itemUrl } from '../model/places.mjs';
+import { gridColumns, planLoads, rowCount, THUMBNAIL_LOADS, tilesInView } from '../model/tiles.mjs';
 import { VirtualList } from './vlist.mjs';
 
 const PLAN_EVERY_MS = 100;

@@ -2,12 +2,12 @@
 // the pictures of its folder. Where the page goes when the preview closes is its
 // owner's to decide: the dialog only asks, through `onClose`.
 import { $, el, setIcon, toast } from './dom.mjs';
-import { download } from './download.mjs';
-import { formatSize } from './format.mjs';
-import { mayBeArchive } from './inner.mjs';
-import { kindFromName, lookOf } from './kinds.mjs';
-import { linkPlace } from './links.mjs';
-import { itemUrl } from './places.mjs';
+import { download } from '../actions/download.mjs';
+import { formatSize } from '../model/format.mjs';
+import { mayBeArchive } from '../net/inner.mjs';
+import { kindFromName, lookOf } from '../model/kinds.mjs';
+import { linkPlace } from '../model/links.mjs';
+import { itemUrl } from '../model/places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import { showProperties } from './properties.mjs';
 import { showArchive, showEmpty, showFailure, showHtml, showImage, showLink, showMedia, showNoPreview, showPdf, showText } from './renderers.mjs';

@@ -1,7 +1,7 @@
 // Loading the archive's listing: first the one with sizes and dates, then, from a
 // server that does not send that one, the names alone.
-import { LISTING_URL } from './places.mjs';
-import { buildTree } from './tree.mjs';
+import { LISTING_URL } from '../model/places.mjs';
+import { buildTree } from '../model/tree.mjs';
 
 export const DETAILS_URL = LISTING_URL + '?details';
 

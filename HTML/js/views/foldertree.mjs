@@ -3,7 +3,7 @@
 // show below the folders that hold them, as branches of their own. Opening a
 // folder goes to its owner through `onOpen`.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
-import { formatNumber } from './format.mjs';
+import { formatNumber } from '../model/format.mjs';
 import { VirtualList } from './vlist.mjs';
 
 export class FolderTree {

@@ -5,7 +5,7 @@
 // answers 401: the store asks for the password through `askPassword`, sends it
 // in the X-Archive-Password header (never in the address, so that no history
 // or log keeps it) and keeps it for the page's life, in memory only.
-import { kindFromBytes } from './kinds.mjs';
+import { kindFromBytes } from '../model/kinds.mjs';
 
 export const SNIFF_BYTES = 4096;              // first bytes fetched to tell the kind of an item
 export const PASSWORD_HEADER = 'X-Archive-Password';

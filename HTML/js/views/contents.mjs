@@ -5,7 +5,7 @@
 // (see selection.mjs) from its `picked` field, which its check box shows.
 import { el, icon, setIcon, cssPixels } from './dom.mjs';
 import { EntryView } from './entryview.mjs';
-import { matchPieces } from './search.mjs';
+import { matchPieces } from '../model/search.mjs';
 import { VirtualList } from './vlist.mjs';
 
 export class Contents extends EntryView {
@@ -41,8 +41,10 @@ export class Contents extends EntryView {
     row.kindEl = el('span', { class: 'kind' });
     row.sizeEl = el('span', { class: 'size' });
     row.dateEl = el('span', { class: 'date' });
-    row.download = el('button', { class: 'icon-btn dl', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Download' }, icon('download'));
-    row.openArchive = el('button', { class: 'icon-btn oa', type: 'button', tabindex: '-1', 'aria-hidden': 'true', title: 'Open as archive' }, icon('archive'));
+    // Marks for the pointer only, not buttons inside the option: the keys download
+    // and open an archive from the row itself.
+    row.download = el('span', { class: 'icon-btn dl', 'aria-hidden': 'true', title: 'Download' }, icon('download'));
+    row.openArchive = el('span', { class: 'icon-btn oa', 'aria-hidden': 'true', title: 'Open as archive' }, icon('archive'));
     row.append(row.check, row.icon, el('div', { class: 'hitname' }, row.nameEl, row.pathEl), row.kindEl, row.sizeEl, row.dateEl,
       el('span', { class: 'acts' }, row.openArchive, row.download));
     return row;

@@ -3,8 +3,8 @@
 // handle, such as the origin-private one): each item streamed from the server
 // into its file, so the page never holds an item whole. A Cancel that comes
 // mid-item leaves none of that item behind.
-import { itemUrl } from './places.mjs';
-import { safeName, uniqueName } from './safenames.mjs';
+import { itemUrl } from '../model/places.mjs';
+import { safeName, uniqueName } from '../model/safenames.mjs';
 
 // Whether this browser lets the reader pick a folder to write into.
 export const canPickFolder = () => typeof window !== 'undefined' && typeof window.showDirectoryPicker === 'function';

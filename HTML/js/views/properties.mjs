@@ -1,7 +1,7 @@
 // The properties of an item on preview: what the details listing tells of it,
 // only what is there, and its SHA-256 worked out by the server on request.
 import { el, toast } from './dom.mjs';
-import { count, formatDate, formatSize } from './format.mjs';
+import { count, formatDate, formatSize } from '../model/format.mjs';
 
 const sized = (bytes) => (bytes < 1024 ? count(bytes, 'byte', 'bytes') : `${formatSize(bytes)} (${count(bytes, 'byte', 'bytes')})`);
 

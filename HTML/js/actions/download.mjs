@@ -7,10 +7,10 @@
 // Folders and selections go as one zip that the server streams: a folder from
 // its own address, a selection from the address that the server gives it once
 // it has the list (posted with the password, which the server keeps with it).
-import { el, toast } from './dom.mjs';
-import { count, formatSize } from './format.mjs';
-import { frontCode } from './frontcode.mjs';
-import { LISTING_URL, addressOf, folderUrl, itemUrl } from './places.mjs';
+import { el, toast } from '../views/dom.mjs';
+import { count, formatSize } from '../model/format.mjs';
+import { frontCode } from '../model/frontcode.mjs';
+import { LISTING_URL, addressOf, folderUrl, itemUrl } from '../model/places.mjs';
 
 const BLOB_LIFE_MS = 60000;   // time for the browser to take the saved bytes before they are let go
 

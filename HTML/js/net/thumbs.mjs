@@ -5,7 +5,7 @@
 // An encrypted picture goes with the password that the page holds; without it,
 // or with a wrong one, it is shown locked, and the question for the password
 // waits until the reader opens a picture: scrolling never raises it.
-import { fitWithin, THUMBNAIL_BOX } from './tiles.mjs';
+import { fitWithin, THUMBNAIL_BOX } from '../model/tiles.mjs';
 
 const BUDGET = 24 * 1024 * 1024;   // bytes of thumbnails kept, the least recently shown dropped first
 

@@ -7,18 +7,18 @@
 // key that the owner gives for the folder (its archive's name and size).
 // Closing is the owner's to do: the reader only asks, through `onClose`.
 import { el, icon } from './dom.mjs';
-import { itemUrl } from './places.mjs';
+import { itemUrl } from '../model/places.mjs';
 import { loadPref, savePref } from './prefs.mjs';
 import {
   FITS, layOut, onScreen, pageAtPosition, pageLabel, pagesToFetch, sliderPosition, spreadOf, spreads,
   turned, turnOfClick, turnOfKey, turnOfSwipe, zoomed,
-} from './pages.mjs';
-import { Prefetcher } from './prefetch.mjs';
+} from '../model/pages.mjs';
+import { Prefetcher } from '../net/prefetch.mjs';
 
 const STRIP_SIDE = 7;         // thumbnails on each side of the page on show
 const CONTROLS_MS = 2500;     // the bars stay this long after the pointer last moved
 const FIT_KEYS = { w: 'width', h: 'height', b: 'both', o: 'original' };
-const FIT_WORDS = { width: 'Fit width (W)', height: 'Fit height (H)', both: 'Fit the page (B)', original: 'Original size (O)' };
+const FIT_WORDS = { width: 'Fit width (W)', height: 'Fit height (H)', both: 'Fit the page (B)', original: 'Original size, 1:1 (O)' };
 
 // Fetches a page through the store (which holds the password of an encrypted
 // one) and decodes it into an image element that draws at once.
@@ -74,9 +74,9 @@ export class Reader {
     this.nameEl = el('span', { class: 'rd-name' });
     this.posEl = el('span', { class: 'rd-pos', 'aria-live': 'polite' });
     this.fitButtons = FITS.map((fit) => Object.assign(button(fit[0], FIT_WORDS[fit], fit === 'original' ? '1:1' : fit[0].toUpperCase()), { fit }));
-    this.doubleBtn = button('d', 'Two pages side by side (D)', '2 up');
+    this.doubleBtn = button('d', '2 up: two pages side by side (D)', '2 up');
     this.coverBtn = button('c', 'First page alone, as a cover (C)', 'Cover');
-    this.rtlBtn = button('r', 'Right to left (R)', 'RTL');
+    this.rtlBtn = button('r', 'RTL: right to left (R)', 'RTL');
     this.fullBtn = button('f', 'Full screen (F)', 'Full');
     this.backBtn = el('button', { class: 'rd-btn rd-back', type: 'button', title: 'Back to the folder (Esc)', 'aria-label': 'Back to the folder' }, icon('left'));
     this.spreadEl = el('div', { class: 'rd-spread' });
@@ -84,7 +84,7 @@ export class Reader {
     this.stage = el('div', { class: 'rd-stage', tabindex: '-1' }, this.spreadEl);
     this.slider = el('input', { class: 'rd-slider', type: 'range', min: '0', max: '0', step: '1', value: '0', 'aria-label': 'Page' });
     this.bubble = el('span', { class: 'rd-bubble', hidden: true });
-    this.strip = el('div', { class: 'rd-strip', role: 'list', 'aria-label': 'Pages' });
+    this.strip = el('div', { class: 'rd-strip', role: 'group', 'aria-label': 'Pages' });
     this.top = el('div', { class: 'rd-bar rd-top' }, this.backBtn, el('div', { class: 'rd-titles' }, this.nameEl, this.posEl),
       el('div', { class: 'rd-modes' }, el('div', { class: 'rd-seg', role: 'group', 'aria-label': 'Fit' }, ...this.fitButtons),
         this.doubleBtn, this.coverBtn, this.rtlBtn, this.fullBtn));
@@ -334,7 +334,7 @@ export class Reader {
     const shown = new Set(this.spread);
     this.strip.replaceChildren(...onScreen(pages, this.choice.rtl).map((page) => {
       const src = this.thumbnails?.get(this.urlOf(page));
-      return el('button', { class: 'rd-thumb' + (shown.has(page) ? ' current' : ''), type: 'button', role: 'listitem', 'data-page': page,
+      return el('button', { class: 'rd-thumb' + (shown.has(page) ? ' current' : ''), type: 'button', 'data-page': page,
         title: this.entries[page].label, 'aria-current': shown.has(page) ? 'page' : null },
       src ? el('img', { src, alt: '', draggable: 'false' }) : null, el('span', { text: String(page + 1) }));
     }));

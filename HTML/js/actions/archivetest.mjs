@@ -2,10 +2,10 @@
 // line for each item that is not sound, progress now and then, and the counts
 // at the end; the page shows it in a task card, the bad items listed (a click
 // reveals one in the listing), and Stop drops the reply.
-import { el } from './dom.mjs';
-import { count, formatNumber, formatSize } from './format.mjs';
-import { NdjsonRun } from './ndjson.mjs';
-import { TaskCard } from './tasks.mjs';
+import { el } from '../views/dom.mjs';
+import { count, formatNumber, formatSize } from '../model/format.mjs';
+import { NdjsonRun } from '../net/ndjson.mjs';
+import { TaskCard } from '../views/tasks.mjs';
 
 // What each result says, in words.
 export const RESULTS = {

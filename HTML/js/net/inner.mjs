@@ -2,9 +2,9 @@
 // opening one: its listing, fetched from the item's address with "?list",
 // built and hung below the folder that holds the item (see tree.mjs). The
 // server decides what it can open; the names only tell what is worth offering.
-import { extensionOf, kindFromName } from './kinds.mjs';
+import { extensionOf, kindFromName } from '../model/kinds.mjs';
 import { FetchFailure } from './items.mjs';
-import { innerListingUrl } from './places.mjs';
+import { innerListingUrl } from '../model/places.mjs';
 
 // Files that are archives under another name: documents, packages and books
 // kept in zip files or other containers.
