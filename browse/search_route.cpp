@@ -5,6 +5,7 @@
 #include "browse/route_support.h"
 #include "browse/inner_route.h"
 #include "browse/search_units.h"
+#include "browse/worker_job.h"
 #include "http/live_stream.h"
 
 namespace browse {
@@ -54,7 +55,7 @@ void search_route::serve(const route_request& request, http::reply& rep)
             rep = folder_missing();
             return;
         }
-        auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
+        auto out = make_job_stream(ndjson_head(), unread_room);
         const bool no_password = !password && !context_.content.has_password;
         auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), no_password);
         workers_.start(std::make_shared<content_search>(std::move(*terms), std::move(pattern), std::move(*items),
@@ -74,7 +75,7 @@ void search_route::serve(const route_request& request, http::reply& rep)
                 waiting->complete(folder_missing());
                 return;
             }
-            auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
+            auto out = make_job_stream(ndjson_head(), unread_room);
             waiting->forward(out);
             auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
             workers_.start(std::make_shared<content_search>(

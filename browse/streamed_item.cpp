@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <new>
 
+#include "archive/extraction_pool.h"
+
 namespace browse {
 
 using http::stream_event;
@@ -78,7 +80,13 @@ bool streamed_item::take(const char* data, std::size_t size, std::shared_ptr<con
             filling_.reset();
             queue_.push_back({std::move(kept), bytes, false});
         } else {
-            space_.wait(lock, [this] { return cancelled_ || queued_bytes_ < queue_limit; });
+            const auto room = [this] { return cancelled_ || queued_bytes_ < queue_limit; };
+            if (!room()) {
+                // The client does not keep up: the pool may lend another worker meanwhile.
+                archive::extraction_pool::waiting_for_client(true);
+                space_.wait(lock, room);
+                archive::extraction_pool::waiting_for_client(false);
+            }
             if (cancelled_)
                 return false;
             if (filling_ && filling_->capacity() - filling_->size() >= bytes.size()) {

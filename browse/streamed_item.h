@@ -12,7 +12,7 @@
 // damaged item never delivers all the bytes its Content-Length promises. A
 // client that reads slowly makes the worker wait: at most queue_limit bytes are
 // held (bytes that the item cache keeps anyway are queued as views and do not
-// count). An item whose size is unknown is collected whole, within a budget,
+// count), and the worker tells its pool that it waits for a client. An item whose size is unknown is collected whole, within a budget,
 // then sent.
 //
 // Shared by the connection and the extraction job (shared_ptr); every member

@@ -6,6 +6,7 @@
 #include "browse/inner_route.h"
 #include "browse/route_support.h"
 #include "browse/search_units.h"
+#include "browse/worker_job.h"
 #include "http/live_stream.h"
 
 namespace browse {
@@ -34,7 +35,7 @@ void test_route::serve(const route_request& request, http::reply& rep)
     }
     if (request.components.size() == 1) {
         std::optional<std::vector<search_item>> items = items_to_search(context_.tree, "", {});
-        auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
+        auto out = make_job_stream(ndjson_head(), unread_room);
         // Encrypted items are tried even without a password: the library's
         // answer is the result to report.
         auto units = std::make_unique<served_archive_units>(items_, context_.details.facts(), false);
@@ -49,7 +50,7 @@ void test_route::serve(const route_request& request, http::reply& rep)
         context_, request, rep,
         [this, password = std::move(password)](inner_place& place, const std::shared_ptr<pending_reply>& waiting) mutable {
             std::optional<std::vector<search_item>> items = items_to_search(*place.archive->tree, "", {});
-            auto out = std::make_shared<http::live_stream>(ndjson_head(), unread_room);
+            auto out = make_job_stream(ndjson_head(), unread_room);
             waiting->forward(out);
             auto units = std::make_unique<inner_archive_units>(*context_.inner, place.archive);
             workers_.start(std::make_shared<archive_test>(items ? std::move(*items) : std::vector<search_item>{},

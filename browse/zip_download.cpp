@@ -67,7 +67,7 @@ void zip_download::start(archive::archive_file* top)
         reply_->complete(std::move(head_));
         return;
     }
-    out_ = std::make_shared<http::live_stream>(std::move(head_), unread_room);
+    out_ = make_job_stream(std::move(head_), unread_room);
     writer_.emplace(entries_, [out = out_](std::string_view bytes) { return out->write(bytes); });
     reply_->forward(out_);
 }

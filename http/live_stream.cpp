@@ -3,14 +3,22 @@
 
 namespace http {
 
-live_stream::live_stream(reply head, std::size_t room) : room_(room), head_(std::move(head))
+live_stream::live_stream(reply head, std::size_t room, std::function<void(bool waiting)> waiting)
+    : room_(room), waiting_for_room_(std::move(waiting)), head_(std::move(head))
 {
 }
 
 bool live_stream::write(std::string_view bytes)
 {
     std::unique_lock lock(mutex_);
-    space_.wait(lock, [this] { return cancelled_ || buffer_.size() < room_; });
+    const auto has_room = [this] { return cancelled_ || buffer_.size() < room_; };
+    if (!has_room()) {
+        if (waiting_for_room_)
+            waiting_for_room_(true);
+        space_.wait(lock, has_room);
+        if (waiting_for_room_)
+            waiting_for_room_(false);
+    }
     if (cancelled_)
         return false;
     buffer_.append(bytes);

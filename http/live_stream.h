@@ -2,7 +2,8 @@
 // producer on another thread (a search that writes its results as it finds
 // them). The body ends when the connection closes (its head may give its length). What the
 // producer writes waits in a buffer of at most `room` bytes; a producer that
-// gets ahead of a slow client waits for it. Everything written by the time the
+// gets ahead of a slow client waits for it, and says so through a hook of its
+// choosing (a worker lets its pool know). Everything written by the time the
 // connection asks leaves in one piece.
 //
 // Shared by the producer and the connection; guarded by its mutex.
@@ -23,7 +24,9 @@ namespace http {
 
 class live_stream : public reply_stream {
 public:
-    live_stream(reply head, std::size_t room);
+    // `waiting` is called on the producer's thread, under the stream's lock,
+    // when a write starts (true) and stops (false) waiting for room.
+    live_stream(reply head, std::size_t room, std::function<void(bool waiting)> waiting = {});
 
     // The producer's side, from any thread. Appends to the body, waiting while
     // the buffer is full; false once the client has gone (nothing is taken).
@@ -48,6 +51,7 @@ private:
     void hand_over();
 
     const std::size_t room_;
+    const std::function<void(bool waiting)> waiting_for_room_;
     std::mutex mutex_;
     std::condition_variable space_;  // the producer waits here while the buffer is full
     reply head_;

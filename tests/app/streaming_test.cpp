@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <thread>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "tests/support/running_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/timed_http.h"
+#include "tests/support/zip_check.h"
 
 using namespace test_support;
 
@@ -81,9 +83,9 @@ protected:
         return copy;
     }
 
-    std::unique_ptr<running_program> start(const std::string& archive)
+    std::unique_ptr<running_program> start(const std::string& archive, std::vector<std::string> environment = {})
     {
-        return start_server(VORSEL_EXECUTABLE, work_->path(), archive, port_);
+        return start_server(VORSEL_EXECUTABLE, work_->path(), archive, port_, std::move(environment));
     }
 
     static temp_folder* work_;
@@ -211,4 +213,38 @@ TEST_F(Streaming, InterruptDuringAnExtractionEndsWithStatusZero)
         EXPECT_LT(read_until_closed(stalled).size(), big_size);
         close(stalled);
     }
+}
+
+TEST_F(Streaming, ClientsThatStopReadingLeaveWorkersForEveryLargeReply)
+{
+    // Without the cache an item's bytes wait in its queue for the client, so
+    // each of these holds its extraction waiting: three for each worker the
+    // server starts with.
+    auto program = start("stored.zip", {"VORSEL_CACHE_BYTES=0"});
+    const unsigned stalled_count = 3 * std::max(2u, std::thread::hardware_concurrency());
+    std::vector<int> stalled;
+    for (unsigned i = 0; i < stalled_count; ++i) {
+        const int fd = connect_loopback(port_);
+        ASSERT_GE(fd, 0);
+        int small_buffer = 4096;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small_buffer, sizeof small_buffer);
+        stalled.push_back(fd);
+        // Its head has come: its extraction has started, beside the others'.
+        ASSERT_EQ(reply_status_line(start_get(fd, "/ArchiveContent/big.bin", 1)), "HTTP/1.0 200 OK") << i;
+    }
+    // A fresh client gets the large item, a range of it and the zip of
+    // everything, whole, long before any stalled client is given up on.
+    const std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/ArchiveContent";
+    const std::string curl = "curl -sS --max-time 30 -w '%{http_code}' ";
+    run_in(work_->path(), curl + "-o fresh.bin " + url + "/big.bin >fresh.status && " + curl +
+                              "-r 5000000-15999999 -o range.bin " + url + "/big.bin >range.status && " + curl +
+                              "-o fresh.zip '" + url + "?zip' >zip.status");
+    EXPECT_EQ(read_file(work_->path() + "fresh.status"), "200");
+    EXPECT_TRUE(read_file(work_->path() + "fresh.bin") == *content_) << "the item differs";
+    EXPECT_EQ(read_file(work_->path() + "range.status"), "206");
+    EXPECT_TRUE(read_file(work_->path() + "range.bin") == content_->substr(5000000, 11000000)) << "the range differs";
+    EXPECT_EQ(read_file(work_->path() + "zip.status"), "200");
+    EXPECT_EQ(zip_differences(work_->path() + "fresh.zip", work_->path() + "content"), "");
+    for (int fd : stalled)
+        close(fd);
 }
