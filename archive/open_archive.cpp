@@ -19,17 +19,18 @@ constexpr std::size_t kSignatureSearchSize = 2097152;
 constexpr UInt64 kMaxCheckStartPosition = 4194304;
 constexpr int kMaxFormatCount = 255;
 
-// Reads up to 2 MiB from the start of the stream into `buffer`; S_OK with the count.
-HRESULT ReadLeadingBytes(IInStream* stream, CByteBuffer& buffer, std::size_t& count)
+// Reads up to `size` bytes from `offset` into `buffer`, stopping early only at
+// the stream's end; S_OK with the count.
+HRESULT ReadAt(IInStream* stream, UInt64 offset, std::size_t size, CByteBuffer& buffer, std::size_t& count)
 {
     count = 0;
-    HRESULT result = stream->Seek(0, platform::seek_from_start, nullptr);
+    HRESULT result = stream->Seek(static_cast<Int64>(offset), platform::seek_from_start, nullptr);
     if (result != S_OK)
         return result;
-    buffer.SetCapacity(kSignatureSearchSize);
-    while (count < kSignatureSearchSize) {
+    buffer.SetCapacity(size);
+    while (count < size) {
         UInt32 processed = 0;
-        result = stream->Read(buffer.Items() + count, static_cast<UInt32>(kSignatureSearchSize - count), &processed);
+        result = stream->Read(buffer.Items() + count, static_cast<UInt32>(size - count), &processed);
         if (result != S_OK)
             return result;
         if (processed == 0)
@@ -37,6 +38,12 @@ HRESULT ReadLeadingBytes(IInStream* stream, CByteBuffer& buffer, std::size_t& co
         count += processed;
     }
     return S_OK;
+}
+
+// Reads up to 2 MiB from the start of the stream into `buffer`; S_OK with the count.
+HRESULT ReadLeadingBytes(IInStream* stream, CByteBuffer& buffer, std::size_t& count)
+{
+    return ReadAt(stream, 0, kSignatureSearchSize, buffer, count);
 }
 
 // Whether the stream ends with a zip's end record; only the last 64 KiB and
@@ -49,22 +56,13 @@ HRESULT EndsWithZipRecord(IInStream* stream, bool& ends)
     if (result != S_OK)
         return result;
     const std::size_t tail = static_cast<std::size_t>(std::min<UInt64>(size, 65535 + 22));
-    result = stream->Seek(static_cast<Int64>(size - tail), platform::seek_from_start, nullptr);
+    CByteBuffer buffer;
+    std::size_t count = 0;
+    result = ReadAt(stream, size - tail, tail, buffer, count);
     if (result != S_OK)
         return result;
-    CByteBuffer buffer;
-    buffer.SetCapacity(tail);
-    std::size_t count = 0;
-    while (count < tail) {
-        UInt32 processed = 0;
-        result = stream->Read(buffer.Items() + count, static_cast<UInt32>(tail - count), &processed);
-        if (result != S_OK)
-            return result;
-        if (processed == 0)
-            return S_OK;  // shorter than it said: no record to trust
-        count += processed;
-    }
-    ends = EndsWithZipEndRecord(buffer.Items(), count);
+    // A stream shorter than it said has no record to trust.
+    ends = count == tail && EndsWithZipEndRecord(buffer.Items(), count);
     return S_OK;
 }
 
