@@ -97,6 +97,15 @@ class RawName(zipfile.ZipInfo):
     # The name's bytes as they are, and no UTF-8 flag.
     def _encodeFilenameFlags(self):
         return self.raw, self.flag_bits
+def write_files(folder):
+    root = os.fsencode(folder)
+    for name, body in zip(names, data):
+        file = os.path.join(root, name)
+        os.makedirs(os.path.dirname(file), exist_ok=True)
+        with open(file, 'wb') as f:
+            f.write(body)
+
+
 hosts = {'zip-dos': 0, 'zip-unix': 3, 'zip-ntfs': 11}
 if kind in hosts:
     with zipfile.ZipFile(path, 'w') as z:
@@ -109,12 +118,7 @@ elif kind == 'infozip':
     # Info-ZIP's zip in the C locale stores the names' bytes as they are, with
     # Unix as the host and neither the UTF-8 flag nor a Unicode path field.
     with tempfile.TemporaryDirectory() as folder:
-        root = os.fsencode(folder)
-        for name, body in zip(names, data):
-            file = os.path.join(root, name)
-            os.makedirs(os.path.dirname(file), exist_ok=True)
-            with open(file, 'wb') as f:
-                f.write(body)
+        write_files(folder)
         environment = dict(os.environ, LC_ALL='C')
         subprocess.run(['zip', '-X', '-q', '-r', os.path.abspath(path), '.'], cwd=folder, env=environment,
                        check=True)
@@ -130,12 +134,7 @@ elif kind == 'tar':
             t.addfile(info, io.BytesIO(body))
 elif kind == 'cpio':
     with tempfile.TemporaryDirectory() as folder:
-        root = os.fsencode(folder)
-        for name, body in zip(names, data):
-            file = os.path.join(root, name)
-            os.makedirs(os.path.dirname(file), exist_ok=True)
-            with open(file, 'wb') as f:
-                f.write(body)
+        write_files(folder)
         with open(path, 'wb') as out:
             subprocess.run(['cpio', '-o', '-H', 'newc', '--quiet'], cwd=folder, stdout=out, check=True,
                            input=b''.join(n + b'\n' for n in names))
