@@ -20,9 +20,4 @@ bool file_watch::changed() const
     return differs;
 }
 
-bool file_watch::first_to_report() const
-{
-    return changed() && !reported_.exchange(true);
-}
-
 }  // namespace platform

@@ -27,10 +27,6 @@ public:
 
     bool changed() const;
 
-    // True for the first caller after a change was found, false for every
-    // other: what reports the change does so once.
-    bool first_to_report() const;
-
 private:
     struct version {
         std::uint64_t size = 0;
@@ -47,7 +43,6 @@ private:
     std::intptr_t handle_ = -1;  // the descriptor on Linux, the HANDLE on Windows
     version opened_;
     mutable std::atomic<bool> changed_{false};
-    mutable std::atomic<bool> reported_{false};
 };
 
 }  // namespace platform
